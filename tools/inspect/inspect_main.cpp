@@ -1,0 +1,39 @@
+// PMKInspect: prints what the engine sees in a signature or a picture, as JSON.
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "tools/inspect/inspect_commands.h"
+
+namespace {
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;
+  int (*run)(pmk::inspect::Arguments);
+};
+
+constexpr Command kCommands[] = {
+    {"payload", "payload SIGNATURE", pmk::inspect::RunPayload},
+    {"decode", "decode CELLBITS", pmk::inspect::RunDecode},
+};
+
+int PrintUsage() {
+  std::fputs("usage: PMKInspect COMMAND ...\ncommands:\n", stderr);
+  for (const Command& command : kCommands) {
+    std::fprintf(stderr, "  %.*s\n", static_cast<int>(command.usage.size()), command.usage.data());
+  }
+  return pmk::inspect::kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return PrintUsage();
+  const std::string_view name = argv[1];
+  std::vector<std::string_view> rest(argv + 2, argv + argc);
+  for (const Command& command : kCommands) {
+    if (command.name == name) return command.run(rest);
+  }
+  return PrintUsage();
+}
