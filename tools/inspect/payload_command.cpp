@@ -1,0 +1,47 @@
+// PMKInspect payload SIGNATURE: the payload text, its 18 symbols and the 256
+// cell bits that signing would hide in every region.
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "engine/payload_cells.h"
+#include "tools/inspect/inspect_commands.h"
+
+namespace pmk::inspect {
+namespace {
+
+// The payload holds at most 10 signature characters; the command-line signer
+// cuts the signature to that length before formatting "signSIGN%s".
+constexpr std::size_t kMaxSignatureLength = 10;
+
+}  // namespace
+
+int RunPayload(Arguments args) {
+  if (args.size() != 1) {
+    std::fputs("usage: PMKInspect payload SIGNATURE\n", stderr);
+    return kUsageError;
+  }
+  // Like "%s", the formatted text ends at the first NUL of the signature.
+  std::string signature(args[0].substr(0, kMaxSignatureLength));
+  signature.resize(signature.find('\0') == std::string::npos ? signature.size()
+                                                             : signature.find('\0'));
+  const std::string payload = "signSIGN" + signature;
+
+  nlohmann::ordered_json symbols = nlohmann::ordered_json::array();
+  for (const std::uint8_t symbol : PayloadSymbols(payload.c_str())) symbols.push_back(symbol);
+
+  std::string cells;
+  for (const std::uint8_t bit : EncodePayloadCells(payload.c_str())) cells += bit != 0 ? '1' : '0';
+
+  nlohmann::ordered_json out;
+  out["payload"] = payload;
+  out["symbols"] = std::move(symbols);
+  out["cells"] = cells;
+  // A signature cut inside a multi-byte character is not valid UTF-8; show the
+  // broken bytes as replacement characters rather than failing.
+  std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  return 0;
+}
+
+}  // namespace pmk::inspect
