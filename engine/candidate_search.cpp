@@ -1,0 +1,136 @@
+#include "engine/candidate_search.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/process_state.h"
+
+namespace pmk {
+namespace {
+
+struct PairingLimits {
+  std::uint32_t anchors;
+  std::uint32_t partners;
+};
+
+inline constexpr PairingLimits kEmbeddingLimits{10, 40};
+inline constexpr PairingLimits kDetectionLimits{12, 45};
+inline constexpr int kDetectionPerClass = 2;
+
+bool Qualifies(const Corner& a, const Corner& b) noexcept {
+  return std::max(a.x, b.x) - std::min(a.x, b.x) > kMinRectangleSide &&
+         std::max(a.y, b.y) - std::min(a.y, b.y) > kMinRectangleSide;
+}
+
+CandidateRect RectangleOf(const Corner& a, const Corner& b) noexcept {
+  return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+// 2 when the partner lies to the right (or level), plus 1 when below (or level).
+int ClassOf(const Corner& anchor, const Corner& partner) noexcept {
+  return 2 * (partner.x - anchor.x >= 0 ? 1 : 0) + (partner.y - anchor.y >= 0 ? 1 : 0);
+}
+
+CandidateRect WholePlane(const ImageRecord& plane) noexcept {
+  return {0.0, 0.0, static_cast<double>(plane.width()), static_cast<double>(plane.height())};
+}
+
+bool StopWanted(ProgressNotifier* notifier) noexcept {
+  if (notifier != nullptr && !notifier->ShouldContinue()) return true;
+  return StopRequested.load(std::memory_order_relaxed) != 0;
+}
+
+}  // namespace
+
+std::uint8_t MakeClampedCopy(const ImageRecord& plane, float low, float high,
+                             ImageRecord& copy) noexcept {
+  const std::int32_t width = plane.width();
+  const std::int32_t height = plane.height();
+  if (copy.Allocate(width, height, 1, 32) != kResultOk) {
+    copy.Release();
+    return kResultNoMemory;
+  }
+  for (std::int32_t y = 0; y < height; ++y) {
+    const float* in = plane.Row<float>(y);
+    float* out = copy.Row<float>(y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      float v = in[x];
+      if (v < low) v = low;
+      if (v >= high) v = high;
+      out[x] = v;
+    }
+  }
+  return kResultOk;
+}
+
+void PairCorners(CandidateList& list, const Corner* corners, std::uint32_t count,
+                 int mode) noexcept {
+  const bool embedding = mode == kPairingEmbedding;
+  const PairingLimits limits = embedding ? kEmbeddingLimits : kDetectionLimits;
+  const std::uint32_t anchors = std::min(count, limits.anchors);
+  const std::uint32_t partners = std::min(count, limits.partners);
+  for (std::uint32_t i = 0; i < anchors; ++i) {
+    std::array<CandidateRect, 4> slot{};
+    std::array<bool, 4> filled{};
+    std::array<int, 4> used{};
+    for (std::uint32_t j = i; j < partners; ++j) {
+      if (!Qualifies(corners[i], corners[j])) continue;
+      const int cls = ClassOf(corners[i], corners[j]);
+      if (embedding) {
+        if (!filled[cls]) {
+          slot[cls] = RectangleOf(corners[i], corners[j]);
+          filled[cls] = true;
+        }
+      } else if (used[cls] < kDetectionPerClass) {
+        list.Append(RectangleOf(corners[i], corners[j]));
+        ++used[cls];
+      }
+    }
+    if (embedding) {
+      for (int cls = 0; cls < 4; ++cls) {
+        if (filled[cls]) list.Append(slot[cls]);
+      }
+    }
+  }
+}
+
+std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, int mode,
+                              double scale) noexcept {
+  HeapArray<Corner> corners;
+  std::uint32_t count = 0;
+  if (FindCorners(clamped, scale, corners, count) != kResultOk) return kResultNoMemory;
+  if (count == 0) {
+    if (list.count() == 0) list.Append(WholePlane(clamped));
+    return kResultRefused;
+  }
+  PairCorners(list, corners.data(), count, mode);
+  return list.count() != 0 ? kResultOk : kResultRefused;
+}
+
+std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
+                                double scale, ProgressNotifier* notifier) noexcept {
+  std::uint8_t dark = kResultOk;
+  {
+    ImageRecord copy;
+    if (MakeClampedCopy(plane, kDarkLow, kDarkHigh, copy) != kResultOk) return kResultNoMemory;
+    dark = RunCandidatePass(list, copy, mode, scale);
+  }
+  if (dark == kResultNoMemory) return kResultNoMemory;
+  if (StopWanted(notifier)) return kResultRefused;
+
+  // A second pass that runs out of memory counts as a pass without result.
+  std::uint8_t bright = kResultNoMemory;
+  {
+    ImageRecord copy;
+    if (MakeClampedCopy(plane, kBrightLow, kBrightHigh, copy) == kResultOk) {
+      bright = RunCandidatePass(list, copy, mode, scale);
+    }
+  }
+  if (bright != kResultOk && dark == kResultRefused) {
+    list.Clear();
+    list.Append(WholePlane(plane));
+  }
+  return kResultOk;
+}
+
+}  // namespace pmk

@@ -1,0 +1,184 @@
+#include "engine/cell_grid.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace pmk {
+namespace {
+
+inline constexpr double kCellFraction = 0.0625;
+inline constexpr double kEllipseShare = 0.75;
+inline constexpr double kRingWidth = 2.0;
+inline constexpr int kGridCells = kCellsPerSide * kCellsPerSide;
+
+// dx^2 / a^2 + dy^2 / b^2 < 1; an ellipse with a zero semi-axis has no inside.
+bool InsideEllipse(double dx, double dy, double a, double b) noexcept {
+  const double a2 = a * a;
+  const double b2 = b * b;
+  if (a2 == 0.0 || b2 == 0.0) return false;
+  return dx * dx / a2 + dy * dy / b2 < 1.0;
+}
+
+}  // namespace
+
+CellGrid MakeCellGrid(const CandidateRect& rect) noexcept {
+  CellGrid grid;
+  grid.left = static_cast<std::int32_t>(std::trunc(rect.x0));
+  grid.top = static_cast<std::int32_t>(std::trunc(rect.y0));
+  grid.right = static_cast<std::int32_t>(std::ceil(rect.x1));
+  grid.bottom = static_cast<std::int32_t>(std::ceil(rect.y1));
+  grid.cell_width = (rect.x1 - rect.x0) * kCellFraction;
+  grid.cell_height = (rect.y1 - rect.y0) * kCellFraction;
+  grid.origin_x = rect.x0 - grid.left;
+  grid.origin_y = rect.y0 - grid.top;
+  return grid;
+}
+
+std::array<CellCentre, 256> CellCentres(const CellGrid& grid) noexcept {
+  std::array<CellCentre, 256> centres{};
+  const double u = grid.cell_width;
+  const double v = grid.cell_height;
+  const double fx = grid.origin_x;
+  const double fy = grid.origin_y;
+  for (int r = 0; r < kCellsPerSide; ++r) {
+    for (int q = 0; q < kCellsPerSide; ++q) {
+      CellCentre& c = centres[kCellsPerSide * r + q];
+      c.x = ((fx + q * u) + (fx + (q + 1) * u)) * 0.5;
+      c.y = ((fy + r * v) + (fy + (r + 1) * v)) * 0.5;
+    }
+  }
+  return centres;
+}
+
+PasteCorner CellPasteCorner(const CellGrid& grid, int row, int column) noexcept {
+  return {static_cast<std::int32_t>(std::trunc(column * grid.cell_width + grid.origin_x)),
+          static_cast<std::int32_t>(std::trunc(row * grid.cell_height + grid.origin_y))};
+}
+
+std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  if (mask.Allocate(width, height, 1, 16) != kResultOk) {
+    mask.Release();
+    return kResultNoMemory;
+  }
+  const double hx = cell_width * 0.5;
+  const double hy = cell_height * 0.5;
+  const double ax = hx - 0.25 * hx;
+  const double ay = hy - 0.25 * hy;
+  for (std::int32_t j = 0; j < height; ++j) {
+    auto* row = mask.Row<std::uint16_t>(j);
+    const double dy = j - hy;
+    for (std::int32_t i = 0; i < width; ++i) {
+      const double dx = i - hx;
+      std::uint16_t value = 0;
+      if (InsideEllipse(dx, dy, ax - kRingWidth, ay - kRingWidth)) {
+        value = 2;
+      } else if (InsideEllipse(dx, dy, ax + kRingWidth, ay + kRingWidth)) {
+        value = 1;
+      }
+      row[i] = value;
+    }
+  }
+  return kResultOk;
+}
+
+std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
+                           ImageRecord& labels) noexcept {
+  const std::int32_t width = grid.BoxWidth();
+  const std::int32_t height = grid.BoxHeight();
+  if (width < 0 || height < 0) {
+    labels.Release();
+    return kResultRefused;
+  }
+  if (labels.Allocate(width, height, 1, 16) != kResultOk) {
+    labels.Release();
+    return kResultNoMemory;
+  }
+  for (std::int32_t y = 0; y < height; ++y) {
+    std::memset(labels.Row<std::uint16_t>(y), 0, static_cast<std::size_t>(width) * 2);
+  }
+  const std::int32_t mask_width = mask.width();
+  const std::int32_t mask_height = mask.height();
+  for (int r = 0; r < kCellsPerSide; ++r) {
+    for (int q = 0; q < kCellsPerSide; ++q) {
+      const auto offset = static_cast<std::uint16_t>(2 * (kCellsPerSide * r + q));
+      const PasteCorner at = CellPasteCorner(grid, r, q);
+      for (std::int32_t j = 0; j < mask_height; ++j) {
+        const std::int32_t y = at.y + j;
+        if (y < 0 || y >= height) continue;
+        const auto* in = mask.Row<std::uint16_t>(j);
+        auto* out = labels.Row<std::uint16_t>(y);
+        for (std::int32_t i = 0; i < mask_width; ++i) {
+          const std::int32_t x = at.x + i;
+          if (x < 0 || x >= width) continue;
+          out[x] = in[i] == 0 ? 0 : static_cast<std::uint16_t>(in[i] + offset);
+        }
+      }
+    }
+  }
+  return kResultOk;
+}
+
+void MeasureCells(const ImageRecord& plane, ImageRecord& labels,
+                  const std::array<CellCentre, 256>& centres, double cell_width, double cell_height,
+                  CellValues& values) noexcept {
+  values = CellValues{};
+  const std::int32_t width = labels.width();
+  const std::int32_t height = labels.height();
+  if (plane.width() != width || plane.height() != height || plane.channels() != 1 ||
+      plane.bits() != 32 || labels.channels() != 1 || labels.bits() != 16) {
+    return;
+  }
+  const double ex = kEllipseShare * cell_width * 0.5;
+  const double ey = kEllipseShare * cell_height * 0.5;
+  const double ex2 = ex * ex;
+  const double ey2 = ey * ey;
+  // A zero-height ellipse has no ring pixels to weigh, so k is never used.
+  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
+  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+
+  std::array<double, 256> sum{};
+  std::array<std::uint32_t, 256> count{};
+  for (std::int32_t y = 0; y < height; ++y) {
+    const float* row = plane.Row<float>(y);
+    auto* label_row = labels.Row<std::uint16_t>(y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::uint16_t l = label_row[x];
+      if (l == 0 || l > 2 * kGridCells) continue;
+      const float p = row[x];
+      if (l % 2 == 0) {
+        const int t = l / 2 - 1;
+        count[t] += 9;
+        sum[t] += static_cast<double>(9.0f * p);
+        continue;
+      }
+      const int t = (l - 1) / 2;
+      const CellCentre& c = centres[t];
+      int inside = 0;
+      for (double sy : kSubsample) {
+        const double dy = y + sy - c.y;
+        for (double sx : kSubsample) {
+          const double dx = x + sx - c.x;
+          if (dx * dx + k * (dy * dy) < ex2) {
+            ++inside;
+            sum[t] += p;
+          }
+        }
+      }
+      count[t] += static_cast<std::uint32_t>(inside);
+      if (inside == 0) {
+        label_row[x] = 0;
+      } else if (inside == 9) {
+        label_row[x] = static_cast<std::uint16_t>(l + 1);
+      }
+    }
+  }
+  for (int t = 0; t < kGridCells; ++t) {
+    if (count[t] == 0) continue;
+    values.value[t] = sum[t] / count[t];
+    values.measured[t] = true;
+  }
+}
+
+}  // namespace pmk

@@ -1,0 +1,277 @@
+#include "engine/corner_finder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "engine/separable_filter.h"
+
+namespace pmk {
+namespace {
+
+inline constexpr std::uint32_t kPeakListStep = 50;
+
+// Coefficients (for 1, t, t^2) of the quadratic through f0, f1, f2 at 0, 1, 2.
+std::array<double, 3> QuadraticThrough(double f0, double f1, double f2) noexcept {
+  return {f0, (-3.0 * f0 + 4.0 * f1 - f2) * 0.5, (f0 - 2.0 * f1 + f2) * 0.5};
+}
+
+double Quadratic(const std::array<double, 3>& c, double t) noexcept {
+  return c[0] + c[1] * t + c[2] * t * t;
+}
+
+// The zero of the derivative of c0 + c1 t + c2 t^2, or `previous` when the
+// quadratic degenerates to a line.
+double Stationary(double linear, double square, double previous) noexcept {
+  const double denominator = 2.0 * square;
+  if (denominator == 0.0) return previous;
+  return -linear / denominator;
+}
+
+bool StrongerFirst(const Corner& p, const Corner& q) noexcept {
+  if (p.response != q.response) return p.response > q.response;
+  if (p.y != q.y) return p.y < q.y;
+  return p.x < q.x;
+}
+
+bool InsideInnerBox(const Corner& c, const InnerBox& inner) noexcept {
+  return inner.x0 <= c.x && c.x <= inner.x1 && inner.y0 <= c.y && c.y <= inner.y1;
+}
+
+// Appends one peak, growing the list in steps; false when it cannot grow.
+bool AppendPeak(HeapArray<Corner>& peaks, std::uint32_t& count, const Corner& peak) noexcept {
+  if (count == peaks.size() && !peaks.Resize(peaks.size() + kPeakListStep)) return false;
+  peaks[count++] = peak;
+  return true;
+}
+
+}  // namespace
+
+TileLayout ComputeTileLayout(std::int32_t width, std::int32_t height) noexcept {
+  TileLayout layout;
+  if (width <= 0 || height <= 0) return layout;
+  const double rows = std::ceil(static_cast<double>(height) / kTileTarget);
+  const double columns = std::ceil(static_cast<double>(width) / kTileTarget);
+  layout.rows = static_cast<std::int32_t>(rows);
+  layout.columns = static_cast<std::int32_t>(columns);
+  layout.tile_height = static_cast<std::int32_t>(std::ceil(height / rows));
+  layout.tile_width = static_cast<std::int32_t>(std::ceil(width / columns));
+  return layout;
+}
+
+PeakFit RefinePeak(const float (&values)[3][3]) noexcept {
+  // P(a, b) = sum c[m][n] a^m b^n: quadratic in a along each row, then the
+  // row coefficients fitted as quadratics in b.
+  std::array<std::array<double, 3>, 3> by_row{};  // [row b][power of a]
+  for (int b = 0; b < 3; ++b) {
+    by_row[b] = QuadraticThrough(values[b][0], values[b][1], values[b][2]);
+  }
+  std::array<std::array<double, 3>, 3> c{};  // [power of a][power of b]
+  for (int m = 0; m < 3; ++m) c[m] = QuadraticThrough(by_row[0][m], by_row[1][m], by_row[2][m]);
+
+  const auto best_a = [&c](double b, double previous) {
+    return Stationary(Quadratic(c[1], b), Quadratic(c[2], b), previous);
+  };
+  const auto best_b = [&c](double a, double previous) {
+    const std::array<double, 3> linear{c[0][1], c[1][1], c[2][1]};
+    const std::array<double, 3> square{c[0][2], c[1][2], c[2][2]};
+    return Stationary(Quadratic(linear, a), Quadratic(square, a), previous);
+  };
+
+  double a = best_a(1.0, 1.0);
+  double b = best_b(a, 1.0);
+  a = best_a(b, a);
+  b = best_b(a, b);
+  PeakFit fit;
+  fit.a = std::clamp(a, 0.0, 2.0);
+  fit.b = std::clamp(b, 0.0, 2.0);
+  const std::array<double, 3> at_b{Quadratic(c[0], fit.b), Quadratic(c[1], fit.b),
+                                   Quadratic(c[2], fit.b)};
+  fit.response = static_cast<float>(Quadratic(at_b, fit.a));
+  return fit;
+}
+
+std::uint8_t ComputeResponse(float* tile, std::int32_t w, std::int32_t h, double scale,
+                             float* response) noexcept {
+  if (w < 7 || h < 7) return kResultRefused;
+  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  HeapArray<float> scratch;
+  HeapArray<float> ixx;
+  HeapArray<float> iyy;
+  HeapArray<float> ixy;
+  if (!scratch.Allocate(samples) || !ixx.Allocate(samples) || !iyy.Allocate(samples) ||
+      !ixy.Allocate(samples)) {
+    return kResultNoMemory;
+  }
+  SeparableFilter7(tile, tile, w, h, scratch.data(), kSearchKernel7.data(), scale);
+
+  // Forward differences; the last column (row) repeats the one before it.
+  float* ix = ixx.data();
+  float* iy = iyy.data();
+  for (std::int32_t y = 0; y < h; ++y) {
+    const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
+    float* out = ix + static_cast<std::ptrdiff_t>(y) * w;
+    for (std::int32_t x = 0; x < w - 1; ++x) out[x] = row[x + 1] - row[x];
+    out[w - 1] = out[w - 2];
+  }
+  for (std::int32_t y = 0; y < h - 1; ++y) {
+    const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
+    const float* below = row + w;
+    float* out = iy + static_cast<std::ptrdiff_t>(y) * w;
+    for (std::int32_t x = 0; x < w; ++x) out[x] = below[x] - row[x];
+  }
+  std::memcpy(iy + static_cast<std::ptrdiff_t>(h - 1) * w,
+              iy + static_cast<std::ptrdiff_t>(h - 2) * w,
+              static_cast<std::size_t>(w) * sizeof(float));
+
+  for (std::size_t i = 0; i < samples; ++i) {
+    ixy[i] = ix[i] * iy[i];
+    ix[i] = ix[i] * ix[i];
+    iy[i] = iy[i] * iy[i];
+  }
+  SeparableFilter5(ix, ix, w, h, scratch.data(), kSearchKernel5.data(), scale);
+  SeparableFilter5(ixy.data(), ixy.data(), w, h, scratch.data(), kSearchKernel5.data(), scale);
+  SeparableFilter5(iy, iy, w, h, scratch.data(), kSearchKernel5.data(), scale);
+
+  for (std::size_t i = 0; i < samples; ++i) {
+    const float sxx = ix[i];
+    const float sxy = ixy[i];
+    const float syy = iy[i];
+    const float trace = sxx + syy;
+    response[i] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
+  }
+  return kResultOk;
+}
+
+std::uint32_t SelectCorners(Corner* corners, std::uint32_t count, double w, double h,
+                            std::uint32_t limit) noexcept {
+  std::sort(corners, corners + count, StrongerFirst);
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < count && kept < limit; ++i) {
+    const Corner c = corners[i];
+    if (c.x < kCornerBorder || c.y < kCornerBorder || w - c.x < kCornerBorder ||
+        h - c.y < kCornerBorder) {
+      continue;
+    }
+    bool crowded = false;
+    for (std::uint32_t j = 0; j < kept && !crowded; ++j) {
+      const double dx = c.x - corners[j].x;
+      const double dy = c.y - corners[j].y;
+      crowded = dx * dx + dy * dy < kMinSquaredDistance;
+    }
+    if (!crowded) corners[kept++] = c;
+  }
+  return kept;
+}
+
+std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const InnerBox& inner,
+                             double scale, HeapArray<Corner>& corners,
+                             std::uint32_t& count) noexcept {
+  count = 0;
+  corners.Release();
+  // Too small for the filters: nothing defined to look at.
+  if (w < 7 || h < 7) return kResultOk;
+  // The response replaces the tile, which is no longer needed once the
+  // differences are taken.
+  const std::uint8_t result = ComputeResponse(tile, w, h, scale, tile);
+  if (result != kResultOk) return result;
+  const float* response = tile;
+
+  HeapArray<Corner> peaks;
+  if (!peaks.Allocate(kPeakListStep)) return kResultNoMemory;
+  std::uint32_t found = 0;
+  for (std::int32_t y = 1; y < h - 1; ++y) {
+    for (std::int32_t x = 1; x < w - 1; ++x) {
+      const float r = response[static_cast<std::ptrdiff_t>(y) * w + x];
+      if (!(r > kResponseThreshold)) continue;
+      float around[3][3];
+      bool peak = true;
+      for (int j = 0; j < 3; ++j) {
+        const float* row = response + static_cast<std::ptrdiff_t>(y - 1 + j) * w + (x - 1);
+        for (int i = 0; i < 3; ++i) {
+          around[j][i] = row[i];
+          if ((i != 1 || j != 1) && !(r > row[i])) peak = false;
+        }
+      }
+      if (!peak) continue;
+      const PeakFit fit = RefinePeak(around);
+      // A refined value that is not a number cannot be ranked; such a peak
+      // only arises from non-finite samples.
+      if (std::isnan(fit.response)) continue;
+      const Corner corner{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
+      if (!AppendPeak(peaks, found, corner)) return kResultNoMemory;
+    }
+  }
+
+  // Peaks outside the tile's own area belong to a neighbour; dropping them
+  // first leaves the same choice as dropping them while walking the list.
+  std::uint32_t inside = 0;
+  for (std::uint32_t i = 0; i < found; ++i) {
+    if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
+  }
+  count = SelectCorners(peaks.data(), inside, w, h, kCornersKept);
+  corners = std::move(peaks);
+  return kResultOk;
+}
+
+std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corner>& corners,
+                         std::uint32_t& count) noexcept {
+  count = 0;
+  corners.Release();
+  const std::int32_t width = plane.width();
+  const std::int32_t height = plane.height();
+  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || width <= 0 ||
+      height <= 0) {
+    return kResultOk;
+  }
+  const TileLayout layout = ComputeTileLayout(width, height);
+  HeapArray<Corner> work;
+  if (!work.Allocate(static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1))) {
+    return kResultNoMemory;
+  }
+  std::uint32_t listed = 0;
+  for (std::int32_t r = 0; r < layout.rows; ++r) {
+    for (std::int32_t k = 0; k < layout.columns; ++k) {
+      const std::int32_t inner_left = k * layout.tile_width;
+      const std::int32_t inner_top = r * layout.tile_height;
+      const std::int32_t inner_right = std::min((k + 1) * layout.tile_width, width);
+      const std::int32_t inner_bottom = std::min((r + 1) * layout.tile_height, height);
+      const std::int32_t left = std::max(inner_left - kTileMargin, 0);
+      const std::int32_t top = std::max(inner_top - kTileMargin, 0);
+      const std::int32_t right = std::min(inner_right + kTileMargin, width);
+      const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
+      const std::int32_t w = right - left;
+      const std::int32_t h = bottom - top;
+      if (w <= 0 || h <= 0) continue;
+
+      HeapArray<float> tile;
+      if (!tile.Allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) continue;
+      for (std::int32_t y = 0; y < h; ++y) {
+        std::memcpy(tile.data() + static_cast<std::ptrdiff_t>(y) * w,
+                    plane.Row<float>(top + y) + left, static_cast<std::size_t>(w) * sizeof(float));
+      }
+      const InnerBox inner{
+          static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
+          static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
+      HeapArray<Corner> found;
+      std::uint32_t found_count = 0;
+      // A tile that runs out of memory simply contributes no corners.
+      if (FindTileCorners(tile.data(), w, h, inner, scale, found, found_count) != kResultOk) {
+        continue;
+      }
+      for (std::uint32_t i = 0; i < found_count; ++i) {
+        Corner c = found[i];
+        c.x += left;
+        c.y += top;
+        work[listed++] = c;
+      }
+    }
+  }
+  count = SelectCorners(work.data(), listed, width, height, kCornersKept);
+  corners = std::move(work);
+  return kResultOk;
+}
+
+}  // namespace pmk

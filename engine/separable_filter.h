@@ -1,0 +1,48 @@
+// The two separable low-pass filters of the candidate search (7 and 5 taps).
+//
+// Each filter is two one-dimensional passes that write their output
+// transposed, so both passes read memory along rows and the second pass
+// brings the plane back to its normal orientation. Above a scale of 1.01 the
+// kernel is resampled at distances multiplied by the scale, so that a
+// rescaled picture is smoothed as much as the original was.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace pmk {
+
+// Single-precision search kernels; each sums to 1.
+inline constexpr std::array<float, 7> kSearchKernel7{0.05f,  0.125f, 0.175f, 0.3f,
+                                                     0.175f, 0.125f, 0.05f};
+inline constexpr std::array<float, 5> kSearchKernel5{0.1f, 0.2f, 0.4f, 0.2f, 0.1f};
+
+// Scales at or below this use the caller's kernel unchanged.
+inline constexpr double kFilterScaleThreshold = 1.01;
+
+// The kernel actually applied at `scale`: the caller's taps up to 1.01, else a
+// symmetric kernel resampled from the caller's left half and centre and
+// normalised to sum 1.
+std::array<float, 7> AdaptKernel7(const float* kernel, double scale) noexcept;
+std::array<float, 5> AdaptKernel5(const float* kernel, double scale) noexcept;
+
+// One pass: reads `rows` rows of `length` samples and writes row i of the
+// input as column i of `out` (which has `length` rows of `rows` samples).
+// The first and last `half` outputs of each row copy the nearest full output.
+// `length` must be at least 2 * half + 1.
+void FilterPassTransposed(float* out, const float* in, std::int32_t length, std::int32_t rows,
+                          const float* taps, std::int32_t half) noexcept;
+
+// Filters a width x height plane (rows packed) with the 7-tap `kernel` adapted
+// to `scale`. `destination` may be `source`; `scratch` (same size) must be
+// distinct from both. Writes nothing when width or height is below 7.
+void SeparableFilter7(float* destination, const float* source, std::int32_t width,
+                      std::int32_t height, float* scratch, const float* kernel,
+                      double scale) noexcept;
+
+// The same with a 5-tap kernel; writes nothing when width or height is below 5.
+void SeparableFilter5(float* destination, const float* source, std::int32_t width,
+                      std::int32_t height, float* scratch, const float* kernel,
+                      double scale) noexcept;
+
+}  // namespace pmk
