@@ -1,0 +1,182 @@
+#include "engine/detect_at_scale.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "engine/candidate_search.h"
+#include "engine/cell_grid.h"
+#include "engine/guide_plane.h"
+#include "engine/process_state.h"
+#include "engine/resample.h"
+#include "engine/separable_filter.h"
+
+namespace pmk {
+namespace {
+
+// The low-pass filter applied to the blue channel before the cells are read;
+// the embedding steers the cells through the same filter.
+constexpr std::array<float, 7> kCarrierKernel7{0.05f, 0.125f, 0.175f, 0.3f, 0.175f, 0.125f, 0.05f};
+
+// A scale whose work would be wasted: the user cancelled, or another search
+// thread has already found the signature.
+bool StopAsked(ProgressNotifier* notifier) noexcept {
+  if (notifier != nullptr && !notifier->ShouldContinue()) return true;
+  return StopRequested.load() != 0 || FoundSlot.load() >= 0;
+}
+
+// Reads the 256 cell bits of one candidate from the smoothed plane.
+std::uint8_t ReadCellBits(const ImageRecord& smoothed, const CandidateRect& rect,
+                          CellBits& bits) noexcept {
+  const CellGrid grid = MakeCellGrid(rect);
+  ImageRecord crop;
+  if (crop.Allocate(grid.right - grid.left, grid.bottom - grid.top, 1, 32) != kResultOk) {
+    return kResultNoMemory;
+  }
+  CropImage(crop, smoothed, grid.left, grid.top, grid.right, grid.bottom);
+
+  ImageRecord labels;
+  {
+    ImageRecord mask;
+    const std::uint8_t mask_result = BuildCellMask(grid.cell_width, grid.cell_height, mask);
+    if (mask_result != kResultOk) return mask_result;
+    const std::uint8_t label_result = BuildLabelMap(grid, mask, labels);
+    if (label_result != kResultOk) return label_result;
+  }
+  const std::array<CellCentre, 256> centres = CellCentres(grid);
+  CellValues values;
+  MeasureCells(crop, labels, centres, grid.cell_width, grid.cell_height, values);
+  for (int c = 0; c < kCellCount; ++c) bits[c] = CellBitFromValue(values.value[c]);
+  return kResultOk;
+}
+
+// Only boxes that lie inside the plane can be read; the search never yields
+// others, but a box outside would read foreign memory.
+bool BoxInside(const CandidateRect& rect, const ImageRecord& plane) noexcept {
+  if (!(rect.x0 >= 0.0) || !(rect.y0 >= 0.0)) return false;
+  if (!(rect.x1 <= plane.width()) || !(rect.y1 <= plane.height())) return false;
+  return std::ceil(rect.x1) > std::trunc(rect.x0) && std::ceil(rect.y1) > std::trunc(rect.y0);
+}
+
+}  // namespace
+
+void RemoveDuplicateCandidates(CandidateList& list) noexcept {
+  const std::uint32_t count = list.count();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t j = i + 1; j < count; ++j) {
+      const CandidateRect& a = list[i];
+      CandidateRect& b = list[j];
+      if (std::fabs(a.x0 - b.x0) < kDuplicateTolerance &&
+          std::fabs(a.y0 - b.y0) < kDuplicateTolerance &&
+          std::fabs(a.x1 - b.x1) < kDuplicateTolerance &&
+          std::fabs(a.y1 - b.y1) < kDuplicateTolerance) {
+        b = CandidateRect{-1.0, -1.0, -1.0, -1.0};
+      }
+    }
+  }
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!(list[i].y0 < 0.0)) list[kept++] = list[i];
+  }
+  list.SetCount(kept);
+}
+
+void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t left,
+               std::int32_t top, std::int32_t right, std::int32_t bottom) noexcept {
+  if (left >= right || top >= bottom) return;
+  const std::int32_t bits = source.bits();
+  const std::int32_t channels = source.channels();
+  if (channels != 1 && channels != 3) return;
+  std::int32_t sample_bytes = 0;
+  if (bits == 8) {
+    sample_bytes = 1;
+  } else if (bits >= 1 && bits <= 16) {
+    sample_bytes = 2;
+  } else if (bits == 32) {
+    sample_bytes = 4;
+  } else if (bits == 64 && channels == 1) {
+    sample_bytes = 8;
+  } else {
+    return;
+  }
+  const std::int32_t pixel_bytes = sample_bytes * channels;
+  const std::size_t row_bytes = static_cast<std::size_t>(right - left) * pixel_bytes;
+  for (std::int32_t y = top; y < bottom; ++y) {
+    std::memcpy(destination.Row<std::uint8_t>(y - top),
+                source.Row<std::uint8_t>(y) + static_cast<std::ptrdiff_t>(left) * pixel_bytes,
+                row_bytes);
+  }
+}
+
+std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
+                              ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+  RemoveDuplicateCandidates(list);
+  for (std::uint32_t k = 0; k < list.count(); ++k) {
+    if (StopAsked(notifier)) return kResultRefused;
+    const CandidateRect rect = list[k];
+    if (!BoxInside(rect, smoothed)) continue;
+    CellBits bits{};
+    const std::uint8_t read = ReadCellBits(smoothed, rect, bits);
+    if (read != kResultOk) return read;
+    const DecodedPayload payload = DecodePayloadCells(bits);
+    std::memset(output_text, 0, kDetectOutputSize);
+    std::memcpy(output_text, payload.text.data(), kPayloadSymbolCount);
+    if (trace != nullptr) trace->CandidateTried(rect, payload);
+    if (payload.valid) return kResultOk;
+  }
+  return kResultRefused;
+}
+
+std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
+                           ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+  if (notifier != nullptr && !notifier->ShouldContinue()) return kResultRefused;
+  if (StopRequested.load() != 0) return kResultRefused;
+  const double width = image.width();
+  const double height = image.height();
+  if (width * height * scale * scale > kMaxRescaledPixels) return kResultRefused;
+  if (FoundSlot.load() >= 0) return kResultRefused;
+  // The resampler reads three bytes per pixel; any other layout would be read
+  // out of bounds, and a picture smaller than the filters cannot carry cells.
+  if (image.channels() != 3 || image.bits() != 8 || !image.HasData()) return kResultRefused;
+  if (!(scale > 0.0) || scale * width < 7.0 || scale * height < 7.0) return kResultRefused;
+
+  ImageRecord rescaled;
+  const std::uint8_t resampled = ResampleImage(rescaled, image, scale);
+  if (resampled != kResultOk) return resampled;
+  if (StopAsked(notifier)) return kResultRefused;
+
+  CandidateList candidates;
+  {
+    ImageRecord guide;
+    if (guide.Allocate(rescaled.width(), rescaled.height(), 3, 32) != kResultOk) {
+      return kResultNoMemory;
+    }
+    std::memcpy(guide.data(), rescaled.data(), static_cast<std::size_t>(rescaled.size()));
+    const std::uint8_t made = MakeGuidePlane(guide);
+    if (made != kResultOk) return made;
+    if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
+    const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
+    if (found != kResultOk) return found;
+  }
+  if (StopAsked(notifier)) return kResultRefused;
+
+  const std::int32_t plane_width = rescaled.width();
+  const std::int32_t plane_height = rescaled.height();
+  ImageRecord smoothed;
+  {
+    ImageRecord carrier;
+    if (carrier.Allocate(plane_width, plane_height, 1, 32) != kResultOk) return kResultNoMemory;
+    ExtractChannel(carrier, 0, rescaled);
+    rescaled.Release();
+    ImageRecord scratch;
+    if (smoothed.Allocate(plane_width, plane_height, 1, 32) != kResultOk ||
+        scratch.Allocate(plane_width, plane_height, 1, 32) != kResultOk) {
+      return kResultNoMemory;
+    }
+    SeparableFilter7(smoothed.Floats(), carrier.Floats(), plane_width, plane_height,
+                     scratch.Floats(), kCarrierKernel7.data(), scale);
+  }
+  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace);
+}
+
+}  // namespace pmk

@@ -1,0 +1,69 @@
+// Reading the mark at one assumed scale.
+//
+// The picture is brought to the scale, regions are found again on its
+// green-red plane, and each region's 16 x 16 cells are read from the smoothed
+// blue channel and decoded. The first region whose payload is valid wins; the
+// search driver calls this once per scale, on several threads at once.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/candidate_rect.h"
+#include "engine/payload_cells.h"
+#include "engine/progress_notifier.h"
+#include "image/image_record.h"
+
+namespace pmk {
+
+// Size of every caller's output text buffer; the whole buffer is cleared
+// before a payload is written into it.
+inline constexpr std::int32_t kDetectOutputSize = 1024;
+// Rescaled areas above this many pixels are refused before anything is
+// allocated.
+inline constexpr double kMaxRescaledPixels = 200'000'000.0;
+// Candidates whose four coordinates all differ by less than this are the same.
+inline constexpr double kDuplicateTolerance = 1e-5;
+// Room in the candidate list of one detection.
+inline constexpr std::uint32_t kDetectCandidateCapacity = 10000;
+
+// Watches the candidates a detection decodes, in the order it decodes them.
+class DetectTrace {
+ public:
+  virtual ~DetectTrace() = default;
+  // `rect` is in pixels of the rescaled picture; `payload` is what its cells
+  // read back as, accepted or not.
+  virtual void CandidateTried(const CandidateRect& rect,
+                              const DecodedPayload& payload) noexcept = 0;
+};
+
+// Blanks every entry that repeats an earlier one (all coordinates within
+// kDuplicateTolerance) and compacts the list, keeping the order.
+void RemoveDuplicateCandidates(CandidateList& list) noexcept;
+
+// Copies rows top..bottom-1, columns left..right-1 of `source` into
+// `destination`, which already has the rectangle's size and the source's
+// channels and bits. Nothing is clipped; an empty rectangle or a layout other
+// than 1 or 3 channels of up to 16, 32 or 64 bits (64 only with 1 channel)
+// copies nothing.
+void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t left,
+               std::int32_t top, std::int32_t right, std::int32_t bottom) noexcept;
+
+// Removes duplicates from `list` and reads each remaining candidate's cells
+// from `smoothed` (the low-pass filtered blue plane of the rescaled picture,
+// one float channel). Returns 0 with the payload in `output_text` (1024 bytes)
+// at the first valid one, 1 when none is valid or a stop was asked, 6 when
+// memory runs out. After a failure the text holds the last payload decoded.
+std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
+                              ProgressNotifier* notifier, DetectTrace* trace) noexcept;
+
+// Looks for a signature in `image` (three 8-bit channels, blue green red) as if
+// it had been rescaled by 1/`scale` after signing. Returns 0 with the 18
+// payload characters at the start of the zero-filled 1024-byte `output_text`;
+// 1 when nothing is found, when stopped (notifier, StopRequested, or FoundSlot
+// set by another search thread), when the rescaled area is above the cap, or
+// for a picture of any other layout; 6 when memory runs out. `trace`, when
+// given, sees every candidate decoded.
+std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
+                           ProgressNotifier* notifier, DetectTrace* trace = nullptr) noexcept;
+
+}  // namespace pmk

@@ -1,0 +1,173 @@
+#include "engine/detect_signature.h"
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "engine/check_symbols.h"
+#include "engine/detect_at_scale.h"
+#include "engine/payload_cells.h"
+#include "engine/process_state.h"
+#include "engine/scale_order.h"
+
+namespace pmk {
+namespace {
+
+std::int32_t ScaleCount(int mode) noexcept {
+  return mode == kPreSigningMode ? kPreSigningScaleCount : kDetectionScaleCount;
+}
+
+std::array<std::int32_t, 24> OrderFor(int mode, int n) noexcept {
+  std::array<std::int32_t, 24> order{};
+  if (mode == kPreSigningMode) {
+    const std::array<std::int32_t, 12> short_order = ScaleOrder12(n);
+    std::copy(short_order.begin(), short_order.end(), order.begin());
+  } else {
+    order = ScaleOrder(n);
+  }
+  return order;
+}
+
+std::uint8_t SearchSequentially(const ImageRecord& record, char* output_text,
+                                ProgressNotifier* notifier, int mode) noexcept {
+  std::uint8_t result = kResultRefused;
+  const std::int32_t count = ScaleCount(mode);
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (notifier != nullptr) {
+      notifier->ReportStep(i + 1);
+      if (!notifier->ShouldContinue()) return kResultRefused;
+    }
+    if (StopRequested.load() != 0) return kResultRefused;
+    result = DetectAtScale(record, output_text, SequentialScale(mode, i), notifier);
+    if (result == kResultOk || result == kResultNoMemory) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+double SeriesScale(int mode, std::int32_t m) noexcept {
+  if (mode == kPreSigningMode) return m * 0.07 + 0.93;
+  return m * 0.05 + 0.9;
+}
+
+double SequentialScale(int mode, std::int32_t i) noexcept {
+  // Unscaled pictures are by far the most common, so 1.0 comes first and the
+  // smallest scale takes its place in the series.
+  if (i == 0) return 1.0;
+  if (mode == kPreSigningMode) return i == 1 ? 0.93 : SeriesScale(mode, i);
+  return i == 2 ? 0.9 : SeriesScale(mode, i);
+}
+
+int SearchThreadCount() noexcept {
+  const int n = CoreCount.load();
+  if (n < 1) return 1;
+  return std::min(n, kMaxSearchThreads);
+}
+
+void ScaleSearchThread(SearchBlock& block) noexcept {
+  for (std::int32_t index = block.start; index < block.end; index += block.step) {
+    if (block.notifier != nullptr && !block.notifier->ShouldContinue()) return;
+    if (StopRequested.load() != 0) return;
+    const double scale = SeriesScale(block.mode, block.order[index]);
+    if (DetectAtScale(*block.image, block.text, scale, block.notifier) == kResultOk) {
+      FoundSlot.store(block.start);
+    }
+  }
+}
+
+std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
+                                  ProgressNotifier* notifier, int mode) noexcept {
+  const std::int32_t count = ScaleCount(mode);
+  // More threads than scales would only idle; with at least as many threads
+  // as scales every thread takes one scale whatever the count.
+  const int n = std::min(SearchThreadCount(), static_cast<int>(count));
+  const std::array<std::int32_t, 24> order = OrderFor(mode, n);
+
+  std::array<std::array<char, kDetectOutputSize>, kMaxSearchThreads> texts;
+  std::array<SearchBlock, kMaxSearchThreads> blocks{};
+  for (int t = 0; t < n; ++t) {
+    SearchBlock& block = blocks[t];
+    block.start = t;
+    block.step = n;
+    block.end = count;
+    block.text = texts[t].data();
+    block.image = &record;
+    block.order = order;
+    block.notifier = notifier;
+    block.mode = mode;
+  }
+
+  std::array<std::thread, kMaxSearchThreads> threads;
+  int started = 1;  // thread 0 is the caller
+  for (; started < n; ++started) {
+    try {
+      threads[started] = std::thread(ScaleSearchThread, std::ref(blocks[started]));
+    } catch (...) {
+      // The system would not give us another thread; the caller takes over
+      // the shares of the threads that did not start, so no scale is skipped.
+      break;
+    }
+  }
+
+  for (std::int32_t index = 0; index < count; index += n) {
+    if (notifier != nullptr) {
+      notifier->ReportStep(index + 1);
+      if (!notifier->ShouldContinue()) break;
+    }
+    if (StopRequested.load() != 0) break;
+    const double scale = SeriesScale(mode, order[index]);
+    if (DetectAtScale(record, texts[0].data(), scale, notifier) == kResultOk) FoundSlot.store(0);
+  }
+  for (int t = started; t < n; ++t) ScaleSearchThread(blocks[t]);
+
+  // Every thread works on this call's blocks and buffers, so all of them must
+  // have ended before they go out of scope: there is no time-out.
+  for (int t = 1; t < started; ++t) threads[t].join();
+
+  const std::int32_t slot = FoundSlot.load();
+  if (slot < 0 || slot >= n) return kResultRefused;
+  std::copy_n(texts[slot].data(), kPayloadSymbolCount, output_text);
+  return kResultOk;
+}
+
+std::uint8_t SearchScales(const ImageRecord& record, char* output_text, ProgressNotifier* notifier,
+                          int mode) noexcept {
+  FoundSlot.store(-1);
+  if (record.channels() != 3 || record.bits() != 8) return kResultRefused;
+  const std::int64_t pixels = static_cast<std::int64_t>(record.width()) * record.height();
+  std::uint8_t result;
+  if (SearchThreadCount() != 1 && pixels <= kMaxThreadedPixels) {
+    result = SearchScalesThreaded(record, output_text, notifier, mode);
+  } else {
+    result = SearchSequentially(record, output_text, notifier, mode);
+  }
+  if (result == kResultNoMemory) return kResultNoMemory;
+  if (StopRequested.load() != 0) return kResultRefused;
+  return result;
+}
+
+std::uint8_t DetectSignature(const ImageRecord& record, char* output_text) noexcept {
+  BuildCheckTriples();
+  return DetectSignature(record, output_text, nullptr, kDetectionMode);
+}
+
+std::uint8_t DetectSignature(const ImageRecord& record, char* output_text,
+                             ProgressNotifier* notifier, int mode) noexcept {
+  if (record.channels() != 4) return SearchScales(record, output_text, notifier, mode);
+  ImageRecord colour;
+  if (colour.Allocate(record.width(), record.height(), 3, 8) != kResultOk) return kResultNoMemory;
+  if (record.bits() != 8) return kResultRefused;
+  for (std::int32_t y = 0; y < record.height(); ++y) {
+    const std::uint8_t* in = record.Row<std::uint8_t>(y);
+    std::uint8_t* out = colour.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < record.width(); ++x) {
+      out[3 * x] = in[4 * x];
+      out[3 * x + 1] = in[4 * x + 1];
+      out[3 * x + 2] = in[4 * x + 2];
+    }
+  }
+  return SearchScales(colour, output_text, notifier, mode);
+}
+
+}  // namespace pmk

@@ -1,0 +1,38 @@
+// Bringing an 8-bit colour picture to an assumed scale as float samples.
+//
+// Detection reads a mark that was laid down at the picture's original size,
+// so it first rescales the picture by the factor it is testing. Enlargement
+// (and the identity) is bilinear with weights quantised to thousandths and
+// looked up in a product table; reduction is an area average.
+#pragma once
+
+#include <cstdint>
+
+#include "image/checked_allocation.h"
+#include "image/image_record.h"
+
+namespace pmk {
+
+// Rows of the product table: row i holds the weight i/1000 applied to each
+// 8-bit value.
+inline constexpr std::int32_t kProductTableRows = 1001;
+inline constexpr std::int32_t kProductTableColumns = 256;
+
+// Obtains and fills the product table (1001 x 256 doubles, row-major). Row 1
+// holds v * 0.001; every later row is the previous row plus row 1. Returns 0,
+// or 6 with the table empty when the memory cannot be had.
+std::uint8_t FillProductTable(HeapArray<double>& table) noexcept;
+
+// Fills `destination` (already allocated at trunc(scale * W) x trunc(scale * H),
+// three 32-bit float channels) from `source` (three 8-bit channels) rescaled by
+// `scale` > 0. `product_table` is the table of FillProductTable.
+void ResampleToFloat(const double* product_table, ImageRecord& destination,
+                     const ImageRecord& source, double scale) noexcept;
+
+// The whole rescaling step: allocates `destination` as three float channels of
+// the rescaled size, obtains the product table for the duration of the call
+// and resamples. Returns 0, or 6 (destination released) when memory runs out.
+std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,
+                           double scale) noexcept;
+
+}  // namespace pmk
