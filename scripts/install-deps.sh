@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libfreeimage-dev
+  libfreeimage-dev libtiff-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   libimage-exiftool-perl

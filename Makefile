@@ -1,0 +1,43 @@
+# The two set-up commands of the README, and the builds CI runs.
+#   make demo   installs what is missing, builds, signs and checks a picture
+#   make test   installs what is missing, builds, runs every test
+
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test demo test-sanitize test-thread clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@[ -f build/CMakeCache.txt ] || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	@cmake --build build -j $(JOBS)
+
+test: build
+	@ctest --test-dir build --output-on-failure -j $(JOBS)
+
+# The whole suite with AddressSanitizer (leak checking on) and UBSan.
+test-sanitize: deps
+	@[ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=address,undefined -DPMK_BUILD_BENCHMARKS=OFF
+	@cmake --build build-asan -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# The threaded scale search under ThreadSanitizer.
+test-thread: deps
+	@[ -f build-tsan/CMakeCache.txt ] || cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=thread -DPMK_BUILD_BENCHMARKS=OFF
+	@cmake --build build-tsan -j $(JOBS) --target engine_tests
+	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/engine_tests --gtest_filter='Threaded*'
+
+demo: build
+	@mkdir -p out
+	@echo "Signing tests/data/kodim23.png with the signature DEMO-26 into out/kodim23_signed.png:"
+	@./build/cmd/PMKCmd -i ./tests/data/kodim23.png -o ./out/kodim23_signed.png -s DEMO-26 -cores $(JOBS)
+	@echo "Checking out/kodim23_signed.png:"
+	@./build/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
+
+clean:
+	rm -rf build build-asan build-tsan out
