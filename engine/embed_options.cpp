@@ -1,0 +1,11 @@
+#include "engine/embed_options.h"
+
+#include "engine/random_rounding.h"
+
+namespace pmk {
+
+std::uint32_t PassSeed(const EmbedOptions& options) noexcept {
+  return options.use_fixed_seed ? options.fixed_seed : ClockSeed();
+}
+
+}  // namespace pmk

@@ -1,0 +1,50 @@
+#include "engine/embed_preparation.h"
+
+#include "engine/candidate_search.h"
+#include "engine/check_symbols.h"
+#include "engine/guide_plane.h"
+
+namespace pmk {
+namespace {
+
+constexpr std::uint8_t kCarrierLowest = 3;
+constexpr std::uint8_t kCarrierHighest = 252;
+
+}  // namespace
+
+void ClampCarrier(ImageRecord& image) noexcept {
+  const std::int32_t channels = image.channels();
+  for (std::int32_t y = 0; y < image.height(); ++y) {
+    std::uint8_t* row = image.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < image.width(); ++x) {
+      std::uint8_t& blue = row[static_cast<std::int64_t>(x) * channels];
+      if (blue < kCarrierLowest) blue = kCarrierLowest;
+      if (blue > kCarrierHighest) blue = kCarrierHighest;
+    }
+  }
+}
+
+std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& list) noexcept {
+  if (!list.Reserve(kEmbedCandidateRoom)) return kResultNoMemory;
+  BuildCheckTriples();
+
+  const std::int32_t width = image.width();
+  const std::int32_t height = image.height();
+  const std::int32_t channels = image.channels();
+  ImageRecord guide;
+  if (guide.Allocate(width, height, 3, 32) != kResultOk) return kResultNoMemory;
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::uint8_t* source = image.Row<std::uint8_t>(y);
+    float* destination = guide.Row<float>(y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      for (std::int32_t c = 0; c < 3; ++c) {
+        destination[3 * x + c] =
+            static_cast<float>(source[static_cast<std::int64_t>(x) * channels + c]);
+      }
+    }
+  }
+  if (MakeGuidePlane(guide) != kResultOk) return kResultNoMemory;
+  return FindCandidateRects(list, guide, kPairingEmbedding, 1.0, nullptr);
+}
+
+}  // namespace pmk

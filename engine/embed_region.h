@@ -1,0 +1,42 @@
+// Signing one region: steering its 256 filtered cell means onto the lattice.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/cell_grid.h"
+#include "engine/embed_options.h"
+#include "engine/payload_cells.h"
+#include "image/image_record.h"
+
+namespace pmk {
+
+// The low-pass filter through which cells are measured, at scale 1.
+inline constexpr std::array<float, 7> kCarrierLowPass{0.05f,  0.125f, 0.175f, 0.3f,
+                                                      0.175f, 0.125f, 0.05f};
+
+// Most passes one region gets before it is left as it is.
+inline constexpr std::int32_t kMostPasses = 100;
+
+// A pass whose corrections all stay within this magnitude ends the region.
+inline constexpr double kConvergedCorrection = 0.05;
+
+// Margin around the box that the filter needs to see.
+inline constexpr std::int32_t kFilterMargin = 7;
+
+struct RegionOutcome {
+  std::int32_t passes = 0;          // 0 when the region was skipped
+  double max_abs_correction = 0.0;  // largest |correction| of the last pass
+};
+
+// Signs the region of `grid` in the carrier channel of `image` (8-bit, at
+// least three channels) with `bits`, in passes of measuring the filtered cell
+// means and rounding the corrections into the pixels. Only labelled pixels of
+// the box change, and the picture is written only once the region is done. A
+// region whose box leaves the picture, or whose box with its margin is
+// narrower or lower than the filter, is skipped. Returns 0, or 6 (picture
+// untouched) when a working plane cannot be obtained.
+std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits& bits,
+                        const EmbedOptions& options, RegionOutcome& outcome) noexcept;
+
+}  // namespace pmk

@@ -1,0 +1,57 @@
+#include "engine/embed_signature.h"
+
+#include "engine/candidate_rect.h"
+#include "engine/cell_grid.h"
+#include "engine/embed_preparation.h"
+#include "engine/embed_region.h"
+#include "engine/payload_cells.h"
+#include "engine/region_choice.h"
+
+namespace pmk {
+
+UsedRegionsRecord UsedRegions;
+
+std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text) noexcept {
+  return EmbedSignature(image, payload_text, EmbedOptions{}, nullptr);
+}
+
+std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
+                            const EmbedOptions& options, EmbedReport* report) noexcept {
+  EmbedReport local_report;
+  EmbedReport& outcome = report != nullptr ? *report : local_report;
+  outcome = EmbedReport{};
+
+  // The clamp comes first and stays, whatever happens next.
+  ClampCarrier(image);
+  if (static_cast<std::int64_t>(image.width()) * image.height() > kMaxEmbedPixels) {
+    return kResultRefused;
+  }
+
+  CandidateList list;
+  const std::uint8_t search_result = FindEmbeddingCandidates(image, list);
+  if (search_result != kResultOk) return search_result;
+  RemoveNestedCandidates(list);
+  if (list.count() > 0) {
+    const std::uint8_t choice_result = ChooseRegions(list);
+    if (choice_result != kResultOk) return choice_result;
+  }
+
+  const CellBits bits = EncodePayloadCells(payload_text);
+  const std::int32_t regions = static_cast<std::int32_t>(list.count());
+  UsedRegions.count = regions;
+  UsedRegions.boxes = {};
+  outcome.regions = regions;
+
+  for (std::int32_t i = 0; i < regions; ++i) {
+    const CellGrid grid = MakeCellGrid(list[static_cast<std::uint32_t>(i)]);
+    UsedRegions.boxes[i] = {grid.left, grid.top, grid.right, grid.bottom};
+    RegionOutcome region;
+    const std::uint8_t result = SignRegion(image, grid, bits, options, region);
+    outcome.passes[i] = region.passes;
+    outcome.max_abs_correction[i] = region.max_abs_correction;
+    if (result != kResultOk) return result;
+  }
+  return kResultOk;
+}
+
+}  // namespace pmk
