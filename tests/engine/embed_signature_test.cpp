@@ -1,0 +1,383 @@
+#include "engine/embed_signature.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/candidate_rect.h"
+#include "engine/cell_grid.h"
+#include "engine/embed_preparation.h"
+#include "engine/payload_cells.h"
+#include "engine/process_state.h"
+#include "engine/region_choice.h"
+#include "engine/separable_filter.h"
+#include "image/checked_allocation.h"
+#include "image/image_files.h"
+
+namespace pmk {
+namespace {
+
+constexpr const char* kPayload = "signSIGNtest-42ab";
+
+ImageRecord CopyOf(const ImageRecord& source) {
+  ImageRecord copy;
+  EXPECT_EQ(copy.Allocate(source.width(), source.height(), source.channels(), source.bits()),
+            kResultOk);
+  std::memcpy(copy.data(), source.data(), static_cast<std::size_t>(source.size()));
+  return copy;
+}
+
+bool SamePixels(const ImageRecord& a, const ImageRecord& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+ImageRecord LoadPhotograph() {
+  ImageRecord colour;
+  ImageRecord alpha;
+  EXPECT_TRUE(LoadImage(PMK_TEST_DATA_DIR "/kodim23.png", colour, alpha));
+  ConvertTo8BitColour(colour);
+  EXPECT_EQ(colour.channels(), 3);
+  EXPECT_EQ(colour.bits(), 8);
+  return colour;
+}
+
+std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y, std::int32_t c) {
+  return image.Row<std::uint8_t>(y)[x * image.channels() + c];
+}
+
+bool InsideBox(const std::array<std::int32_t, 4>& box, std::int32_t x, std::int32_t y) {
+  return x >= box[0] && x < box[2] && y >= box[1] && y < box[3];
+}
+
+EmbedOptions Seeded(std::uint32_t seed) {
+  EmbedOptions options;
+  options.use_fixed_seed = true;
+  options.fixed_seed = seed;
+  return options;
+}
+
+// Blue alternates 0 and 255 (and a middle value); green and red vary.
+ImageRecord MakeExtremeCarrier(std::int32_t width, std::int32_t height) {
+  ImageRecord image;
+  EXPECT_EQ(image.Allocate(width, height, 3, 8), kResultOk);
+  for (std::int32_t y = 0; y < height; ++y) {
+    std::uint8_t* row = image.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::int32_t kind = (x + y) % 3;
+      row[3 * x] = kind == 0 ? 0 : kind == 1 ? 255 : 100;
+      row[3 * x + 1] = static_cast<std::uint8_t>(x * 7 + y);
+      row[3 * x + 2] = static_cast<std::uint8_t>(y * 3 + x / 5);
+    }
+  }
+  return image;
+}
+
+void ExpectOnlyClamped(const ImageRecord& before, const ImageRecord& after) {
+  ASSERT_EQ(before.size(), after.size());
+  for (std::int32_t y = 0; y < before.height(); ++y) {
+    const std::uint8_t* b = before.Row<std::uint8_t>(y);
+    const std::uint8_t* a = after.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < before.width() * 3; x += 3) {
+      const std::uint8_t clamped = std::clamp<std::uint8_t>(b[x], 3, 252);
+      if (a[x] != clamped || a[x + 1] != b[x + 1] || a[x + 2] != b[x + 2]) {
+        FAIL() << "pixel " << x / 3 << ", " << y << " changed beyond the clamp";
+      }
+    }
+  }
+}
+
+// The 256 cell values of a region of a signed picture, measured the way a
+// reader does: blue filtered over the whole picture, a fresh grid and map.
+CellValues MeasureRegion(const ImageRecord& image, const CandidateRect& rect) {
+  const std::int32_t width = image.width();
+  const std::int32_t height = image.height();
+  ImageRecord blue;
+  ImageRecord filtered;
+  ImageRecord scratch;
+  EXPECT_EQ(blue.Allocate(width, height, 1, 32), kResultOk);
+  EXPECT_EQ(filtered.Allocate(width, height, 1, 32), kResultOk);
+  EXPECT_EQ(scratch.Allocate(width, height, 1, 32), kResultOk);
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      blue.Row<float>(y)[x] = static_cast<float>(Sample(image, x, y, 0));
+    }
+  }
+  SeparableFilter7(filtered.Floats(), blue.Floats(), width, height, scratch.Floats(),
+                   kSearchKernel7.data(), 1.0);
+
+  const CellGrid grid = MakeCellGrid(rect);
+  ImageRecord box;
+  EXPECT_EQ(box.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32), kResultOk);
+  for (std::int32_t y = 0; y < grid.BoxHeight(); ++y) {
+    for (std::int32_t x = 0; x < grid.BoxWidth(); ++x) {
+      box.Row<float>(y)[x] = filtered.Row<float>(grid.top + y)[grid.left + x];
+    }
+  }
+  ImageRecord mask;
+  ImageRecord labels;
+  EXPECT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+  EXPECT_EQ(BuildLabelMap(grid, mask, labels), kResultOk);
+  CellValues values;
+  MeasureCells(box, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
+  return values;
+}
+
+// The regions a signing of `image` chooses (green and red decide them).
+CandidateList ChosenRegions(const ImageRecord& image) {
+  CandidateList list;
+  EXPECT_EQ(FindEmbeddingCandidates(image, list), kResultOk);
+  RemoveNestedCandidates(list);
+  EXPECT_EQ(ChooseRegions(list), kResultOk);
+  return list;
+}
+
+class EmbedSignatureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StopRequested = 0;
+    ArmAllocationFailure(0);
+  }
+  void TearDown() override {
+    StopRequested = 0;
+    ArmAllocationFailure(0);
+  }
+  // Marks UsedRegions so that a test can tell whether a call rewrote it.
+  static void MarkUsedRegions() {
+    UsedRegions.count = 77;
+    UsedRegions.boxes[0] = {1, 2, 3, 4};
+  }
+  static void ExpectUsedRegionsMarked() {
+    EXPECT_EQ(UsedRegions.count, 77);
+    EXPECT_EQ(UsedRegions.boxes[0], (std::array<std::int32_t, 4>{1, 2, 3, 4}));
+  }
+};
+
+TEST_F(EmbedSignatureTest, TooManyPixelsIsRefusedAfterTheClamp) {
+  ImageRecord image = MakeExtremeCarrier(5000, 4001);
+  const ImageRecord before = CopyOf(image);
+  MarkUsedRegions();
+  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
+  ExpectOnlyClamped(before, image);
+  for (std::int32_t y : {0, 2000, 4000}) {
+    for (std::int32_t x = 0; x < 3; ++x) {
+      EXPECT_NE(Sample(image, x, y, 0), 0);
+      EXPECT_NE(Sample(image, x, y, 0), 255);
+    }
+  }
+  ExpectUsedRegionsMarked();
+}
+
+TEST_F(EmbedSignatureTest, TwentyMillionPixelsAreProcessed) {
+  ImageRecord image = MakeExtremeCarrier(5000, 4000);
+  MarkUsedRegions();
+  EmbedReport report;
+  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(3), &report), kResultOk);
+  EXPECT_GE(report.regions, 1);
+  EXPECT_EQ(UsedRegions.count, report.regions);
+  EXPECT_GE(report.passes[0], 1);
+}
+
+TEST_F(EmbedSignatureTest, StoppedSearchReturnsOneBeforeAnyRegion) {
+  ImageRecord image = LoadPhotograph();
+  ImageRecord before = CopyOf(image);
+  MarkUsedRegions();
+  StopRequested = 1;
+  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
+  ExpectOnlyClamped(before, image);
+  ExpectUsedRegionsMarked();
+}
+
+// The search gives a plane too small for corners the whole plane as its one
+// candidate; the filter cannot run on it, so the region is listed but skipped.
+TEST_F(EmbedSignatureTest, RegionTooSmallForTheFilterIsSkipped) {
+  ImageRecord image = MakeExtremeCarrier(6, 40);
+  const ImageRecord before = CopyOf(image);
+  EmbedReport report;
+  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), &report), kResultOk);
+  ExpectOnlyClamped(before, image);
+  ASSERT_EQ(UsedRegions.count, 1);
+  EXPECT_EQ(UsedRegions.boxes[0], (std::array<std::int32_t, 4>{0, 0, 6, 40}));
+  EXPECT_EQ(report.passes[0], 0);
+}
+
+class SignedPhotographTest : public EmbedSignatureTest {
+ protected:
+  static void SetUpTestSuite() {
+    original_ = new ImageRecord(LoadPhotograph());
+    // Extreme blue along the top and bottom rows, which no region reaches.
+    for (std::int32_t x = 0; x < original_->width(); ++x) {
+      original_->Row<std::uint8_t>(0)[3 * x] = 0;
+      original_->Row<std::uint8_t>(original_->height() - 1)[3 * x] = 255;
+    }
+    signed_ = new ImageRecord(CopyOf(*original_));
+    result_ = EmbedSignature(*signed_, kPayload, Seeded(20240601), &report_);
+    used_ = UsedRegions;
+  }
+  static void TearDownTestSuite() {
+    delete original_;
+    delete signed_;
+  }
+
+  static ImageRecord* original_;
+  static ImageRecord* signed_;
+  static std::uint8_t result_;
+  static EmbedReport report_;
+  static UsedRegionsRecord used_;
+};
+
+ImageRecord* SignedPhotographTest::original_ = nullptr;
+ImageRecord* SignedPhotographTest::signed_ = nullptr;
+std::uint8_t SignedPhotographTest::result_ = 0;
+EmbedReport SignedPhotographTest::report_;
+UsedRegionsRecord SignedPhotographTest::used_;
+
+TEST_F(SignedPhotographTest, SignsSomeRegionsWithinThePassLimit) {
+  EXPECT_EQ(result_, kResultOk);
+  ASSERT_GE(report_.regions, 1);
+  ASSERT_LE(report_.regions, 5);
+  EXPECT_EQ(used_.count, report_.regions);
+  for (std::int32_t i = 0; i < report_.regions; ++i) {
+    EXPECT_GE(report_.passes[i], 1);
+    EXPECT_LE(report_.passes[i], 100);
+    // Only a region that ran out of passes may end with a large correction.
+    if (report_.passes[i] < 100) {
+      EXPECT_LE(report_.max_abs_correction[i], 0.05);
+    }
+  }
+}
+
+TEST_F(SignedPhotographTest, OnlyBlueChangesAndOutsideTheBoxesOnlyByTheClamp) {
+  const std::int32_t width = original_->width();
+  const std::int32_t height = original_->height();
+  std::int64_t changed_inside = 0;
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      ASSERT_EQ(Sample(*signed_, x, y, 1), Sample(*original_, x, y, 1));
+      ASSERT_EQ(Sample(*signed_, x, y, 2), Sample(*original_, x, y, 2));
+      const std::uint8_t clamped = std::clamp<std::uint8_t>(Sample(*original_, x, y, 0), 3, 252);
+      bool inside = false;
+      for (std::int32_t i = 0; i < used_.count; ++i)
+        inside = inside || InsideBox(used_.boxes[i], x, y);
+      if (!inside) {
+        ASSERT_EQ(Sample(*signed_, x, y, 0), clamped) << x << ", " << y;
+      } else if (Sample(*signed_, x, y, 0) != clamped) {
+        ++changed_inside;
+      }
+    }
+  }
+  EXPECT_GT(changed_inside, 0);
+  for (std::int32_t x = 0; x < width; ++x) {
+    EXPECT_EQ(Sample(*signed_, x, 0, 0), 3);
+    EXPECT_EQ(Sample(*signed_, x, height - 1, 0), 252);
+  }
+}
+
+TEST_F(SignedPhotographTest, EveryMeasuredCellReadsItsBit) {
+  const CandidateList regions = ChosenRegions(*signed_);
+  ASSERT_EQ(static_cast<std::int32_t>(regions.count()), used_.count);
+  const CellBits bits = EncodePayloadCells(kPayload);
+  for (std::uint32_t i = 0; i < regions.count(); ++i) {
+    const CellGrid grid = MakeCellGrid(regions[i]);
+    EXPECT_EQ(used_.boxes[i],
+              (std::array<std::int32_t, 4>{grid.left, grid.top, grid.right, grid.bottom}));
+    const CellValues values = MeasureRegion(*signed_, regions[i]);
+    CellBits read{};
+    int measured = 0;
+    for (std::size_t t = 0; t < 256; ++t) {
+      if (!values.measured[t]) continue;
+      ++measured;
+      read[t] = CellBitFromValue(values.value[t]);
+      EXPECT_EQ(read[t], bits[t]) << "region " << i << " cell " << t << " value "
+                                  << values.value[t];
+    }
+    EXPECT_EQ(measured, 256);
+    const DecodedPayload decoded = DecodePayloadCells(read);
+    EXPECT_TRUE(decoded.valid);
+    EXPECT_STREQ(decoded.text.data() + 8, "test-42ab");
+  }
+}
+
+TEST_F(SignedPhotographTest, SameSeedGivesTheSamePicture) {
+  ImageRecord again = CopyOf(*original_);
+  EmbedReport report;
+  EXPECT_EQ(EmbedSignature(again, kPayload, Seeded(20240601), &report), kResultOk);
+  EXPECT_TRUE(SamePixels(again, *signed_));
+  EXPECT_EQ(report.passes, report_.passes);
+
+  ImageRecord other = CopyOf(*original_);
+  EXPECT_EQ(EmbedSignature(other, kPayload, Seeded(7), nullptr), kResultOk);
+  EXPECT_FALSE(SamePixels(other, *signed_));
+}
+
+// A failed allocation at any point of the region work returns 6; the regions
+// finished before it are signed exactly as in a full run, the others are
+// only clamped, and nothing else changes.
+TEST_F(SignedPhotographTest, AllocationFailureKeepsFinishedRegions) {
+  ImageRecord probe = CopyOf(*original_);
+  ArmAllocationFailure(0);
+  ASSERT_EQ(EmbedSignature(probe, kPayload, Seeded(20240601), nullptr), kResultOk);
+  const std::int64_t total = AllocationCount();
+
+  const auto box_matches = [](const ImageRecord& a, const ImageRecord& b,
+                              const std::array<std::int32_t, 4>& box) {
+    for (std::int32_t y = box[1]; y < box[3]; ++y) {
+      for (std::int32_t x = box[0]; x < box[2]; ++x) {
+        if (Sample(a, x, y, 0) != Sample(b, x, y, 0)) return false;
+      }
+    }
+    return true;
+  };
+  ImageRecord clamped = CopyOf(*original_);
+  ClampCarrier(clamped);
+
+  // The preparation makes the same allocations as choosing the regions alone;
+  // inside the search some failures only cost corners, so start after it.
+  ArmAllocationFailure(0);
+  ChosenRegions(*original_);
+  const std::int64_t preparation = AllocationCount();
+  ASSERT_GT(total, preparation);
+  for (std::int64_t n = preparation + 1; n <= total; ++n) {
+    ImageRecord image = CopyOf(*original_);
+    ArmAllocationFailure(n);
+    const std::uint8_t result = EmbedSignature(image, kPayload, Seeded(20240601), nullptr);
+    const bool failed = AllocationFailureTriggered();
+    ArmAllocationFailure(0);
+    if (!failed) {
+      EXPECT_EQ(result, kResultOk);
+      continue;
+    }
+    ASSERT_EQ(result, kResultNoMemory) << "failing allocation " << n;
+    EXPECT_EQ(UsedRegions.count, used_.count);
+    bool finished = true;
+    for (std::int32_t i = 0; i < used_.count; ++i) {
+      const bool as_signed = box_matches(image, *signed_, used_.boxes[i]);
+      const bool as_clamped = box_matches(image, clamped, used_.boxes[i]);
+      if (finished && !as_signed) finished = false;
+      EXPECT_TRUE(finished ? as_signed : as_clamped)
+          << "failing allocation " << n << " region " << i;
+    }
+    EXPECT_FALSE(finished) << "failing allocation " << n;
+    for (std::int32_t y = 0; y < image.height(); ++y) {
+      for (std::int32_t x = 0; x < image.width(); ++x) {
+        EXPECT_EQ(Sample(image, x, y, 1), Sample(*original_, x, y, 1));
+      }
+    }
+  }
+}
+
+TEST_F(EmbedSignatureTest, AllocationFailureBeforeTheRegionsLeavesOnlyTheClamp) {
+  ImageRecord image = LoadPhotograph();
+  const ImageRecord before = CopyOf(image);
+  MarkUsedRegions();
+  ArmAllocationFailure(1);
+  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultNoMemory);
+  ArmAllocationFailure(0);
+  ExpectOnlyClamped(before, image);
+  ExpectUsedRegionsMarked();
+}
+
+}  // namespace
+}  // namespace pmk
