@@ -1,0 +1,361 @@
+#include "engine/detect_at_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/cell_grid.h"
+#include "engine/check_symbols.h"
+#include "engine/payload_cells.h"
+#include "engine/process_state.h"
+#include "engine/progress_notifier.h"
+#include "image/checked_allocation.h"
+#include "image/image_record.h"
+
+namespace pmk {
+namespace {
+
+class DetectAtScaleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildCheckTriples();
+    Reset();
+  }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    StopRequested.store(0);
+    FoundSlot.store(-1);
+    ArmAllocationFailure(0);
+  }
+};
+
+struct TriedCandidate {
+  CandidateRect rect;
+  std::string text;
+  bool consistent;
+  bool valid;
+};
+
+class RecordingTrace : public DetectTrace {
+ public:
+  void CandidateTried(const CandidateRect& rect, const DecodedPayload& payload) noexcept override {
+    // Check symbols may read as NUL, so the whole 18 characters are kept.
+    tried.push_back({rect, std::string(payload.text.data(), kPayloadSymbolCount),
+                     payload.consistent, payload.valid});
+  }
+  std::vector<TriedCandidate> tried;
+};
+
+class RefusingNotifier : public ProgressNotifier {
+ public:
+  void ReportStep(std::int32_t) override {}
+  bool ShouldContinue() override {
+    ++asked;
+    return false;
+  }
+  int asked = 0;
+};
+
+ImageRecord FloatPlane(std::int32_t width, std::int32_t height, float value) {
+  ImageRecord plane;
+  EXPECT_EQ(plane.Allocate(width, height, 1, 32), kResultOk);
+  for (std::int32_t i = 0; i < width * height; ++i) plane.Floats()[i] = value;
+  return plane;
+}
+
+// Paints the 16 x 16 cells of `rect` (whole pixels, sides multiple of 16) on
+// the lattice centres that stand for the payload's cell bits.
+void PaintPayload(ImageRecord& plane, const CandidateRect& rect, const char* payload_text) {
+  const CellBits bits = EncodePayloadCells(payload_text);
+  const double cell_width = (rect.x1 - rect.x0) / 16.0;
+  const double cell_height = (rect.y1 - rect.y0) / 16.0;
+  for (auto y = static_cast<std::int32_t>(rect.y0); y < rect.y1; ++y) {
+    for (auto x = static_cast<std::int32_t>(rect.x0); x < rect.x1; ++x) {
+      const int column = static_cast<int>((x - rect.x0) / cell_width);
+      const int row = static_cast<int>((y - rect.y0) / cell_height);
+      plane.Row<float>(y)[x] = bits[16 * row + column] ? 10.5f : 7.5f;
+    }
+  }
+}
+
+constexpr CandidateRect kShortRect{0, 0, 320, 320};
+constexpr CandidateRect kLongRect{360, 48, 680, 368};
+
+// A smoothed plane carrying a consistent 5-character payload in kShortRect
+// and a valid 6-character one in kLongRect.
+ImageRecord TwoPayloadPlane() {
+  ImageRecord plane = FloatPlane(700, 400, 7.5f);
+  PaintPayload(plane, kShortRect, "signSIGNshort");
+  PaintPayload(plane, kLongRect, "signSIGNlonger");
+  return plane;
+}
+
+CandidateList ListOf(std::initializer_list<CandidateRect> rects) {
+  CandidateList list;
+  EXPECT_TRUE(list.Reserve(kDetectCandidateCapacity));
+  for (const CandidateRect& rect : rects) list.Append(rect);
+  return list;
+}
+
+std::array<char, kDetectOutputSize> FilledText(char fill) {
+  std::array<char, kDetectOutputSize> text;
+  text.fill(fill);
+  return text;
+}
+
+bool SameRect(const CandidateRect& a, const CandidateRect& b) {
+  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
+}
+
+TEST(RemoveDuplicateCandidates, KeepsTheFirstOfEachGroupInOrder) {
+  const CandidateRect a{100, 100, 500, 500};
+  const CandidateRect b{120, 90, 480, 470};
+  CandidateList list = ListOf({a,
+                               {100 + 9e-6, 100 - 9e-6, 500, 500},
+                               b,
+                               {100, 100, 500 + 2e-5, 500},
+                               {120, 90, 480, 470 + 5e-6}});
+  RemoveDuplicateCandidates(list);
+  ASSERT_EQ(list.count(), 3u);
+  EXPECT_TRUE(SameRect(list[0], a));
+  EXPECT_TRUE(SameRect(list[1], b));
+  EXPECT_EQ(list[2].x1, 500 + 2e-5);  // one coordinate too far apart: distinct
+}
+
+TEST(RemoveDuplicateCandidates, ABlankedEntryNoLongerMatchesLaterOnes) {
+  // Entry 1 is within reach of entry 0 and blanked; entry 2 is within reach of
+  // entry 1's old values only, so it stays.
+  const CandidateRect c{50, 50, 400, 400};
+  CandidateList list = ListOf({c, {50 + 8e-6, 50, 400, 400}, {50 + 1.6e-5, 50, 400, 400}});
+  RemoveDuplicateCandidates(list);
+  ASSERT_EQ(list.count(), 2u);
+  EXPECT_TRUE(SameRect(list[0], c));
+  EXPECT_EQ(list[1].x0, 50 + 1.6e-5);
+}
+
+TEST(RemoveDuplicateCandidates, EmptyListStaysEmpty) {
+  CandidateList list = ListOf({});
+  RemoveDuplicateCandidates(list);
+  EXPECT_EQ(list.count(), 0u);
+}
+
+TEST(CropImage, CopiesTheRectangleForEachSampleLayout) {
+  struct Layout {
+    std::int32_t channels, bits, bytes_per_pixel;
+  };
+  for (const Layout layout : {Layout{1, 8, 1}, Layout{3, 8, 3}, Layout{1, 12, 2}, Layout{3, 16, 6},
+                              Layout{1, 32, 4}, Layout{3, 32, 12}, Layout{1, 64, 8}}) {
+    ImageRecord source;
+    ASSERT_EQ(source.Allocate(7, 5, layout.channels, layout.bits), kResultOk);
+    for (std::int32_t i = 0; i < source.size(); ++i)
+      source.data()[i] = static_cast<std::uint8_t>(i);
+    ImageRecord crop;
+    ASSERT_EQ(crop.Allocate(4, 2, layout.channels, layout.bits), kResultOk);
+    CropImage(crop, source, 2, 1, 6, 3);
+    for (std::int32_t y = 0; y < 2; ++y) {
+      EXPECT_EQ(std::memcmp(crop.Row<std::uint8_t>(y),
+                            source.Row<std::uint8_t>(y + 1) + 2 * layout.bytes_per_pixel,
+                            4 * layout.bytes_per_pixel),
+                0)
+          << layout.channels << " channels, " << layout.bits << " bits, row " << y;
+    }
+  }
+}
+
+TEST(CropImage, CopiesNothingForOtherLayoutsOrEmptyRectangles) {
+  struct Layout {
+    std::int32_t channels, bits;
+  };
+  for (const Layout layout : {Layout{3, 64}, Layout{2, 8}, Layout{4, 8}, Layout{1, 24}}) {
+    ImageRecord source;
+    ASSERT_EQ(source.Allocate(6, 4, layout.channels, layout.bits), kResultOk);
+    std::memset(source.data(), 1, static_cast<std::size_t>(source.size()));
+    ImageRecord crop;
+    ASSERT_EQ(crop.Allocate(2, 2, layout.channels, layout.bits), kResultOk);
+    std::memset(crop.data(), 0, static_cast<std::size_t>(crop.size()));
+    CropImage(crop, source, 1, 1, 3, 3);
+    for (std::int32_t i = 0; i < crop.size(); ++i) ASSERT_EQ(crop.data()[i], 0) << layout.bits;
+  }
+  ImageRecord source = FloatPlane(6, 4, 1.0f);
+  ImageRecord crop = FloatPlane(2, 2, 0.0f);
+  CropImage(crop, source, 3, 1, 3, 3);  // no columns
+  CropImage(crop, source, 1, 2, 3, 1);  // rows reversed
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(crop.Floats()[i], 0.0f);
+}
+
+TEST_F(DetectAtScaleTest, FirstValidCandidateWinsAndFillsTheOutput) {
+  const ImageRecord plane = TwoPayloadPlane();
+  CandidateList list = ListOf({kLongRect, kShortRect});
+  auto text = FilledText('x');
+  RecordingTrace trace;
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, &trace), kResultOk);
+  EXPECT_STREQ(text.data() + 8, "longer");
+  for (std::size_t i = 18; i < text.size(); ++i) ASSERT_EQ(text[i], 0) << i;
+  ASSERT_EQ(trace.tried.size(), 1u);  // the search stops at the first valid one
+  EXPECT_TRUE(trace.tried[0].valid);
+}
+
+TEST_F(DetectAtScaleTest, ConsistentFiveCharacterPayloadIsSkipped) {
+  const ImageRecord plane = TwoPayloadPlane();
+  CandidateList list = ListOf({kShortRect, kLongRect});
+  auto text = FilledText('x');
+  RecordingTrace trace;
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, &trace), kResultOk);
+  EXPECT_STREQ(text.data() + 8, "longer");
+  ASSERT_EQ(trace.tried.size(), 2u);
+  EXPECT_STREQ(trace.tried[0].text.c_str() + 8, "short");
+  EXPECT_TRUE(trace.tried[0].consistent);
+  EXPECT_FALSE(trace.tried[0].valid);
+}
+
+TEST_F(DetectAtScaleTest, OnlyAShortPayloadGivesNotFoundWithItsText) {
+  const ImageRecord plane = TwoPayloadPlane();
+  CandidateList list = ListOf({kShortRect});
+  auto text = FilledText('x');
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, nullptr), kResultRefused);
+  EXPECT_STREQ(text.data() + 8, "short");
+}
+
+TEST_F(DetectAtScaleTest, DuplicateCandidatesAreDecodedOnce) {
+  const ImageRecord plane = TwoPayloadPlane();
+  CandidateList list =
+      ListOf({kShortRect,
+              {kShortRect.x0 + 5e-6, kShortRect.y0, kShortRect.x1 - 5e-6, kShortRect.y1 + 9e-6},
+              kShortRect});
+  auto text = FilledText('x');
+  RecordingTrace trace;
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, &trace), kResultRefused);
+  EXPECT_EQ(trace.tried.size(), 1u);
+}
+
+TEST_F(DetectAtScaleTest, EmptyListGivesNotFoundAndLeavesTheOutput) {
+  const ImageRecord plane = TwoPayloadPlane();
+  CandidateList list = ListOf({});
+  auto text = FilledText('x');
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, nullptr), kResultRefused);
+  EXPECT_EQ(text[0], 'x');
+  EXPECT_EQ(text[1023], 'x');
+}
+
+TEST_F(DetectAtScaleTest, UnmarkedRegionIsNotAccepted) {
+  // All cells read 0: the check symbols agree on an empty signature, which is
+  // refused.
+  const ImageRecord plane = FloatPlane(400, 400, 1.5f);
+  CandidateList list = ListOf({{10, 10, 390, 390}});
+  auto text = FilledText('x');
+  RecordingTrace trace;
+  EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, &trace), kResultRefused);
+  ASSERT_EQ(trace.tried.size(), 1u);
+  EXPECT_TRUE(trace.tried[0].consistent);
+  EXPECT_FALSE(trace.tried[0].valid);
+}
+
+TEST_F(DetectAtScaleTest, StopOrAnotherThreadsSuccessEndsBeforeTheFirstCandidate) {
+  const ImageRecord plane = TwoPayloadPlane();
+  for (int way = 0; way < 3; ++way) {
+    CandidateList list = ListOf({kLongRect});
+    RefusingNotifier notifier;
+    if (way == 0) StopRequested.store(1);
+    if (way == 1) FoundSlot.store(3);
+    RecordingTrace trace;
+    auto text = FilledText('x');
+    EXPECT_EQ(DecodeCandidates(plane, list, text.data(), way == 2 ? &notifier : nullptr, &trace),
+              kResultRefused)
+        << way;
+    EXPECT_TRUE(trace.tried.empty()) << way;
+    Reset();
+  }
+}
+
+TEST_F(DetectAtScaleTest, MemoryFailureWhileReadingACandidateGivesNoMemory) {
+  const ImageRecord plane = TwoPayloadPlane();
+  // The crop, the cell mask and the label map are obtained per candidate.
+  for (int failing = 1; failing <= 3; ++failing) {
+    CandidateList list = ListOf({kLongRect});
+    auto text = FilledText('x');
+    ArmAllocationFailure(failing);
+    EXPECT_EQ(DecodeCandidates(plane, list, text.data(), nullptr, nullptr), kResultNoMemory)
+        << failing;
+    EXPECT_TRUE(AllocationFailureTriggered());
+    ArmAllocationFailure(0);
+  }
+}
+
+ImageRecord GreyPicture(std::int32_t width, std::int32_t height) {
+  ImageRecord picture;
+  EXPECT_EQ(picture.Allocate(width, height, 3, 8), kResultOk);
+  std::memset(picture.data(), 128, static_cast<std::size_t>(picture.size()));
+  return picture;
+}
+
+TEST_F(DetectAtScaleTest, AreaCapIsCheckedBeforeAnyAllocation) {
+  // 20,000 x 10,000 is exactly the cap at 1.0. The buffer is never written,
+  // so it costs address space only.
+  ImageRecord huge;
+  ASSERT_EQ(huge.Allocate(20000, 10000, 3, 8), kResultOk);
+  auto text = FilledText(0);
+  ArmAllocationFailure(0);
+  EXPECT_EQ(DetectAtScale(huge, text.data(), 1.05, nullptr), kResultRefused);
+  EXPECT_EQ(AllocationCount(), 0);
+  // At 1.0 the cap lets it through; the float copy (2.4 GB) cannot be
+  // described by a picture record, so the call runs out of memory instead.
+  EXPECT_EQ(DetectAtScale(huge, text.data(), 1.0, nullptr), kResultNoMemory);
+}
+
+TEST_F(DetectAtScaleTest, RefusesAtEntryWithoutAllocating) {
+  const ImageRecord picture = GreyPicture(400, 400);
+  auto text = FilledText(0);
+  for (int way = 0; way < 3; ++way) {
+    RefusingNotifier notifier;
+    if (way == 0) FoundSlot.store(0);
+    if (way == 1) StopRequested.store(1);
+    ArmAllocationFailure(0);
+    EXPECT_EQ(DetectAtScale(picture, text.data(), 1.0, way == 2 ? &notifier : nullptr),
+              kResultRefused)
+        << way;
+    EXPECT_EQ(AllocationCount(), 0) << way;
+    Reset();
+  }
+}
+
+TEST_F(DetectAtScaleTest, RefusesPicturesItCannotRead) {
+  auto text = FilledText(0);
+  for (const std::array<std::int32_t, 2> layout :
+       {std::array<std::int32_t, 2>{4, 8}, {1, 8}, {3, 16}}) {
+    ImageRecord picture;
+    ASSERT_EQ(picture.Allocate(64, 64, layout[0], layout[1]), kResultOk);
+    std::memset(picture.data(), 0, static_cast<std::size_t>(picture.size()));
+    EXPECT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr), kResultRefused);
+  }
+}
+
+TEST_F(DetectAtScaleTest, FlatPictureHasNoSignature) {
+  // No corners anywhere: the whole picture is the one candidate, and its cells
+  // all read the same bit.
+  const ImageRecord picture = GreyPicture(400, 360);
+  auto text = FilledText('x');
+  RecordingTrace trace;
+  EXPECT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr, &trace), kResultRefused);
+  ASSERT_EQ(trace.tried.size(), 1u);
+  EXPECT_TRUE(SameRect(trace.tried[0].rect, CandidateRect{0, 0, 400, 360}));
+  EXPECT_FALSE(trace.tried[0].valid);
+}
+
+TEST_F(DetectAtScaleTest, EveryEarlyMemoryFailureIsReported) {
+  // In order: the rescaled picture, the product table, the guide plane's copy.
+  const ImageRecord picture = GreyPicture(200, 200);
+  auto text = FilledText(0);
+  for (int failing = 1; failing <= 3; ++failing) {
+    ArmAllocationFailure(failing);
+    EXPECT_EQ(DetectAtScale(picture, text.data(), 1.2, nullptr), kResultNoMemory) << failing;
+    ArmAllocationFailure(0);
+  }
+}
+
+}  // namespace
+}  // namespace pmk
