@@ -1,0 +1,88 @@
+// PMKCmd: signs one picture with a short signature, or checks one for it.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cmd/bare_names.h"
+#include "cmd/message_stream.h"
+#include "cmd/run_options.h"
+#include "cmd/sign_and_verify.h"
+#include "cmd/usage_text.h"
+#include "engine/process_state.h"
+#include "platform/executable_path.h"
+
+namespace {
+
+constexpr int kExitUsage = 11;
+
+void PrintUsage() {
+  std::fwrite(pmk::cmd::kUsageText.data(), 1, pmk::cmd::kUsageText.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteLogHeader(const pmk::cmd::RunOptions& options, pmk::cmd::MessageStream& messages) {
+  if (!options.has_log || (!options.has_input && !options.has_output)) return;
+  std::string header;
+  if (options.has_input) header += options.input;
+  if (options.has_output) {
+    header += " -> " + options.output;
+  }
+  header += ":";
+  messages.Write(header);
+}
+
+int Run(int argc, char** argv) {
+  pmk::CoreCount = 1;
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  if (!arguments.empty() && arguments.front() == "-h") {
+    PrintUsage();
+    return 0;
+  }
+  const pmk::cmd::RunOptions options = pmk::cmd::ParseArguments(arguments);
+  if (options.has_cores) pmk::CoreCount = options.cores;
+  if (const std::string refusal = pmk::cmd::CheckLimits(options); !refusal.empty()) {
+    std::fprintf(stderr, "PMKCmd: %s\n", refusal.c_str());
+    return 1;
+  }
+
+  pmk::cmd::MessageStream messages;
+  if (options.has_log) messages.OpenLog(options.log);
+  WriteLogHeader(options, messages);
+
+  const std::string executable = pmk::platform::ExecutablePath().string();
+  const auto input = pmk::cmd::ResolveBareName(options.input, executable);
+  const auto output = pmk::cmd::ResolveBareName(options.output, executable);
+  if (!input || !output) {
+    std::fprintf(stderr, "PMKCmd: the file name joined to the program's folder is too long.\n");
+    return 1;
+  }
+
+  if (!options.has_input || (options.has_output && !options.has_signature)) {
+    if (options.verbose) messages.Write("No Input file!\n\n");
+    PrintUsage();
+    return kExitUsage;
+  }
+
+  pmk::cmd::SignRequest request;
+  request.input = *input;
+  request.output = *output;
+  request.sign = options.has_output;
+  request.signature = options.signature;
+  request.jpeg_quality = options.jpeg_quality;
+  return pmk::cmd::RunSignAndVerify(request, messages);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "PMKCmd: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "PMKCmd: unexpected failure\n");
+  }
+  return 1;
+}

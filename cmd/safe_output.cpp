@@ -1,0 +1,53 @@
+#include "cmd/safe_output.h"
+
+#include <unistd.h>
+
+#include <system_error>
+
+#include "image/image_files.h"
+
+namespace pmk::cmd {
+namespace {
+
+// Removes the temporary file on every path that does not rename it.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!path_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
+  }
+  const std::filesystem::path& path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination) {
+  const std::string prefix = ".pmk-" + std::to_string(::getpid()) + "-";
+  return destination.parent_path() / (prefix + destination.filename().string());
+}
+
+std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
+                          const std::filesystem::path& destination,
+                          const std::filesystem::path& metadata_source, int jpeg_quality) {
+  TemporaryFile temporary(TemporaryNameFor(destination));
+  if (!SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality) ||
+      !std::filesystem::exists(temporary.path())) {
+    return "cannot write " + destination.string() + " (is the folder there and writable?)";
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary.path(), destination, error);
+  if (error) return "cannot replace " + destination.string() + ": " + error.message();
+  temporary.Keep();
+  return "";
+}
+
+}  // namespace pmk::cmd

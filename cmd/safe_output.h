@@ -1,0 +1,24 @@
+// Writing the signed picture so that a failure never leaves a truncated file
+// or destroys an existing one: the picture goes to a temporary file in the
+// destination folder and replaces the destination only once it is complete.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "image/image_record.h"
+
+namespace pmk::cmd {
+
+// Saves through SaveImage (its exceptions pass through, leaving nothing
+// behind). Returns an empty string on success, else why the file could not
+// be written.
+std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
+                          const std::filesystem::path& destination,
+                          const std::filesystem::path& metadata_source, int jpeg_quality);
+
+// The temporary name used for `destination`: same folder and extension, so the
+// format chosen from the name is the same.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination);
+
+}  // namespace pmk::cmd

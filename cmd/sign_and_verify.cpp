@@ -1,0 +1,113 @@
+#include "cmd/sign_and_verify.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "cmd/run_options.h"
+#include "cmd/safe_output.h"
+#include "engine/detect_at_scale.h"
+#include "engine/detect_signature.h"
+#include "engine/embed_signature.h"
+#include "image/image_files.h"
+
+namespace pmk::cmd {
+namespace {
+
+constexpr std::size_t kTextBufferBytes = 1024;
+constexpr std::size_t kPayloadBufferBytes = 128;
+constexpr std::size_t kPayloadZeroFillBytes = 120;
+
+bool IsEightBitColour(const ImageRecord& record) {
+  return record.HasData() && record.bits() == 8 && record.channels() == 3;
+}
+
+// Loads a picture and brings it to the 8-bit colour the engine reads; the
+// alpha plane, if any, to 8 bits.
+void LoadAsEightBitColour(const std::string& name, ImageRecord& colour, ImageRecord& alpha) {
+  LoadImage(name, colour, alpha);
+  if (colour.channels() == 1 || colour.channels() == 3) ConvertTo8BitColour(colour);
+  if (alpha.HasData() && alpha.bits() != 8) ConvertTo8BitChannels(alpha, 1);
+}
+
+bool CopyRecord(ImageRecord& destination, const ImageRecord& source) {
+  if (destination.Allocate(source.width(), source.height(), source.channels(), source.bits()) !=
+      kResultOk) {
+    return false;
+  }
+  std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(source.size()));
+  return true;
+}
+
+}  // namespace
+
+std::string FormatPayload(const std::string& signature) {
+  std::array<char, kPayloadBufferBytes> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "signSIGN%s",
+                signature.substr(0, kSignatureCharactersUsed).c_str());
+  const std::size_t end = std::strlen(buffer.data());
+  std::memset(buffer.data() + end, 0, kPayloadZeroFillBytes - end);
+  return std::string(buffer.data());
+}
+
+int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
+  ImageRecord input;
+  ImageRecord alpha;
+  LoadAsEightBitColour(request.input, input, alpha);
+  if (!IsEightBitColour(input)) {
+    messages.Write(kMessageUnsupported);
+    return 1;
+  }
+
+  std::array<char, kTextBufferBytes> text{};
+  const std::uint8_t found = DetectSignature(input, text.data());
+  if (found == kResultOk) {
+    messages.Write(std::string(kMessageDetected) + (text.data() + 8) + "\n");
+    return 0;
+  }
+  if (found == kResultNoMemory) {
+    messages.Write(kMessageNoMemory);
+    return 0;
+  }
+  if (!request.sign) {
+    messages.Write(kMessageNotDetected);
+    return 0;
+  }
+
+  // The input stays unsigned: it is what gets verified if the written file
+  // cannot be read back.
+  ImageRecord work;
+  if (!CopyRecord(work, input)) {
+    messages.Write(kMessageCannotSign);
+    return 1;
+  }
+  const std::string payload = FormatPayload(request.signature);
+  if (EmbedSignature(work, payload.c_str()) != kResultOk) {
+    messages.Write(kMessageCannotSign);
+    return 1;
+  }
+
+  try {
+    const std::string failure =
+        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality);
+    if (!failure.empty()) std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());
+  } catch (const UnsupportedImageFormat& error) {
+    // Without a message the output's own format was the problem.
+    messages.Write(error.what()[0] == '\0' ? kMessageOutputUnsupported
+                                           : kMessageMetadataUnreadable);
+    return 1;
+  } catch (const ImageReadError&) {
+    messages.Write(kMessageMetadataUnreadable);
+    return 1;
+  }
+  work.Release();
+
+  LoadAsEightBitColour(request.output, input, alpha);
+  std::array<char, kTextBufferBytes> scratch{};
+  const bool preserved =
+      IsEightBitColour(input) && DetectAtScale(input, scratch.data(), 1.0, nullptr) == kResultOk;
+  messages.Write(preserved ? kMessageSuccess : kMessageNotPreserved);
+  return 0;
+}
+
+}  // namespace pmk::cmd

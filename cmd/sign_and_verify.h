@@ -1,0 +1,39 @@
+// One run of PMKCmd: check the input, and with an output name sign a copy,
+// write it, read it back and verify it.
+#pragma once
+
+#include <string>
+
+#include "cmd/message_stream.h"
+
+namespace pmk::cmd {
+
+inline constexpr std::string_view kMessageUnsupported = "Image Format is not supported!\n\n";
+inline constexpr std::string_view kMessageDetected = "Signature detected:";
+inline constexpr std::string_view kMessageNoMemory = "Not enough memory!\n";
+inline constexpr std::string_view kMessageNotDetected = "No signature detected!\n";
+inline constexpr std::string_view kMessageCannotSign = "Cannot sign current picture!\n\n";
+inline constexpr std::string_view kMessageSuccess = "Success!\n\n";
+inline constexpr std::string_view kMessageNotPreserved = "Signature not preserved!\n\n";
+// Our own, for outcomes the classic messages do not cover.
+inline constexpr std::string_view kMessageOutputUnsupported =
+    "Output Format is not supported!\n\n";
+inline constexpr std::string_view kMessageMetadataUnreadable =
+    "Cannot read metadata of the input file!\n\n";
+
+struct SignRequest {
+  std::string input;   // resolved
+  std::string output;  // resolved; signing only when `sign` is set
+  bool sign = false;
+  std::string signature;
+  int jpeg_quality = 95;
+};
+
+// Returns the exit code (0 or 1); writes exactly one message.
+int RunSignAndVerify(const SignRequest& request, MessageStream& messages);
+
+// Formats "signSIGN" and at most the first 10 signature characters into the
+// zero-filled payload buffer the engine reads.
+std::string FormatPayload(const std::string& signature);
+
+}  // namespace pmk::cmd
