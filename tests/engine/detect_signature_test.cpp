@@ -1,0 +1,386 @@
+#include "engine/detect_signature.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine/check_symbols.h"
+#include "engine/detect_at_scale.h"
+#include "engine/process_state.h"
+#include "engine/progress_notifier.h"
+#include "engine/scale_order.h"
+#include "image/checked_allocation.h"
+#include "image/image_record.h"
+
+namespace pmk {
+namespace {
+
+// Restores the process-wide values every test may change.
+class ProcessStateGuard {
+ public:
+  ProcessStateGuard() { Reset(); }
+  ~ProcessStateGuard() { Reset(); }
+  static void Reset() {
+    CoreCount.store(1);
+    StopRequested.store(0);
+    FoundSlot.store(-1);
+    ArmAllocationFailure(0);
+  }
+};
+
+// Records who reports and who asks; answers as configured and may raise
+// StopRequested after a number of questions.
+class WatchingNotifier : public ProgressNotifier {
+ public:
+  explicit WatchingNotifier(bool answer, int stop_after_questions = 0)
+      : answer_(answer), stop_after_(stop_after_questions) {}
+
+  void ReportStep(std::int32_t step) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    steps_.emplace_back(std::this_thread::get_id(), step);
+  }
+  bool ShouldContinue() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    askers_.insert(std::this_thread::get_id());
+    ++questions_;
+    if (stop_after_ > 0 && questions_ >= stop_after_) StopRequested.store(1);
+    return answer_;
+  }
+
+  std::vector<std::int32_t> StepsFrom(std::thread::id id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::int32_t> steps;
+    for (const auto& [who, step] : steps_) {
+      if (who == id) steps.push_back(step);
+    }
+    return steps;
+  }
+  std::size_t StepCount() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return steps_.size();
+  }
+  std::size_t AskerCount() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return askers_.size();
+  }
+  bool AskedOnlyBy(std::thread::id id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return askers_.size() == 1 && *askers_.begin() == id;
+  }
+  int Questions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return questions_;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool answer_;
+  int stop_after_;
+  int questions_ = 0;
+  std::vector<std::pair<std::thread::id, std::int32_t>> steps_;
+  std::set<std::thread::id> askers_;
+};
+
+ImageRecord GreyPicture(std::int32_t width, std::int32_t height, std::int32_t channels = 3,
+                        std::int32_t bits = 8) {
+  ImageRecord picture;
+  EXPECT_EQ(picture.Allocate(width, height, channels, bits), kResultOk);
+  std::memset(picture.data(), 128, static_cast<std::size_t>(picture.size()));
+  return picture;
+}
+
+// Blocks of random grey with coloured noise: plenty of corners, so every
+// scale does the whole work and lasts a while.
+ImageRecord BusyPicture(std::int32_t width, std::int32_t height) {
+  ImageRecord picture;
+  EXPECT_EQ(picture.Allocate(width, height, 3, 8), kResultOk);
+  std::mt19937 random(7);
+  std::vector<int> blocks((width / 40 + 1) * (height / 40 + 1));
+  for (int& block : blocks) block = static_cast<int>(random() % 200) + 20;
+  for (std::int32_t y = 0; y < height; ++y) {
+    std::uint8_t* row = picture.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      const int base = blocks[(y / 40) * (width / 40 + 1) + x / 40];
+      for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<std::uint8_t>(base + random() % 16);
+    }
+  }
+  return picture;
+}
+
+using Text = std::array<char, kDetectOutputSize>;
+
+template <std::size_t N>
+bool IsPermutation(const std::array<std::int32_t, N>& order) {
+  std::array<bool, N> seen{};
+  for (const std::int32_t m : order) {
+    if (m < 0 || m >= static_cast<std::int32_t>(N) || seen[m]) return false;
+    seen[m] = true;
+  }
+  return true;
+}
+
+TEST(ScaleOrder, EveryThreadCountHasItsOrder) {
+  const std::array<std::array<std::int32_t, 24>, 11> expected{{
+      {0, 2, 23, 22, 1, 3, 21, 20, 4, 5, 19, 18, 6, 7, 17, 16, 8, 9, 15, 14, 10, 11, 13, 12},
+      {14, 2, 21, 0, 13, 1, 23, 4, 8, 6, 7, 18, 9, 16, 15, 17, 10, 12, 20, 19, 5, 3, 22, 11},
+      {0, 2, 21, 20, 15, 14, 6, 7, 23, 22, 1, 3, 4, 5, 13, 12, 19, 18, 10, 11, 8, 9, 17, 16},
+      {0, 1, 2, 9, 18, 23, 22, 15, 14, 10, 17, 16, 7, 8, 3, 4, 5, 6, 21, 20, 19, 11, 12, 13},
+      {0, 1, 2, 3, 4, 5, 23, 22, 21, 14, 13, 12, 6, 7, 8, 9, 10, 11, 17, 16, 15, 20, 19, 18},
+      {0, 1, 2, 3, 4, 5, 6, 23, 22, 21, 20, 19, 18, 17, 7, 8, 9, 10, 11, 12, 13, 16, 15, 14},
+      {0, 1, 2, 3, 4, 5, 6, 7, 23, 22, 21, 20, 19, 18, 17, 16, 8, 9, 10, 11, 12, 13, 14, 15},
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 23, 22, 21, 20, 19, 18, 17, 16, 15, 9, 10, 11, 12, 13, 14},
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 10, 11, 12, 13},
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 11, 12},
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12},
+  }};
+  for (int n = 2; n <= 12; ++n) EXPECT_EQ(ScaleOrder(n), expected[n - 2]) << n;
+  for (const int other : {0, 1, 13, 24, 255}) EXPECT_EQ(ScaleOrder(other), expected[10]) << other;
+  for (int n = 0; n <= 25; ++n) EXPECT_TRUE(IsPermutation(ScaleOrder(n))) << n;
+}
+
+TEST(ScaleOrder, PreSigningSeriesHasItsOwnOrders) {
+  const std::array<std::array<std::int32_t, 12>, 6> expected{{
+      {0, 9, 1, 11, 4, 7, 6, 5, 8, 3, 10, 2},
+      {0, 9, 4, 5, 3, 7, 6, 10, 2, 11, 1, 8},
+      {0, 9, 2, 11, 7, 3, 5, 4, 8, 1, 10, 6},
+      {0, 11, 2, 6, 4, 10, 8, 7, 3, 5, 9, 1},
+      {0, 10, 9, 3, 7, 5, 11, 1, 2, 8, 4, 6},
+      {0, 11, 1, 10, 2, 9, 3, 8, 4, 7, 5, 6},
+  }};
+  for (int n = 2; n <= 7; ++n) EXPECT_EQ(ScaleOrder12(n), expected[n - 2]) << n;
+  for (const int other : {0, 1, 12, 24}) EXPECT_EQ(ScaleOrder12(other), expected[5]) << other;
+  for (int n = 0; n <= 25; ++n) EXPECT_TRUE(IsPermutation(ScaleOrder12(n))) << n;
+}
+
+// The scales thread t of n tries, in its order.
+std::vector<double> ThreadScales(int n, int t) {
+  const std::array<std::int32_t, 24> order = ScaleOrder(n);
+  std::vector<double> scales;
+  for (int index = t; index < 24; index += n)
+    scales.push_back(SeriesScale(kDetectionMode, order[index]));
+  return scales;
+}
+
+void ExpectScales(const std::vector<double>& actual, const std::vector<double>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], 1e-12) << i;
+}
+
+TEST(ScaleSeries, FourThreadsPairSmallAndLargeScales) {
+  ExpectScales(ThreadScales(4, 0), {0.9, 1.65, 2.05, 1.1, 1.85, 1.3});
+  ExpectScales(ThreadScales(4, 1), {1.0, 1.6, 2.0, 1.15, 1.8, 1.35});
+}
+
+TEST(ScaleSeries, SequentialSearchTriesUnscaledFirst) {
+  std::vector<double> detection;
+  for (int i = 0; i < 24; ++i) detection.push_back(SequentialScale(kDetectionMode, i));
+  std::vector<double> expected{1.0, 0.95, 0.9};
+  for (int i = 3; i < 24; ++i) expected.push_back(0.9 + 0.05 * i);
+  ExpectScales(detection, expected);
+  EXPECT_EQ(SequentialScale(kDetectionMode, 0), 1.0);
+  EXPECT_EQ(SequentialScale(kDetectionMode, 2), 0.9);
+
+  std::vector<double> pre_signing;
+  for (int i = 0; i < 12; ++i) pre_signing.push_back(SequentialScale(kPreSigningMode, i));
+  std::vector<double> expected_short{1.0, 0.93};
+  for (int i = 2; i < 12; ++i) expected_short.push_back(0.93 + 0.07 * i);
+  ExpectScales(pre_signing, expected_short);
+  EXPECT_NEAR(SeriesScale(kPreSigningMode, 11), 1.70, 1e-12);
+}
+
+TEST(ScaleSeries, ThreadCountIsKeptBetweenOneAndTwentyFour) {
+  ProcessStateGuard guard;
+  const std::array<std::pair<int, int>, 5> cases{{{0, 1}, {1, 1}, {7, 7}, {24, 24}, {255, 24}}};
+  for (const auto& [cores, threads] : cases) {
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    EXPECT_EQ(SearchThreadCount(), threads) << cores;
+  }
+}
+
+TEST(SearchScales, OneCoreTriesEveryScaleInTurnOnTheCallingThread) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(120, 100);
+  for (const int mode : {kDetectionMode, kPreSigningMode}) {
+    WatchingNotifier notifier(true);
+    Text text{};
+    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, mode), kResultRefused);
+    std::vector<std::int32_t> expected;
+    for (int i = 1; i <= (mode == kDetectionMode ? 24 : 12); ++i) expected.push_back(i);
+    EXPECT_EQ(notifier.StepsFrom(std::this_thread::get_id()), expected);
+    EXPECT_TRUE(notifier.AskedOnlyBy(std::this_thread::get_id()));
+  }
+}
+
+TEST(SearchScales, ZeroCoresSearchesOnOneThread) {
+  ProcessStateGuard guard;
+  CoreCount.store(0);
+  const ImageRecord picture = GreyPicture(120, 100);
+  WatchingNotifier notifier(true);
+  Text text{};
+  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(notifier.StepCount(), 24u);
+  EXPECT_TRUE(notifier.AskedOnlyBy(std::this_thread::get_id()));
+}
+
+TEST(SearchScales, ACancelledNotifierStopsBeforeTheFirstScale) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(120, 100);
+  WatchingNotifier notifier(false);
+  Text text{};
+  ArmAllocationFailure(0);
+  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(AllocationCount(), 0);
+  EXPECT_EQ(notifier.StepCount(), 1u);
+}
+
+TEST(SearchScales, SearchResetsFoundSlot) {
+  ProcessStateGuard guard;
+  FoundSlot.store(5);
+  const ImageRecord picture = GreyPicture(120, 100);
+  Text text{};
+  EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused);
+  EXPECT_EQ(FoundSlot.load(), -1);
+}
+
+TEST(ThreadedSearch, StopRequestedBeforehandGivesNotFound) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(120, 100);
+  for (const int cores : {1, 3}) {
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    StopRequested.store(1);
+    Text text{};
+    ArmAllocationFailure(0);
+    EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused) << cores;
+    EXPECT_EQ(AllocationCount(), 0) << cores;
+  }
+}
+
+TEST(DetectSignature, FourChannelSixteenBitPictureIsRefused) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(64, 64, 4, 16);
+  WatchingNotifier notifier(true);
+  Text text{};
+  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(notifier.Questions(), 0);
+}
+
+TEST(DetectSignature, NoMemoryForTheThreeChannelCopy) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(64, 64, 4, 8);
+  Text text{};
+  ArmAllocationFailure(1);
+  EXPECT_EQ(DetectSignature(picture, text.data()), kResultNoMemory);
+}
+
+TEST(DetectSignature, SequentialSearchPassesNoMemoryOn) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(120, 100);
+  Text text{};
+  ArmAllocationFailure(1);  // the first scale's rescaled picture
+  EXPECT_EQ(DetectSignature(picture, text.data()), kResultNoMemory);
+}
+
+TEST(ThreadedSearch, MemoryFailureAtOneScaleOnlyLosesThatScale) {
+  ProcessStateGuard guard;
+  CoreCount.store(3);
+  const ImageRecord picture = GreyPicture(120, 100);
+  Text text{};
+  ArmAllocationFailure(1);
+  EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused);
+  EXPECT_TRUE(AllocationFailureTriggered());
+}
+
+TEST(ThreadedSearch, CallingThreadTakesEveryNthEntry) {
+  ProcessStateGuard guard;
+  CoreCount.store(4);
+  const ImageRecord picture = GreyPicture(120, 100);
+  WatchingNotifier notifier(true);
+  Text text{};
+  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  // Only the calling thread reports steps: its series indices plus one.
+  EXPECT_EQ(notifier.StepsFrom(std::this_thread::get_id()),
+            (std::vector<std::int32_t>{1, 5, 9, 13, 17, 21}));
+  EXPECT_EQ(notifier.StepCount(), 6u);
+  EXPECT_EQ(notifier.AskerCount(), 4u);
+}
+
+TEST(ThreadedSearch, ThreadCountIsCappedBySeriesLength) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = GreyPicture(120, 100);
+  const std::array<std::array<int, 3>, 3> cases{{
+      {30, kDetectionMode, 24},
+      {24, kPreSigningMode, 12},
+      {2, kDetectionMode, 2},
+  }};
+  for (const auto& [cores, mode, threads] : cases) {
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    // Refusing at once: every thread asks exactly once and stops.
+    WatchingNotifier notifier(false);
+    Text text{};
+    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, mode), kResultRefused);
+    EXPECT_EQ(notifier.AskerCount(), static_cast<std::size_t>(threads)) << cores << " " << mode;
+  }
+}
+
+TEST(ThreadedSearch, LargePicturesAreSearchedOnOneThread) {
+  ProcessStateGuard guard;
+  CoreCount.store(8);
+  // The samples are never read: the notifier stops every thread at once.
+  ImageRecord at_limit;
+  ASSERT_EQ(at_limit.Allocate(5000, 4000, 3, 8), kResultOk);
+  WatchingNotifier threaded(false);
+  Text text{};
+  EXPECT_EQ(DetectSignature(at_limit, text.data(), &threaded, kDetectionMode), kResultRefused);
+  EXPECT_EQ(threaded.AskerCount(), 8u);
+
+  ImageRecord above_limit;
+  ASSERT_EQ(above_limit.Allocate(5000, 4001, 3, 8), kResultOk);
+  WatchingNotifier sequential(false);
+  EXPECT_EQ(DetectSignature(above_limit, text.data(), &sequential, kDetectionMode), kResultRefused);
+  EXPECT_TRUE(sequential.AskedOnlyBy(std::this_thread::get_id()));
+}
+
+TEST(ThreadedSearch, StopRequestedDuringTheSearchEndsEveryThread) {
+  ProcessStateGuard guard;
+  const ImageRecord picture = BusyPicture(700, 500);
+  for (const int cores : {2, 4}) {
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    StopRequested.store(0);
+    // The user cancels while the first scales run (the search inside each
+    // scale asks the notifier too).
+    WatchingNotifier notifier(true, cores + 2);
+    Text text{};
+    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+    EXPECT_EQ(StopRequested.load(), 1);  // the driver never clears it
+    // Every thread has been joined: nobody asks any more.
+    const int questions = notifier.Questions();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(notifier.Questions(), questions);
+    // Far fewer scales ran than the series has: each thread stopped early.
+    EXPECT_LT(notifier.StepCount(), 24u / cores);
+  }
+}
+
+TEST(ThreadedSearch, StopRequestedWithoutNotifierGivesNotFound) {
+  ProcessStateGuard guard;
+  CoreCount.store(4);
+  const ImageRecord picture = BusyPicture(700, 500);
+  std::thread canceller([] { StopRequested.store(1); });
+  Text text{};
+  const std::uint8_t result = DetectSignature(picture, text.data());
+  canceller.join();
+  // Wherever the cancel landed, an unsigned picture is not found and no
+  // thread outlives the call.
+  EXPECT_EQ(result, kResultRefused);
+}
+
+}  // namespace
+}  // namespace pmk
