@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "engine/candidate_rect.h"
 #include "engine/cell_grid.h"
@@ -203,38 +204,106 @@ TEST_F(EmbedSignatureTest, RegionTooSmallForTheFilterIsSkipped) {
   EXPECT_EQ(report.passes[0], 0);
 }
 
-class SignedPhotographTest : public EmbedSignatureTest {
- protected:
-  static void SetUpTestSuite() {
-    original_ = new ImageRecord(LoadPhotograph());
-    // Extreme blue along the top and bottom rows, which no region reaches.
-    for (std::int32_t x = 0; x < original_->width(); ++x) {
-      original_->Row<std::uint8_t>(0)[3 * x] = 0;
-      original_->Row<std::uint8_t>(original_->height() - 1)[3 * x] = 255;
+// Bright squares on a dark green-red background give corners that pair into
+// four separate regions; blue is a texture with 0 and 255 along the edges.
+ImageRecord MakeFourRegionPicture() {
+  constexpr std::int32_t kSide = 1300;
+  constexpr std::int32_t kSquare = 60;
+  const std::int32_t corners[][2] = {{100, 100}, {500, 500},  {750, 100}, {1150, 500},
+                                     {100, 750}, {500, 1150}, {750, 750}, {1150, 1150}};
+  ImageRecord image;
+  EXPECT_EQ(image.Allocate(kSide, kSide, 3, 8), kResultOk);
+  for (std::int32_t y = 0; y < kSide; ++y) {
+    std::uint8_t* row = image.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < kSide; ++x) {
+      std::uint8_t guide = 40;
+      for (const auto& corner : corners) {
+        if (x >= corner[0] && x < corner[0] + kSquare && y >= corner[1] &&
+            y < corner[1] + kSquare) {
+          guide = 200;
+        }
+      }
+      std::uint8_t blue = static_cast<std::uint8_t>((x * 7 + y * 13) % 200 + 20);
+      if (y < 20 || x < 20) blue = (x + y) % 2 == 0 ? 0 : 255;
+      row[3 * x] = blue;
+      row[3 * x + 1] = guide;
+      row[3 * x + 2] = static_cast<std::uint8_t>(guide + 5);
     }
-    signed_ = new ImageRecord(CopyOf(*original_));
-    result_ = EmbedSignature(*signed_, kPayload, Seeded(20240601), &report_);
-    used_ = UsedRegions;
   }
-  static void TearDownTestSuite() {
-    delete original_;
-    delete signed_;
-  }
+  return image;
+}
 
-  static ImageRecord* original_;
-  static ImageRecord* signed_;
-  static std::uint8_t result_;
-  static EmbedReport report_;
-  static UsedRegionsRecord used_;
+ImageRecord MakePhotographWithExtremeRows() {
+  ImageRecord image = LoadPhotograph();
+  for (std::int32_t x = 0; x < image.width(); ++x) {
+    image.Row<std::uint8_t>(0)[3 * x] = 0;
+    image.Row<std::uint8_t>(image.height() - 1)[3 * x] = 255;
+  }
+  return image;
+}
+
+enum class Picture { kPhotograph, kFourRegions };
+
+constexpr std::uint32_t kSeed = 20240601;
+
+struct SignedPicture {
+  ImageRecord original;
+  ImageRecord signed_image;
+  std::uint8_t result = 0;
+  EmbedReport report;
+  UsedRegionsRecord used;
 };
 
-ImageRecord* SignedPhotographTest::original_ = nullptr;
-ImageRecord* SignedPhotographTest::signed_ = nullptr;
-std::uint8_t SignedPhotographTest::result_ = 0;
-EmbedReport SignedPhotographTest::report_;
-UsedRegionsRecord SignedPhotographTest::used_;
+// Each picture is signed once per test program; tests only read the result.
+const SignedPicture& Signed(Picture picture) {
+  static std::unique_ptr<SignedPicture> cache[2];
+  std::unique_ptr<SignedPicture>& entry = cache[static_cast<int>(picture)];
+  if (!entry) {
+    entry = std::make_unique<SignedPicture>();
+    entry->original =
+        picture == Picture::kPhotograph ? MakePhotographWithExtremeRows() : MakeFourRegionPicture();
+    entry->signed_image = CopyOf(entry->original);
+    entry->result = EmbedSignature(entry->signed_image, kPayload, Seeded(kSeed), &entry->report);
+    entry->used = UsedRegions;
+  }
+  return *entry;
+}
 
-TEST_F(SignedPhotographTest, SignsSomeRegionsWithinThePassLimit) {
+class SignedPictureTest : public EmbedSignatureTest, public ::testing::WithParamInterface<Picture> {
+ protected:
+  void SetUp() override {
+    EmbedSignatureTest::SetUp();
+    const SignedPicture& picture = Signed(GetParam());
+    original_ = &picture.original;
+    signed_ = &picture.signed_image;
+    result_ = picture.result;
+    report_ = picture.report;
+    used_ = picture.used;
+  }
+
+  const ImageRecord* original_ = nullptr;
+  const ImageRecord* signed_ = nullptr;
+  std::uint8_t result_ = 0;
+  EmbedReport report_;
+  UsedRegionsRecord used_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Pictures, SignedPictureTest,
+                         ::testing::Values(Picture::kPhotograph, Picture::kFourRegions),
+                         [](const ::testing::TestParamInfo<Picture>& info) {
+                           return info.param == Picture::kPhotograph ? "Photograph" : "FourRegions";
+                         });
+
+TEST(FourRegionPictureTest, SignsSeveralRegionsAwayFromTheEdges) {
+  const SignedPicture& picture = Signed(Picture::kFourRegions);
+  EXPECT_GE(picture.report.regions, 2);
+  for (std::int32_t i = 0; i < picture.used.count; ++i) {
+    EXPECT_GE(picture.used.boxes[i][0], 20);
+    EXPECT_GE(picture.used.boxes[i][1], 20);
+  }
+}
+
+TEST_P(SignedPictureTest, SignsSomeRegionsWithinThePassLimit) {
   EXPECT_EQ(result_, kResultOk);
   ASSERT_GE(report_.regions, 1);
   ASSERT_LE(report_.regions, 5);
@@ -249,33 +318,43 @@ TEST_F(SignedPhotographTest, SignsSomeRegionsWithinThePassLimit) {
   }
 }
 
-TEST_F(SignedPhotographTest, OnlyBlueChangesAndOutsideTheBoxesOnlyByTheClamp) {
+TEST_P(SignedPictureTest, OnlyBlueChangesAndOutsideTheBoxesOnlyByTheClamp) {
   const std::int32_t width = original_->width();
   const std::int32_t height = original_->height();
   std::int64_t changed_inside = 0;
+  std::int64_t extreme_outside = 0;
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
       ASSERT_EQ(Sample(*signed_, x, y, 1), Sample(*original_, x, y, 1));
       ASSERT_EQ(Sample(*signed_, x, y, 2), Sample(*original_, x, y, 2));
-      const std::uint8_t clamped = std::clamp<std::uint8_t>(Sample(*original_, x, y, 0), 3, 252);
+      const std::uint8_t blue = Sample(*original_, x, y, 0);
+      const std::uint8_t clamped = std::clamp<std::uint8_t>(blue, 3, 252);
       bool inside = false;
-      for (std::int32_t i = 0; i < used_.count; ++i)
+      for (std::int32_t i = 0; i < used_.count; ++i) {
         inside = inside || InsideBox(used_.boxes[i], x, y);
+      }
       if (!inside) {
         ASSERT_EQ(Sample(*signed_, x, y, 0), clamped) << x << ", " << y;
+        if (blue == 0 || blue == 255) ++extreme_outside;
       } else if (Sample(*signed_, x, y, 0) != clamped) {
         ++changed_inside;
       }
     }
   }
   EXPECT_GT(changed_inside, 0);
-  for (std::int32_t x = 0; x < width; ++x) {
-    EXPECT_EQ(Sample(*signed_, x, 0, 0), 3);
-    EXPECT_EQ(Sample(*signed_, x, height - 1, 0), 252);
+  if (GetParam() == Picture::kFourRegions) {
+    EXPECT_GT(extreme_outside, 0);
+  } else {
+    // The photograph's one region is the whole picture, but no cell reaches
+    // its edge rows.
+    for (std::int32_t x = 0; x < width; ++x) {
+      EXPECT_EQ(Sample(*signed_, x, 0, 0), 3);
+      EXPECT_EQ(Sample(*signed_, x, height - 1, 0), 252);
+    }
   }
 }
 
-TEST_F(SignedPhotographTest, EveryMeasuredCellReadsItsBit) {
+TEST_P(SignedPictureTest, EveryMeasuredCellReadsItsBit) {
   const CandidateList regions = ChosenRegions(*signed_);
   ASSERT_EQ(static_cast<std::int32_t>(regions.count()), used_.count);
   const CellBits bits = EncodePayloadCells(kPayload);
@@ -300,10 +379,10 @@ TEST_F(SignedPhotographTest, EveryMeasuredCellReadsItsBit) {
   }
 }
 
-TEST_F(SignedPhotographTest, SameSeedGivesTheSamePicture) {
+TEST_P(SignedPictureTest, SameSeedGivesTheSamePicture) {
   ImageRecord again = CopyOf(*original_);
   EmbedReport report;
-  EXPECT_EQ(EmbedSignature(again, kPayload, Seeded(20240601), &report), kResultOk);
+  EXPECT_EQ(EmbedSignature(again, kPayload, Seeded(kSeed), &report), kResultOk);
   EXPECT_TRUE(SamePixels(again, *signed_));
   EXPECT_EQ(report.passes, report_.passes);
 
@@ -315,10 +394,10 @@ TEST_F(SignedPhotographTest, SameSeedGivesTheSamePicture) {
 // A failed allocation at any point of the region work returns 6; the regions
 // finished before it are signed exactly as in a full run, the others are
 // only clamped, and nothing else changes.
-TEST_F(SignedPhotographTest, AllocationFailureKeepsFinishedRegions) {
+TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
   ImageRecord probe = CopyOf(*original_);
   ArmAllocationFailure(0);
-  ASSERT_EQ(EmbedSignature(probe, kPayload, Seeded(20240601), nullptr), kResultOk);
+  ASSERT_EQ(EmbedSignature(probe, kPayload, Seeded(kSeed), nullptr), kResultOk);
   const std::int64_t total = AllocationCount();
 
   const auto box_matches = [](const ImageRecord& a, const ImageRecord& b,
@@ -342,7 +421,7 @@ TEST_F(SignedPhotographTest, AllocationFailureKeepsFinishedRegions) {
   for (std::int64_t n = preparation + 1; n <= total; ++n) {
     ImageRecord image = CopyOf(*original_);
     ArmAllocationFailure(n);
-    const std::uint8_t result = EmbedSignature(image, kPayload, Seeded(20240601), nullptr);
+    const std::uint8_t result = EmbedSignature(image, kPayload, Seeded(kSeed), nullptr);
     const bool failed = AllocationFailureTriggered();
     ArmAllocationFailure(0);
     if (!failed) {

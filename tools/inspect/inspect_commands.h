@@ -14,5 +14,7 @@ inline constexpr int kUsageError = 2;
 
 int RunPayload(Arguments args);
 int RunDecode(Arguments args);
+int RunRegions(Arguments args);
+int RunSign(Arguments args);
 
 }  // namespace pmk::inspect

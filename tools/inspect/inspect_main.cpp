@@ -16,6 +16,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"payload", "payload SIGNATURE", pmk::inspect::RunPayload},
     {"decode", "decode CELLBITS", pmk::inspect::RunDecode},
+    {"regions", "regions IMAGE", pmk::inspect::RunRegions},
+    {"sign", "sign IN OUT SIGNATURE [--seed N]", pmk::inspect::RunSign},
 };
 
 int PrintUsage() {

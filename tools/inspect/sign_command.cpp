@@ -1,0 +1,97 @@
+// PMKInspect sign IN OUT SIGNATURE [--seed N]: signs IN the way the
+// command-line signer does, without any detection before or after, writes OUT
+// and reports what the embedding did per region.
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <system_error>
+
+#include "engine/embed_options.h"
+#include "engine/embed_signature.h"
+#include "image/image_files.h"
+#include "image/image_record.h"
+#include "tools/inspect/inspect_commands.h"
+
+namespace pmk::inspect {
+namespace {
+
+constexpr const char* kUsage = "usage: PMKInspect sign IN OUT SIGNATURE [--seed N]\n";
+
+// The payload holds at most 10 signature characters.
+constexpr int kMaxSignatureLength = 10;
+constexpr int kJpegQuality = 95;
+
+bool ParseSeed(std::string_view text, std::uint32_t& seed) {
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, seed);
+  return error == std::errc() && last == end && !text.empty();
+}
+
+}  // namespace
+
+int RunSign(Arguments args) {
+  EmbedOptions options;
+  if (args.size() == 5 && args[3] == "--seed") {
+    if (!ParseSeed(args[4], options.fixed_seed)) {
+      std::fputs(kUsage, stderr);
+      return kUsageError;
+    }
+    options.use_fixed_seed = true;
+  } else if (args.size() != 3) {
+    std::fputs(kUsage, stderr);
+    return kUsageError;
+  }
+  const std::string input(args[0]);
+  const std::string output(args[1]);
+  const std::string signature(args[2]);
+
+  ImageRecord colour;
+  ImageRecord alpha;
+  if (!LoadImage(input, colour, alpha)) {
+    std::fprintf(stderr, "cannot read %s\n", input.c_str());
+    return 1;
+  }
+  ConvertTo8BitColour(colour);
+  if (colour.bits() != 8 || colour.channels() != 3) {
+    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", input.c_str());
+    return 1;
+  }
+
+  char payload[128] = {};
+  std::snprintf(payload, sizeof payload, "signSIGN%.*s", kMaxSignatureLength, signature.c_str());
+  EmbedReport report;
+  const std::uint8_t result = EmbedSignature(colour, payload, options, &report);
+  if (result == kResultOk) {
+    try {
+      if (!SaveImage(colour, alpha, output, input, kJpegQuality)) {
+        std::fprintf(stderr, "cannot write %s\n", output.c_str());
+        return 1;
+      }
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "cannot write %s: %s\n", output.c_str(), error.what());
+      return 1;
+    }
+  }
+
+  nlohmann::ordered_json regions = nlohmann::ordered_json::array();
+  nlohmann::ordered_json passes = nlohmann::ordered_json::array();
+  nlohmann::ordered_json corrections = nlohmann::ordered_json::array();
+  for (std::int32_t i = 0; i < report.regions; ++i) {
+    const auto& box = UsedRegions.boxes[i];
+    regions.push_back({box[0], box[1], box[2], box[3]});
+    passes.push_back(report.passes[i]);
+    corrections.push_back(report.max_abs_correction[i]);
+  }
+  nlohmann::ordered_json out;
+  out["result"] = result;
+  out["regions"] = std::move(regions);
+  out["passes"] = std::move(passes);
+  out["max_abs_correction"] = std::move(corrections);
+  std::cout << out.dump() << '\n';
+  return result == kResultOk ? 0 : 1;
+}
+
+}  // namespace pmk::inspect
