@@ -1,0 +1,190 @@
+// Signing real photographs and finding the signature again after the changes
+// a picture typically suffers: JPEG compression and reduction.
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/check_symbols.h"
+#include "engine/detect_at_scale.h"
+#include "engine/detect_signature.h"
+#include "engine/embed_options.h"
+#include "engine/embed_signature.h"
+#include "engine/process_state.h"
+#include "engine/progress_notifier.h"
+#include "image/checked_allocation.h"
+#include "image/freeimage_session.h"
+#include "image/image_files.h"
+#include "image/image_record.h"
+
+namespace pmk {
+namespace {
+
+constexpr char kPayload[] = "signSIGNmacaw42";
+constexpr char kSignature[] = "macaw42";
+
+using Text = std::array<char, kDetectOutputSize>;
+
+class DetectEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureFreeImageReady();
+    BuildCheckTriples();
+    Reset();
+  }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    CoreCount.store(1);
+    StopRequested.store(0);
+    FoundSlot.store(-1);
+    ArmAllocationFailure(0);
+  }
+};
+
+ImageRecord LoadPhoto(const std::string& name) {
+  ImageRecord colour;
+  ImageRecord alpha;
+  EXPECT_TRUE(LoadImage(std::filesystem::path(PMK_TEST_DATA_DIR) / name, colour, alpha)) << name;
+  ConvertTo8BitColour(colour);
+  EXPECT_EQ(colour.channels(), 3) << name;
+  EXPECT_EQ(colour.bits(), 8) << name;
+  return colour;
+}
+
+void Sign(ImageRecord& picture) {
+  EmbedOptions options;
+  options.use_fixed_seed = true;
+  options.fixed_seed = 20240611;
+  EmbedReport report;
+  ASSERT_EQ(EmbedSignature(picture, kPayload, options, &report), kResultOk);
+  ASSERT_GT(report.regions, 0);
+}
+
+struct BitmapDeleter {
+  void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
+};
+using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+// FreeImage keeps 24-bit pixels blue, green, red like the record, but stores
+// rows bottom-up with padded pitch.
+Bitmap ToBitmap(const ImageRecord& picture) {
+  Bitmap bitmap(FreeImage_Allocate(picture.width(), picture.height(), 24));
+  for (std::int32_t y = 0; y < picture.height(); ++y) {
+    std::memcpy(FreeImage_GetScanLine(bitmap.get(), picture.height() - 1 - y),
+                picture.Row<std::uint8_t>(y), static_cast<std::size_t>(picture.stride()));
+  }
+  return bitmap;
+}
+
+ImageRecord FromBitmap(FIBITMAP* bitmap) {
+  ImageRecord picture;
+  const auto width = static_cast<std::int32_t>(FreeImage_GetWidth(bitmap));
+  const auto height = static_cast<std::int32_t>(FreeImage_GetHeight(bitmap));
+  EXPECT_EQ(picture.Allocate(width, height, 3, 8), kResultOk);
+  for (std::int32_t y = 0; y < height; ++y) {
+    std::memcpy(picture.Row<std::uint8_t>(y), FreeImage_GetScanLine(bitmap, height - 1 - y),
+                static_cast<std::size_t>(picture.stride()));
+  }
+  return picture;
+}
+
+ImageRecord RescaleBicubic(const ImageRecord& picture, std::int32_t width, std::int32_t height) {
+  const Bitmap source = ToBitmap(picture);
+  const Bitmap rescaled(FreeImage_Rescale(source.get(), width, height, FILTER_BICUBIC));
+  return FromBitmap(rescaled.get());
+}
+
+std::filesystem::path TempFile(const std::string& name) {
+  return std::filesystem::temp_directory_path() /
+         ("pmk_detect_" + std::to_string(::getpid()) + "_" + name);
+}
+
+class StepCounter : public ProgressNotifier {
+ public:
+  void ReportStep(std::int32_t) override { ++steps; }
+  bool ShouldContinue() override { return true; }
+  int steps = 0;
+};
+
+TEST_F(DetectEndToEndTest, SignedPhotographIsFoundAtUnitScale) {
+  ImageRecord picture = LoadPhoto("kodim23.png");
+  Sign(picture);
+  Text text{};
+  ASSERT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr), kResultOk);
+  EXPECT_STREQ(text.data() + 8, kSignature);
+
+  // On one core the first trial is the unscaled one, and it finds it.
+  StepCounter notifier;
+  Text searched{};
+  ASSERT_EQ(DetectSignature(picture, searched.data(), &notifier, kDetectionMode), kResultOk);
+  EXPECT_STREQ(searched.data() + 8, kSignature);
+  EXPECT_EQ(notifier.steps, 1);
+  EXPECT_EQ(std::memcmp(text.data(), searched.data(), 18), 0);
+}
+
+TEST_F(DetectEndToEndTest, SignatureSurvivesJpegQuality90) {
+  ImageRecord picture = LoadPhoto("kodim23.png");
+  Sign(picture);
+  const std::filesystem::path file = TempFile("q90.jpg");
+  ASSERT_TRUE(SaveImage(picture, ImageRecord{}, file, {}, 90));
+  ImageRecord reloaded;
+  ImageRecord alpha;
+  ASSERT_TRUE(LoadImage(file, reloaded, alpha));
+  std::filesystem::remove(file);
+  ConvertTo8BitColour(reloaded);
+  CoreCount.store(2);
+  Text text{};
+  ASSERT_EQ(DetectSignature(reloaded, text.data()), kResultOk);
+  EXPECT_STREQ(text.data() + 8, kSignature);
+}
+
+TEST_F(DetectEndToEndTest, SignatureIsFoundAfterReductionToTwoThirds) {
+  // Doubling the photograph first keeps its regions well above 320 pixels
+  // after the reduction.
+  const ImageRecord photo = LoadPhoto("kodim23.png");
+  ImageRecord picture = RescaleBicubic(photo, 2 * photo.width(), 2 * photo.height());
+  Sign(picture);
+  const ImageRecord reduced =
+      RescaleBicubic(picture, picture.width() * 2 / 3, picture.height() * 2 / 3);
+  for (const int cores : {1, 2}) {
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    Text text{};
+    ASSERT_EQ(DetectSignature(reduced, text.data()), kResultOk) << cores;
+    EXPECT_STREQ(text.data() + 8, kSignature) << cores;
+  }
+}
+
+TEST_F(DetectEndToEndTest, FourChannelPictureIsSearchedOnItsColourChannels) {
+  ImageRecord picture = LoadPhoto("kodim23.png");
+  Sign(picture);
+  ImageRecord with_alpha;
+  ASSERT_EQ(with_alpha.Allocate(picture.width(), picture.height(), 4, 8), kResultOk);
+  for (std::int32_t y = 0; y < picture.height(); ++y) {
+    const std::uint8_t* in = picture.Row<std::uint8_t>(y);
+    std::uint8_t* out = with_alpha.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < picture.width(); ++x) {
+      std::memcpy(out + 4 * x, in + 3 * x, 3);
+      out[4 * x + 3] = static_cast<std::uint8_t>(x);  // an alpha that is not flat
+    }
+  }
+  Text text{};
+  ASSERT_EQ(DetectSignature(with_alpha, text.data()), kResultOk);
+  EXPECT_STREQ(text.data() + 8, kSignature);
+}
+
+TEST_F(DetectEndToEndTest, UnsignedPhotographsAreNeverReportedAsSigned) {
+  CoreCount.store(2);
+  for (const char* name : {"kodim13.png", "kodim23.png", "rocket_adobergb.jpg"}) {
+    const ImageRecord picture = LoadPhoto(name);
+    Text text{};
+    EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused) << name;
+  }
+}
+
+}  // namespace
+}  // namespace pmk
