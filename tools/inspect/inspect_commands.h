@@ -16,5 +16,6 @@ int RunPayload(Arguments args);
 int RunDecode(Arguments args);
 int RunRegions(Arguments args);
 int RunSign(Arguments args);
+int RunDetect(Arguments args);
 
 }  // namespace pmk::inspect

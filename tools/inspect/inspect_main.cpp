@@ -18,6 +18,7 @@ constexpr Command kCommands[] = {
     {"decode", "decode CELLBITS", pmk::inspect::RunDecode},
     {"regions", "regions IMAGE", pmk::inspect::RunRegions},
     {"sign", "sign IN OUT SIGNATURE [--seed N]", pmk::inspect::RunSign},
+    {"detect", "detect IMAGE [--scale X] [--cores N]", pmk::inspect::RunDetect},
 };
 
 int PrintUsage() {
