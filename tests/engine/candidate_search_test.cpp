@@ -339,8 +339,12 @@ ImageRecord GuidePlaneOf(const std::filesystem::path& file) {
   return plane;
 }
 
-TEST(FindCandidateRects, ARealPhotographGivesTheSameCandidatesOnEveryRun) {
-  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim23.png");
+// kodim13 yields real corner pairs in both modes; kodim23 (512 pixels high)
+// has no pair more than 320 apart vertically and falls back to the whole plane.
+class RealPhotograph : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RealPhotograph, GivesTheSameCandidatesOnEveryRun) {
+  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / GetParam());
   ASSERT_TRUE(plane.HasData());
   for (int mode : {0, 1}) {
     CandidateList first = Reserved(10000);
@@ -357,6 +361,22 @@ TEST(FindCandidateRects, ARealPhotographGivesTheSameCandidatesOnEveryRun) {
     }
   }
 }
+
+TEST(FindCandidateRects, APhotographWithFarCornersGivesMoreThanTheFallback) {
+  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim13.png");
+  CandidateList list = Reserved(10000);
+  ASSERT_EQ(FindCandidateRects(list, plane, kPairingDetection, 1.0, nullptr), kResultOk);
+  EXPECT_GT(list.count(), 1u);
+  for (const CandidateRect& r : list) {
+    EXPECT_GT(r.x1 - r.x0, 320.0);
+    EXPECT_GT(r.y1 - r.y0, 320.0);
+    EXPECT_GE(r.x0, 10.0);
+    EXPECT_LE(r.x1, plane.width() - 10.0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Photographs, RealPhotograph,
+                         ::testing::Values("kodim23.png", "kodim13.png"));
 
 }  // namespace
 }  // namespace pmk

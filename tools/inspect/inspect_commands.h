@@ -17,5 +17,7 @@ int RunDecode(Arguments args);
 int RunRegions(Arguments args);
 int RunSign(Arguments args);
 int RunDetect(Arguments args);
+int RunCandidates(Arguments args);
+int RunCells(Arguments args);
 
 }  // namespace pmk::inspect

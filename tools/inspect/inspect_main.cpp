@@ -19,6 +19,8 @@ constexpr Command kCommands[] = {
     {"regions", "regions IMAGE", pmk::inspect::RunRegions},
     {"sign", "sign IN OUT SIGNATURE [--seed N]", pmk::inspect::RunSign},
     {"detect", "detect IMAGE [--scale X] [--cores N]", pmk::inspect::RunDetect},
+    {"candidates", "candidates IMAGE [--mode 0|1]", pmk::inspect::RunCandidates},
+    {"cells", "cells IMAGE --rect x0,y0,x1,y1", pmk::inspect::RunCells},
 };
 
 int PrintUsage() {

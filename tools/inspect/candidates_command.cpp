@@ -1,0 +1,131 @@
+// PMKInspect candidates IMAGE [--mode 0|1]: the guide plane's corners, dark
+// and bright pass apart, and the candidate rectangles of the search at scale 1.
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "engine/candidate_rect.h"
+#include "engine/candidate_search.h"
+#include "engine/corner_finder.h"
+#include "engine/guide_plane.h"
+#include "image/image_files.h"
+#include "image/image_record.h"
+#include "tools/inspect/inspect_commands.h"
+
+namespace pmk::inspect {
+namespace {
+
+inline constexpr double kSearchScale = 1.0;
+// The detection's room; enough for either pairing.
+inline constexpr std::uint32_t kCandidateRoom = 10000;
+
+void PrintUsage() {
+  std::fputs("usage: PMKInspect candidates IMAGE [--mode 0|1]\n", stderr);
+}
+
+bool ParseArguments(Arguments args, std::string& image, int& mode) {
+  if (args.empty()) return false;
+  image = std::string(args[0]);
+  mode = kPairingEmbedding;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--mode" && i + 1 < args.size()) {
+      const std::string_view value = args[++i];
+      if (value == "0") {
+        mode = kPairingEmbedding;
+      } else if (value == "1") {
+        mode = kPairingDetection;
+      } else {
+        return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The plane the search runs on: the mean of green and red of an 8-bit
+// colour picture, in floats. Returns 0 or the engine's code.
+std::uint8_t MakeSearchPlane(const ImageRecord& picture, ImageRecord& plane) {
+  if (plane.Allocate(picture.width(), picture.height(), 3, 32) != kResultOk) return kResultNoMemory;
+  for (std::int32_t y = 0; y < picture.height(); ++y) {
+    const std::uint8_t* in = picture.Row<std::uint8_t>(y);
+    float* out = plane.Row<float>(y);
+    for (std::int32_t i = 0; i < 3 * picture.width(); ++i) out[i] = in[i];
+  }
+  return MakeGuidePlane(plane);
+}
+
+// The corners one pass of the search sees; false when memory runs out.
+bool PassCorners(const ImageRecord& plane, float low, float high, nlohmann::ordered_json& out) {
+  ImageRecord clamped;
+  if (MakeClampedCopy(plane, low, high, clamped) != kResultOk) return false;
+  HeapArray<Corner> corners;
+  std::uint32_t count = 0;
+  if (FindCorners(clamped, kSearchScale, corners, count) != kResultOk) return false;
+  out = nlohmann::ordered_json::array();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    out.push_back({corners[i].x, corners[i].y, static_cast<double>(corners[i].response)});
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunCandidates(Arguments args) {
+  std::string name;
+  int mode = 0;
+  if (!ParseArguments(args, name, mode)) {
+    PrintUsage();
+    return kUsageError;
+  }
+  ImageRecord colour;
+  ImageRecord alpha;
+  if (!LoadImage(name, colour, alpha)) {
+    std::fprintf(stderr, "cannot read %s\n", name.c_str());
+    return 1;
+  }
+  ConvertTo8BitColour(colour);
+  if (colour.bits() != 8 || colour.channels() != 3) {
+    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", name.c_str());
+    return 1;
+  }
+  ImageRecord plane;
+  if (MakeSearchPlane(colour, plane) != kResultOk) {
+    std::fputs("not enough memory for the guide plane\n", stderr);
+    return 1;
+  }
+
+  nlohmann::ordered_json dark;
+  nlohmann::ordered_json bright;
+  if (!PassCorners(plane, kDarkLow, kDarkHigh, dark) ||
+      !PassCorners(plane, kBrightLow, kBrightHigh, bright)) {
+    std::fputs("not enough memory for the corners\n", stderr);
+    return 1;
+  }
+  CandidateList list;
+  if (!list.Reserve(kCandidateRoom)) {
+    std::fputs("not enough memory for the candidate list\n", stderr);
+    return 1;
+  }
+  const std::uint8_t result = FindCandidateRects(list, plane, mode, kSearchScale, nullptr);
+  if (result != kResultOk) {
+    std::fprintf(stderr, "candidate search failed with code %d\n", result);
+    return 1;
+  }
+
+  nlohmann::ordered_json out;
+  out["width"] = plane.width();
+  out["height"] = plane.height();
+  out["mode"] = mode;
+  out["corners"]["dark"] = std::move(dark);
+  out["corners"]["bright"] = std::move(bright);
+  nlohmann::ordered_json rects = nlohmann::ordered_json::array();
+  for (const CandidateRect& r : list) rects.push_back({r.x0, r.y0, r.x1, r.y1});
+  out["candidates"] = std::move(rects);
+  std::cout << out.dump() << '\n';
+  return 0;
+}
+
+}  // namespace pmk::inspect
