@@ -27,15 +27,19 @@ const std::string kUsage(kUsageText);
 
 class PmkCmdTest : public ::testing::Test {
  protected:
-  // One signed picture for the whole suite: signing is the slow part.
-  static void SetUpTestSuite() {
-    shared_ = std::make_unique<TempFolder>();
-    signed_png_ = (*shared_ / "signed.png").string();
-    const ProcessResult result =
-        RunProcess(kProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
-                              "abcdef", "-cores", "2"},
-                   shared_->path());
-    ASSERT_EQ(result.out, "Success!\n\n") << result.err;
+  // One signed picture for the whole suite, made when a test first needs it:
+  // signing is the slow part, and CTest runs every test in its own process.
+  static const std::string& SignedPng() {
+    if (shared_ == nullptr) {
+      shared_ = std::make_unique<TempFolder>();
+      signed_png_ = (*shared_ / "signed.png").string();
+      const ProcessResult result =
+          RunProcess(kProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
+                                "abcdef", "-cores", "2"},
+                     shared_->path());
+      EXPECT_EQ(result.out, "Success!\n\n") << result.err;
+    }
+    return signed_png_;
   }
   static void TearDownTestSuite() { shared_.reset(); }
 
@@ -123,7 +127,7 @@ TEST_F(PmkCmdTest, BareNamesAreLookedUpBesideTheProgram) {
   std::filesystem::create_directories(program_folder);
   std::filesystem::create_directories(elsewhere);
   std::filesystem::copy_file(kProgram, program_folder / "PMKCmd");
-  std::filesystem::copy_file(signed_png_, program_folder / "photo.png");
+  std::filesystem::copy_file(SignedPng(), program_folder / "photo.png");
   std::filesystem::copy_file(TestData("kodim13.png"), elsewhere / "photo.png");
 
   ProcessResult result = RunProcess(program_folder / "PMKCmd", {"-i", "photo.png"}, elsewhere);
@@ -157,7 +161,7 @@ TEST_F(PmkCmdTest, PalettePicturesAreNotSupported) {
 }
 
 TEST_F(PmkCmdTest, CheckingReportsTheSignatureOrItsAbsence) {
-  ProcessResult result = Run({"-i", signed_png_});
+  ProcessResult result = Run({"-i", SignedPng()});
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.out, "Signature detected:abcdef\n");
   result = Run({"-i", TestData("kodim13.png").string(), "-cores", "2"});
@@ -169,7 +173,7 @@ TEST_F(PmkCmdTest, CheckingReportsTheSignatureOrItsAbsence) {
 }
 
 TEST_F(PmkCmdTest, SigningASignedPictureWritesNothing) {
-  const ProcessResult result = Run({"-i", signed_png_, "-o", At("again.png"), "-s", "zzzzzz"});
+  const ProcessResult result = Run({"-i", SignedPng(), "-o", At("again.png"), "-s", "zzzzzz"});
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.out, "Signature detected:abcdef\n");
   EXPECT_FALSE(std::filesystem::exists(folder_ / "again.png"));
