@@ -35,6 +35,10 @@ CandidateRect WholePlane(const ImageRecord& plane) noexcept {
   return {0.0, 0.0, static_cast<double>(plane.width()), static_cast<double>(plane.height())};
 }
 
+bool IsFloatPlane(const ImageRecord& plane) noexcept {
+  return plane.HasData() && plane.channels() == 1 && plane.bits() == 32;
+}
+
 bool StopWanted(ProgressNotifier* notifier) noexcept {
   if (notifier != nullptr && !notifier->ShouldContinue()) return true;
   return StopRequested.load(std::memory_order_relaxed) != 0;
@@ -44,6 +48,10 @@ bool StopWanted(ProgressNotifier* notifier) noexcept {
 
 std::uint8_t MakeClampedCopy(const ImageRecord& plane, float low, float high,
                              ImageRecord& copy) noexcept {
+  if (!IsFloatPlane(plane)) {
+    copy.Release();
+    return kResultRefused;
+  }
   const std::int32_t width = plane.width();
   const std::int32_t height = plane.height();
   if (copy.Allocate(width, height, 1, 32) != kResultOk) {
@@ -109,6 +117,7 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, i
 
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
                                 double scale, ProgressNotifier* notifier) noexcept {
+  if (!IsFloatPlane(plane)) return kResultRefused;
   std::uint8_t dark = kResultOk;
   {
     ImageRecord copy;

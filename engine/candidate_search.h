@@ -27,7 +27,8 @@ inline constexpr float kBrightHigh = 256.0f;
 
 // Copies a one-channel float plane into `copy`, with samples below `low`
 // raised to `low` and samples of `high` or more lowered to `high`.
-// Returns 0, or 6 when the copy cannot be had.
+// Returns 0, 6 when the copy cannot be had, 1 when `plane` is not a
+// one-channel float plane.
 std::uint8_t MakeClampedCopy(const ImageRecord& plane, float low, float high,
                              ImageRecord& copy) noexcept;
 
@@ -47,7 +48,8 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, i
 // Appends the candidate rectangles of a one-channel float plane to `list`
 // (which the caller has reserved). Returns 0 done, 1 stopped between the
 // passes (the first pass's rectangles stay), 6 not enough memory (the list as
-// it was). The plane is never changed.
+// it was). The plane is never changed; anything but a one-channel float
+// plane is refused with 1.
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
                                 double scale, ProgressNotifier* notifier) noexcept;
 

@@ -339,6 +339,17 @@ ImageRecord GuidePlaneOf(const std::filesystem::path& file) {
   return plane;
 }
 
+TEST(FindCandidateRects, RefusesAnythingButAOneChannelFloatPlane) {
+  ImageRecord bytes;
+  ASSERT_EQ(bytes.Allocate(400, 400, 1, 8), kResultOk);
+  ImageRecord empty;
+  for (const ImageRecord* plane : {&bytes, &empty}) {
+    CandidateList list = Reserved(100);
+    EXPECT_EQ(FindCandidateRects(list, *plane, kPairingDetection, 1.0, nullptr), kResultRefused);
+    EXPECT_EQ(list.count(), 0u);
+  }
+}
+
 // kodim13 yields real corner pairs in both modes; kodim23 (512 pixels high)
 // has no pair more than 320 apart vertically and falls back to the whole plane.
 class RealPhotograph : public ::testing::TestWithParam<const char*> {};
