@@ -1,6 +1,7 @@
 #include "engine/corner_finder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
