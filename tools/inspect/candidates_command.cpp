@@ -1,5 +1,8 @@
-// PMKInspect candidates IMAGE [--mode 0|1]: the guide plane's corners, dark
-// and bright pass apart, and the candidate rectangles of the search at scale 1.
+// PMKInspect candidates IMAGE [--mode 0|1] [--scale X]: the guide plane's
+// corners, dark and bright pass apart, and the candidate rectangles of the
+// search at scale 1, or on the picture resampled at X as detection sees it.
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -9,6 +12,7 @@
 #include "engine/candidate_search.h"
 #include "engine/corner_finder.h"
 #include "engine/guide_plane.h"
+#include "engine/resample.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
@@ -21,10 +25,16 @@ inline constexpr double kSearchScale = 1.0;
 inline constexpr std::uint32_t kCandidateRoom = 10000;
 
 void PrintUsage() {
-  std::fputs("usage: PMKInspect candidates IMAGE [--mode 0|1]\n", stderr);
+  std::fputs("usage: PMKInspect candidates IMAGE [--mode 0|1] [--scale X]\n", stderr);
 }
 
-bool ParseArguments(Arguments args, std::string& image, int& mode) {
+bool ParseScale(std::string_view text, double& scale) {
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, scale);
+  return error == std::errc() && last == end && std::isfinite(scale) && scale > 0.0;
+}
+
+bool ParseArguments(Arguments args, std::string& image, int& mode, double& scale) {
   if (args.empty()) return false;
   image = std::string(args[0]);
   mode = kPairingEmbedding;
@@ -38,6 +48,8 @@ bool ParseArguments(Arguments args, std::string& image, int& mode) {
       } else {
         return false;
       }
+    } else if (args[i] == "--scale" && i + 1 < args.size()) {
+      if (!ParseScale(args[++i], scale)) return false;
     } else {
       return false;
     }
@@ -46,8 +58,14 @@ bool ParseArguments(Arguments args, std::string& image, int& mode) {
 }
 
 // The plane the search runs on: the mean of green and red of an 8-bit
-// colour picture, in floats. Returns 0 or the engine's code.
-std::uint8_t MakeSearchPlane(const ImageRecord& picture, ImageRecord& plane) {
+// colour picture, in floats, resampled first when the scale is not 1 (as
+// detection does). Returns 0 or the engine's code.
+std::uint8_t MakeSearchPlane(const ImageRecord& picture, double scale, ImageRecord& plane) {
+  if (scale != kSearchScale) {
+    const std::uint8_t resampled = ResampleImage(plane, picture, scale);
+    if (resampled != kResultOk) return resampled;
+    return MakeGuidePlane(plane);
+  }
   if (plane.Allocate(picture.width(), picture.height(), 3, 32) != kResultOk) return kResultNoMemory;
   for (std::int32_t y = 0; y < picture.height(); ++y) {
     const std::uint8_t* in = picture.Row<std::uint8_t>(y);
@@ -58,12 +76,13 @@ std::uint8_t MakeSearchPlane(const ImageRecord& picture, ImageRecord& plane) {
 }
 
 // The corners one pass of the search sees; false when memory runs out.
-bool PassCorners(const ImageRecord& plane, float low, float high, nlohmann::ordered_json& out) {
+bool PassCorners(const ImageRecord& plane, double scale, float low, float high,
+                 nlohmann::ordered_json& out) {
   ImageRecord clamped;
   if (MakeClampedCopy(plane, low, high, clamped) != kResultOk) return false;
   HeapArray<Corner> corners;
   std::uint32_t count = 0;
-  if (FindCorners(clamped, kSearchScale, corners, count) != kResultOk) return false;
+  if (FindCorners(clamped, scale, corners, count) != kResultOk) return false;
   out = nlohmann::ordered_json::array();
   for (std::uint32_t i = 0; i < count; ++i) {
     out.push_back({corners[i].x, corners[i].y, static_cast<double>(corners[i].response)});
@@ -76,7 +95,8 @@ bool PassCorners(const ImageRecord& plane, float low, float high, nlohmann::orde
 int RunCandidates(Arguments args) {
   std::string name;
   int mode = 0;
-  if (!ParseArguments(args, name, mode)) {
+  double scale = kSearchScale;
+  if (!ParseArguments(args, name, mode, scale)) {
     PrintUsage();
     return kUsageError;
   }
@@ -92,15 +112,15 @@ int RunCandidates(Arguments args) {
     return 1;
   }
   ImageRecord plane;
-  if (MakeSearchPlane(colour, plane) != kResultOk) {
+  if (MakeSearchPlane(colour, scale, plane) != kResultOk) {
     std::fputs("not enough memory for the guide plane\n", stderr);
     return 1;
   }
 
   nlohmann::ordered_json dark;
   nlohmann::ordered_json bright;
-  if (!PassCorners(plane, kDarkLow, kDarkHigh, dark) ||
-      !PassCorners(plane, kBrightLow, kBrightHigh, bright)) {
+  if (!PassCorners(plane, scale, kDarkLow, kDarkHigh, dark) ||
+      !PassCorners(plane, scale, kBrightLow, kBrightHigh, bright)) {
     std::fputs("not enough memory for the corners\n", stderr);
     return 1;
   }
@@ -109,7 +129,7 @@ int RunCandidates(Arguments args) {
     std::fputs("not enough memory for the candidate list\n", stderr);
     return 1;
   }
-  const std::uint8_t result = FindCandidateRects(list, plane, mode, kSearchScale, nullptr);
+  const std::uint8_t result = FindCandidateRects(list, plane, mode, scale, nullptr);
   if (result != kResultOk) {
     std::fprintf(stderr, "candidate search failed with code %d\n", result);
     return 1;
@@ -119,6 +139,7 @@ int RunCandidates(Arguments args) {
   out["width"] = plane.width();
   out["height"] = plane.height();
   out["mode"] = mode;
+  out["scale"] = scale;
   out["corners"]["dark"] = std::move(dark);
   out["corners"]["bright"] = std::move(bright);
   nlohmann::ordered_json rects = nlohmann::ordered_json::array();
