@@ -21,6 +21,10 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
   EmbedReport& outcome = report != nullptr ? *report : local_report;
   outcome = EmbedReport{};
 
+  // Callers only pass 8-bit colour pictures; anything else would be read out
+  // of bounds, so it is refused untouched rather than trusted.
+  if (image.bits() != 8 || image.channels() < 3 || !image.HasData()) return kResultRefused;
+
   // The clamp comes first and stays, whatever happens next.
   ClampCarrier(image);
   if (static_cast<std::int64_t>(image.width()) * image.height() > kMaxEmbedPixels) {

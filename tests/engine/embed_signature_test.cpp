@@ -269,6 +269,47 @@ const SignedPicture& Signed(Picture picture) {
   return *entry;
 }
 
+TEST_F(EmbedSignatureTest, PicturesOtherThanEightBitColourAreRefusedUntouched) {
+  ImageRecord grey;
+  ASSERT_EQ(grey.Allocate(400, 400, 1, 8), kResultOk);
+  std::memset(grey.data(), 255, static_cast<std::size_t>(grey.size()));
+  MarkUsedRegions();
+  EXPECT_EQ(EmbedSignature(grey, kPayload, Seeded(1), nullptr), kResultRefused);
+  EXPECT_EQ(grey.data()[0], 255);
+  ImageRecord deep;
+  ASSERT_EQ(deep.Allocate(400, 400, 3, 16), kResultOk);
+  std::memset(deep.data(), 0, static_cast<std::size_t>(deep.size()));
+  EXPECT_EQ(EmbedSignature(deep, kPayload, Seeded(1), nullptr), kResultRefused);
+  EXPECT_EQ(deep.data()[0], 0);
+  ExpectUsedRegionsMarked();
+}
+
+// A fourth channel is carried along untouched.
+TEST_F(EmbedSignatureTest, FourthChannelIsIgnored) {
+  ImageRecord photo = LoadPhotograph();
+  ImageRecord image;
+  ASSERT_EQ(image.Allocate(photo.width(), photo.height(), 4, 8), kResultOk);
+  for (std::int32_t y = 0; y < photo.height(); ++y) {
+    for (std::int32_t x = 0; x < photo.width(); ++x) {
+      for (std::int32_t c = 0; c < 3; ++c) {
+        image.Row<std::uint8_t>(y)[4 * x + c] = Sample(photo, x, y, c);
+      }
+      image.Row<std::uint8_t>(y)[4 * x + 3] = static_cast<std::uint8_t>(x ^ y);
+    }
+  }
+  ImageRecord signed_photo = CopyOf(photo);
+  ASSERT_EQ(EmbedSignature(signed_photo, kPayload, Seeded(5), nullptr), kResultOk);
+  ASSERT_EQ(EmbedSignature(image, kPayload, Seeded(5), nullptr), kResultOk);
+  for (std::int32_t y = 0; y < photo.height(); ++y) {
+    for (std::int32_t x = 0; x < photo.width(); ++x) {
+      for (std::int32_t c = 0; c < 3; ++c) {
+        ASSERT_EQ(image.Row<std::uint8_t>(y)[4 * x + c], Sample(signed_photo, x, y, c));
+      }
+      ASSERT_EQ(image.Row<std::uint8_t>(y)[4 * x + 3], static_cast<std::uint8_t>(x ^ y));
+    }
+  }
+}
+
 class SignedPictureTest : public EmbedSignatureTest, public ::testing::WithParamInterface<Picture> {
  protected:
   void SetUp() override {
