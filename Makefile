@@ -6,7 +6,7 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo test-sanitize test-thread clean
+.PHONY: all deps build test demo test-sanitize test-thread fuzz-smoke clean
 
 all: build
 
@@ -32,6 +32,24 @@ test-thread: deps
 	@cmake --build build-tsan -j $(JOBS) --target engine_tests
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/engine_tests --gtest_filter='Threaded*'
 
+# Every fuzz target for 30 seconds on a copy of its committed seed corpus
+# (clang and libFuzzer). Longer runs: the same binaries with -max_total_time.
+FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_cell_measure
+FUZZ_SECONDS ?= 30
+fuzz-smoke: deps
+	@[ -f build-fuzz/CMakeCache.txt ] || CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  rm -rf build-fuzz/corpus/$$t && mkdir -p build-fuzz/corpus/$$t build-fuzz/artifacts && \
+	  cp tests/fuzz/corpus/$$t/* build-fuzz/corpus/$$t/ && \
+	  dict= && if [ -f tests/fuzz/$${t#fuzz_}.dict ]; then dict=-dict=tests/fuzz/$${t#fuzz_}.dict; fi && \
+	  echo "$$t: $(FUZZ_SECONDS) s" && \
+	  ./build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=25 \
+	    -artifact_prefix=build-fuzz/artifacts/$$t- $$dict build-fuzz/corpus/$$t 2> build-fuzz/$$t.log || \
+	    { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
+	  grep -h '^Done' build-fuzz/$$t.log; \
+	done
+
 demo: build
 	@mkdir -p out
 	@echo "Signing tests/data/kodim23.png with the signature DEMO-26 into out/kodim23_signed.png:"
@@ -40,4 +58,4 @@ demo: build
 	@./build/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
 
 clean:
-	rm -rf build build-asan build-tsan out
+	rm -rf build build-asan build-tsan build-fuzz out

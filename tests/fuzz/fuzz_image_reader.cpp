@@ -1,0 +1,97 @@
+// Both picture readers on arbitrary bytes. The bytes are written to a file
+// under every extension the system knows and one it does not, since the
+// reader falls back on the name when the content says nothing.
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "image/image_files.h"
+#include "image/image_record.h"
+#include "image/plugin_image_files.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+const std::filesystem::path& WorkFolder() {
+  static const std::filesystem::path folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pmk-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(WorkFolder(), ignored);
+    });
+    return std::filesystem::path(pattern);
+  }();
+  return folder;
+}
+
+bool WriteFile(const std::filesystem::path& file, const std::uint8_t* data, std::size_t size) {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) return false;
+  const bool written = std::fwrite(data, 1, size, out) == size;
+  return std::fclose(out) == 0 && written;
+}
+
+void CheckLoadedRecord(const pmk::ImageRecord& colour, const pmk::ImageRecord& alpha) {
+  Require(colour.HasData());
+  Require(colour.channels() == 1 || colour.channels() == 3);
+  Require(colour.bits() == 8 || colour.bits() == 16);
+  Require(static_cast<long long>(colour.width()) * colour.height() <= pmk::kMaxLoadPixels);
+  Require(static_cast<long long>(colour.stride()) * colour.height() == colour.size());
+  if (alpha.HasData()) {
+    Require(alpha.channels() == 1 && alpha.width() == colour.width() &&
+            alpha.height() == colour.height());
+  }
+}
+
+void ReadWithCommandLineReader(const std::filesystem::path& file) {
+  pmk::ImageRecord colour;
+  pmk::ImageRecord alpha;
+  if (!pmk::LoadImage(file, colour, alpha)) {
+    Require(!colour.HasData() && !alpha.HasData());
+    return;
+  }
+  CheckLoadedRecord(colour, alpha);
+  // What a run does next with every picture it loads.
+  pmk::ConvertTo8BitColour(colour);
+  if (alpha.HasData() && alpha.bits() != 8) pmk::ConvertTo8BitChannels(alpha, 1);
+}
+
+void ReadWithPluginReader(const std::filesystem::path& file) {
+  pmk::ImageRecord picture;
+  try {
+    pmk::LoadPluginImage(file, picture);
+    Require(picture.HasData() && picture.bits() == 8);
+    Require(picture.channels() == 3 || picture.channels() == 4);
+  } catch (const pmk::UnsupportedImageFormat&) {
+    Require(!picture.HasData());
+  } catch (const pmk::ImageReadError&) {
+    Require(!picture.HasData());
+  } catch (const pmk::FreeImageOperationFailure&) {
+    Require(!picture.HasData());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static constexpr std::array<const char*, 5> kExtensions = {".bmp", ".jpg", ".png", ".tif",
+                                                             ".xyz"};
+  for (const char* extension : kExtensions) {
+    const std::filesystem::path file = WorkFolder() / (std::string("input") + extension);
+    if (!WriteFile(file, data, size)) std::abort();
+    ReadWithCommandLineReader(file);
+    ReadWithPluginReader(file);
+    std::filesystem::remove(file);
+  }
+  return 0;
+}
