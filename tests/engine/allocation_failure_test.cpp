@@ -1,0 +1,308 @@
+// Every buffer the engine obtains may be refused. Walking the failing
+// allocation n = 1, 2, 3, ... through a whole signing or search shows that each
+// refusal ends in result 6 or in a run that coped without the buffer, that
+// nothing leaks (the sanitizer build checks at exit), and that a signing cut
+// short leaves the picture clamped or signed in the regions it finished.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/detect_at_scale.h"
+#include "engine/detect_signature.h"
+#include "engine/embed_signature.h"
+#include "engine/process_state.h"
+#include "image/checked_allocation.h"
+#include "image/image_files.h"
+
+namespace pmk {
+namespace {
+
+constexpr const char* kPayload = "signSIGNseam-07";
+constexpr const char* kSignature = "seam-07";
+constexpr std::uint32_t kSeed = 20240607;
+
+using Text = std::array<char, kDetectOutputSize>;
+
+// Puts the seam and the process-wide values back however a test ends.
+class SeamGuard {
+ public:
+  SeamGuard() { Reset(); }
+  ~SeamGuard() { Reset(); }
+  SeamGuard(const SeamGuard&) = delete;
+  SeamGuard& operator=(const SeamGuard&) = delete;
+
+ private:
+  static void Reset() {
+    ArmAllocationFailure(0);
+    CoreCount.store(1);
+    StopRequested.store(0);
+    FoundSlot.store(-1);
+  }
+};
+
+ImageRecord CopyOf(const ImageRecord& source) {
+  ImageRecord copy;
+  EXPECT_EQ(copy.Allocate(source.width(), source.height(), source.channels(), source.bits()),
+            kResultOk);
+  std::memcpy(copy.data(), source.data(), static_cast<std::size_t>(source.size()));
+  return copy;
+}
+
+std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y, std::int32_t c) {
+  return image.Row<std::uint8_t>(y)[x * image.channels() + c];
+}
+
+// A photograph reduced by box averaging, so that every walk stays short while
+// the picture still has corners and regions to sign.
+ImageRecord SmallPhotograph(const char* name, std::int32_t factor) {
+  ImageRecord colour;
+  ImageRecord alpha;
+  EXPECT_TRUE(LoadImage(std::string(PMK_TEST_DATA_DIR) + "/" + name, colour, alpha));
+  ConvertTo8BitColour(colour);
+  ImageRecord small;
+  EXPECT_EQ(small.Allocate(colour.width() / factor, colour.height() / factor, 3, 8), kResultOk);
+  for (std::int32_t y = 0; y < small.height(); ++y) {
+    for (std::int32_t x = 0; x < small.width(); ++x) {
+      for (std::int32_t c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (std::int32_t j = 0; j < factor; ++j) {
+          for (std::int32_t i = 0; i < factor; ++i) {
+            sum += Sample(colour, x * factor + i, y * factor + j, c);
+          }
+        }
+        small.Row<std::uint8_t>(y)[3 * x + c] = static_cast<std::uint8_t>(sum / (factor * factor));
+      }
+    }
+  }
+  return small;
+}
+
+ImageRecord Clamped(const ImageRecord& source) {
+  ImageRecord clamped = CopyOf(source);
+  for (std::int32_t y = 0; y < clamped.height(); ++y) {
+    std::uint8_t* row = clamped.Row<std::uint8_t>(y);
+    for (std::int32_t x = 0; x < clamped.width(); ++x) {
+      row[3 * x] = std::clamp<std::uint8_t>(row[3 * x], 3, 252);
+    }
+  }
+  return clamped;
+}
+
+bool InsideAny(const UsedRegionsRecord& regions, std::int32_t x, std::int32_t y) {
+  for (std::int32_t i = 0; i < regions.count && i < 5; ++i) {
+    const auto& box = regions.boxes[i];
+    if (x >= box[0] && x < box[2] && y >= box[1] && y < box[3]) return true;
+  }
+  return false;
+}
+
+bool SameBoxes(const UsedRegionsRecord& a, const UsedRegionsRecord& b) {
+  if (a.count != b.count) return false;
+  for (std::int32_t i = 0; i < a.count && i < 5; ++i) {
+    if (a.boxes[i] != b.boxes[i]) return false;
+  }
+  return true;
+}
+
+bool BoxMatches(const ImageRecord& a, const ImageRecord& b,
+                const std::array<std::int32_t, 4>& box) {
+  for (std::int32_t y = box[1]; y < box[3]; ++y) {
+    for (std::int32_t x = box[0]; x < box[2]; ++x) {
+      if (Sample(a, x, y, 0) != Sample(b, x, y, 0)) return false;
+    }
+  }
+  return true;
+}
+
+// Runs `run` with the n-th allocation failing for n = 1, 2, ... until a run no
+// longer reaches its failure; `check` judges each failed run. Returns the
+// number of allocations of an undisturbed run.
+template <class Run, class Check>
+std::int64_t WalkAllocationFailures(Run run, Check check) {
+  ArmAllocationFailure(0);
+  run();
+  const std::int64_t undisturbed = AllocationCount();
+  std::int64_t n = 1;
+  for (;; ++n) {
+    ArmAllocationFailure(n);
+    const std::uint8_t result = run();
+    const bool failed = AllocationFailureTriggered();
+    ArmAllocationFailure(0);
+    if (!failed) break;
+    check(n, result);
+    if (::testing::Test::HasFatalFailure()) break;
+  }
+  // Allocations may vary a little between threaded runs, never without bound.
+  EXPECT_GE(n, 2) << "the run allocated nothing";
+  EXPECT_LE(n, 2 * undisturbed + 2);
+  return undisturbed;
+}
+
+class AllocationFailureTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    original_ = new ImageRecord(SmallPhotograph("kodim23.png", 3));
+    signed_ = new ImageRecord(CopyOf(*original_));
+    ASSERT_EQ(EmbedSignature(*signed_, kPayload, Seeded(), nullptr), kResultOk);
+    used_ = UsedRegions;
+    ASSERT_GT(used_.count, 0) << "the small photograph must have regions to sign";
+  }
+  static void TearDownTestSuite() {
+    delete original_;
+    delete signed_;
+    original_ = nullptr;
+    signed_ = nullptr;
+  }
+  static EmbedOptions Seeded() {
+    EmbedOptions options;
+    options.use_fixed_seed = true;
+    options.fixed_seed = kSeed;
+    return options;
+  }
+  static void ExpectFound(const Text& text) { EXPECT_STREQ(text.data() + 8, kSignature); }
+
+  static ImageRecord* original_;
+  static ImageRecord* signed_;
+  static UsedRegionsRecord used_;
+  SeamGuard guard_;
+};
+
+ImageRecord* AllocationFailureTest::original_ = nullptr;
+ImageRecord* AllocationFailureTest::signed_ = nullptr;
+UsedRegionsRecord AllocationFailureTest::used_;
+
+TEST_F(AllocationFailureTest, EmbeddingEndsClampedOrSignedInTheFinishedRegions) {
+  const ImageRecord clamped = Clamped(*original_);
+  ImageRecord image;
+  int no_memory = 0;
+  const auto run = [&] {
+    image = CopyOf(*original_);
+    UsedRegions = UsedRegionsRecord{};
+    UsedRegions.count = -1;  // tells whether the call got as far as choosing
+    return EmbedSignature(image, kPayload, Seeded(), nullptr);
+  };
+  const auto check = [&](std::int64_t n, std::uint8_t result) {
+    ASSERT_TRUE(result == kResultNoMemory || result == kResultOk)
+        << "failing allocation " << n << " gave " << int{result};
+    if (result == kResultNoMemory) ++no_memory;
+    // Green and red are never touched.
+    for (std::int32_t y = 0; y < image.height(); ++y) {
+      for (std::int32_t x = 0; x < image.width(); ++x) {
+        ASSERT_EQ(Sample(image, x, y, 1), Sample(*original_, x, y, 1)) << n;
+        ASSERT_EQ(Sample(image, x, y, 2), Sample(*original_, x, y, 2)) << n;
+      }
+    }
+    if (UsedRegions.count < 0) {
+      // Refused before any region was chosen: only the clamp.
+      ASSERT_EQ(result, kResultNoMemory) << n;
+      ASSERT_EQ(std::memcmp(image.data(), clamped.data(), image.size()), 0) << n;
+      return;
+    }
+    // Outside the chosen boxes nothing but the clamp, whatever the result.
+    for (std::int32_t y = 0; y < image.height(); ++y) {
+      for (std::int32_t x = 0; x < image.width(); ++x) {
+        if (InsideAny(UsedRegions, x, y)) continue;
+        ASSERT_EQ(Sample(image, x, y, 0), Sample(clamped, x, y, 0)) << n;
+      }
+    }
+    if (!SameBoxes(UsedRegions, used_)) return;  // the search coped with fewer corners
+    // The same regions as an undisturbed signing: a prefix of them is signed
+    // exactly as that signing did, the rest only clamped.
+    bool finished = true;
+    for (std::int32_t i = 0; i < used_.count; ++i) {
+      const bool as_signed = BoxMatches(image, *signed_, used_.boxes[i]);
+      const bool as_clamped = BoxMatches(image, clamped, used_.boxes[i]);
+      if (!as_signed) finished = false;
+      EXPECT_TRUE(finished ? as_signed : as_clamped)
+          << "failing allocation " << n << " region " << i;
+    }
+    EXPECT_EQ(finished, result == kResultOk) << n;
+  };
+  const std::int64_t total = WalkAllocationFailures(run, check);
+  EXPECT_GT(no_memory, 0);
+  // Past the last allocation the signing is the undisturbed one.
+  EXPECT_EQ(std::memcmp(image.data(), signed_->data(), image.size()), 0);
+  EXPECT_GT(total, 0);
+}
+
+// The detection results a refused allocation may lead to: 6, or - where the
+// search copes with a missing tile or a lost scale - an ordinary answer, which
+// must then be the right one.
+void ExpectNoMemoryOrRightAnswer(std::int64_t n, std::uint8_t result, const Text& text,
+                                 bool is_signed) {
+  if (result == kResultNoMemory) return;
+  ASSERT_TRUE(result == kResultOk || result == kResultRefused)
+      << "failing allocation " << n << " gave " << int{result};
+  if (result == kResultOk) {
+    ASSERT_TRUE(is_signed) << "failing allocation " << n << " found " << text.data();
+    EXPECT_STREQ(text.data() + 8, kSignature) << n;
+  }
+}
+
+TEST_F(AllocationFailureTest, DetectionAtOneScaleReturnsNoMemory) {
+  for (const double scale : {1.0, 1.25}) {
+    for (const bool is_signed : {true, false}) {
+      const ImageRecord& picture = is_signed ? *signed_ : *original_;
+      Text text{};
+      int no_memory = 0;
+      const auto run = [&] {
+        text.fill('\0');
+        return DetectAtScale(picture, text.data(), scale, nullptr);
+      };
+      const auto check = [&](std::int64_t n, std::uint8_t result) {
+        if (result == kResultNoMemory) ++no_memory;
+        ExpectNoMemoryOrRightAnswer(n, result, text, is_signed);
+      };
+      WalkAllocationFailures(run, check);
+      EXPECT_GT(no_memory, 0) << scale;
+      // The undisturbed run at the signing's own scale finds it.
+      if (is_signed && scale == 1.0) {
+        EXPECT_EQ(run(), kResultOk);
+        ExpectFound(text);
+      }
+    }
+  }
+}
+
+TEST_F(AllocationFailureTest, SequentialSearchReturnsNoMemory) {
+  CoreCount.store(1);
+  Text text{};
+  int no_memory = 0;
+  const auto run = [&] {
+    text.fill('\0');
+    return DetectSignature(*signed_, text.data());
+  };
+  WalkAllocationFailures(run, [&](std::int64_t n, std::uint8_t result) {
+    if (result == kResultNoMemory) ++no_memory;
+    ExpectNoMemoryOrRightAnswer(n, result, text, true);
+  });
+  EXPECT_GT(no_memory, 0);
+  EXPECT_EQ(run(), kResultOk);
+  ExpectFound(text);
+}
+
+// Two threads: a refusal costs the thread its current scale only, so the
+// search never reports 6 and a found signature is always the right one.
+TEST_F(AllocationFailureTest, ThreadedSearchLosesOnlyTheScale) {
+  CoreCount.store(2);
+  for (const bool is_signed : {true, false}) {
+    const ImageRecord& picture = is_signed ? *signed_ : *original_;
+    Text text{};
+    const auto run = [&] {
+      text.fill('\0');
+      return DetectSignature(picture, text.data());
+    };
+    WalkAllocationFailures(run, [&](std::int64_t n, std::uint8_t result) {
+      ASSERT_NE(result, kResultNoMemory) << n;
+      ExpectNoMemoryOrRightAnswer(n, result, text, is_signed);
+    });
+    EXPECT_EQ(run(), is_signed ? kResultOk : kResultRefused);
+  }
+}
+
+}  // namespace
+}  // namespace pmk
