@@ -19,5 +19,6 @@ int RunSign(Arguments args);
 int RunDetect(Arguments args);
 int RunCandidates(Arguments args);
 int RunCells(Arguments args);
+int RunGolden(Arguments args);
 
 }  // namespace pmk::inspect
