@@ -1,12 +1,13 @@
 // Runs the PMKInspect program of this build on the candidates and cells
 // subcommands and checks them against the engine.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "support/run_inspect.h"
 
 #include "engine/candidate_search.h"
 #include "engine/guide_plane.h"
@@ -18,27 +19,10 @@
 namespace pmk {
 namespace {
 
-const std::string kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
+using pmk::testing::RunInspect;
+using pmk::testing::ToolRun;
+const std::string kInspect = pmk::testing::kInspectProgram;
 const std::filesystem::path kData = PMK_TEST_DATA_DIR;
-
-struct ToolRun {
-  int exit_code = -1;
-  std::string out;
-};
-
-// Arguments go through the shell in single quotes; none below contain one.
-ToolRun RunInspect(const std::string& arguments) {
-  ToolRun run;
-  const std::string command = "'" + kInspect + "' " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 class InspectCandidatesTest : public ::testing::Test {
  protected:

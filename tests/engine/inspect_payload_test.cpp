@@ -1,35 +1,18 @@
 // Runs the PMKInspect program of this build on the payload subcommands.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "support/run_inspect.h"
+
 namespace {
 
-const std::string kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
-
-struct ToolRun {
-  int exit_code = -1;
-  std::string out;
-};
-
-// Arguments are passed through the shell in single quotes; none of the tests
-// below use a quote character.
-ToolRun RunInspect(const std::string& arguments) {
-  ToolRun run;
-  const std::string command = "'" + kInspect + "' " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+using pmk::testing::RunInspect;
+using pmk::testing::ToolRun;
+const std::string kInspect = pmk::testing::kInspectProgram;
 
 class InspectPayloadTest : public ::testing::Test {
  protected:

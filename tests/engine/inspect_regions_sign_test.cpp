@@ -1,7 +1,6 @@
 // Runs the PMKInspect program of this build on the regions and sign
 // subcommands.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,29 +10,14 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "support/run_inspect.h"
+
 namespace {
 
-const std::string kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
+using pmk::testing::RunInspect;
+using pmk::testing::ToolRun;
+const std::string kInspect = pmk::testing::kInspectProgram;
 const std::string kPhotograph = PMK_TEST_DATA_DIR "/kodim13.png";
-
-struct ToolRun {
-  int exit_code = -1;
-  std::string out;
-};
-
-// Arguments go through the shell in single quotes; none below contain one.
-ToolRun RunInspect(const std::string& arguments) {
-  ToolRun run;
-  const std::string command = "'" + kInspect + "' " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 std::string FileBytes(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);

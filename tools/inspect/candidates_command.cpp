@@ -13,9 +13,9 @@
 #include "engine/corner_finder.h"
 #include "engine/guide_plane.h"
 #include "engine/resample.h"
-#include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
+#include "tools/inspect/inspect_picture.h"
 
 namespace pmk::inspect {
 namespace {
@@ -102,15 +102,7 @@ int RunCandidates(Arguments args) {
   }
   ImageRecord colour;
   ImageRecord alpha;
-  if (!LoadImage(name, colour, alpha)) {
-    std::fprintf(stderr, "cannot read %s\n", name.c_str());
-    return 1;
-  }
-  ConvertTo8BitColour(colour);
-  if (colour.bits() != 8 || colour.channels() != 3) {
-    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", name.c_str());
-    return 1;
-  }
+  if (!LoadColourPicture(name, colour, alpha)) return 1;
   ImageRecord plane;
   if (MakeSearchPlane(colour, scale, plane) != kResultOk) {
     std::fputs("not enough memory for the guide plane\n", stderr);

@@ -15,9 +15,9 @@
 #include "engine/payload_cells.h"
 #include "engine/separable_filter.h"
 #include "image/checked_allocation.h"
-#include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
+#include "tools/inspect/inspect_picture.h"
 
 namespace pmk::inspect {
 namespace {
@@ -95,15 +95,7 @@ int RunCells(Arguments args) {
   }
   ImageRecord colour;
   ImageRecord alpha;
-  if (!LoadImage(name, colour, alpha)) {
-    std::fprintf(stderr, "cannot read %s\n", name.c_str());
-    return 1;
-  }
-  ConvertTo8BitColour(colour);
-  if (colour.bits() != 8 || colour.channels() != 3) {
-    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", name.c_str());
-    return 1;
-  }
+  if (!LoadColourPicture(name, colour, alpha)) return 1;
   const CellGrid grid = MakeCellGrid(rect);
   if (grid.right > colour.width() || grid.bottom > colour.height()) {
     std::fprintf(stderr, "the rectangle's box reaches beyond the %dx%d picture\n", colour.width(),

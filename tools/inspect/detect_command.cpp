@@ -18,9 +18,9 @@
 #include "engine/detect_signature.h"
 #include "engine/payload_cells.h"
 #include "engine/process_state.h"
-#include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
+#include "tools/inspect/inspect_picture.h"
 
 namespace pmk::inspect {
 namespace {
@@ -97,15 +97,7 @@ int RunDetect(Arguments args) {
   const std::string name(args[0]);
   ImageRecord colour;
   ImageRecord alpha;
-  if (!LoadImage(name, colour, alpha)) {
-    std::fprintf(stderr, "cannot read %s\n", name.c_str());
-    return 1;
-  }
-  ConvertTo8BitColour(colour);
-  if (colour.bits() != 8 || colour.channels() != 3) {
-    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", name.c_str());
-    return 1;
-  }
+  if (!LoadColourPicture(name, colour, alpha)) return 1;
 
   if (cores) CoreCount.store(static_cast<std::uint8_t>(*cores));
   std::array<char, kDetectOutputSize> text{};

@@ -10,9 +10,9 @@
 #include "engine/cell_grid.h"
 #include "engine/embed_preparation.h"
 #include "engine/region_choice.h"
-#include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
+#include "tools/inspect/inspect_picture.h"
 
 namespace pmk::inspect {
 namespace {
@@ -33,15 +33,7 @@ int RunRegions(Arguments args) {
   const std::string name(args[0]);
   ImageRecord colour;
   ImageRecord alpha;
-  if (!LoadImage(name, colour, alpha)) {
-    std::fprintf(stderr, "cannot read %s\n", name.c_str());
-    return 1;
-  }
-  ConvertTo8BitColour(colour);
-  if (colour.bits() != 8 || colour.channels() != 3) {
-    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", name.c_str());
-    return 1;
-  }
+  if (!LoadColourPicture(name, colour, alpha)) return 1;
 
   // The guide plane ignores blue, so the clamp of a real signing cannot
   // change what is found.

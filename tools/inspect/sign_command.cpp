@@ -14,6 +14,7 @@
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
+#include "tools/inspect/inspect_picture.h"
 
 namespace pmk::inspect {
 namespace {
@@ -50,15 +51,7 @@ int RunSign(Arguments args) {
 
   ImageRecord colour;
   ImageRecord alpha;
-  if (!LoadImage(input, colour, alpha)) {
-    std::fprintf(stderr, "cannot read %s\n", input.c_str());
-    return 1;
-  }
-  ConvertTo8BitColour(colour);
-  if (colour.bits() != 8 || colour.channels() != 3) {
-    std::fprintf(stderr, "%s is not an 8-bit colour picture\n", input.c_str());
-    return 1;
-  }
+  if (!LoadColourPicture(input, colour, alpha)) return 1;
 
   char payload[128] = {};
   std::snprintf(payload, sizeof payload, "signSIGN%.*s", kMaxSignatureLength, signature.c_str());
