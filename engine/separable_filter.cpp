@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+
+#include "engine/float_lanes.h"
 
 namespace pmk {
 namespace {
@@ -40,6 +43,79 @@ std::array<float, N> AdaptKernel(const float* kernel, double scale) noexcept {
   return out;
 }
 
+// One horizontal pass over a row: the full sums from `half` to
+// length - 1 - half, eight at a time where possible, then the edge copies.
+template <std::int32_t Taps>
+void FilterRow(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
+  constexpr std::int32_t half = Taps / 2;
+  const std::int32_t last = length - 1 - half;
+  std::int32_t x = half;
+  for (; x + kFloatLanes - 1 <= last; x += kFloatLanes) {
+    FloatLanes sum = BroadcastLanes(0.0f);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(in + x - half + k);
+    StoreLanes(out + x, sum);
+  }
+  for (; x <= last; ++x) {
+    float sum = 0.0f;
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * in[x - half + k];
+    out[x] = sum;
+  }
+  for (std::int32_t i = 0; i < half; ++i) {
+    out[i] = out[half];
+    out[length - 1 - i] = out[last];
+  }
+}
+
+// One output row of the vertical pass: rows[k] is the horizontally filtered
+// row k - half above (or below) the output row.
+template <std::int32_t Taps>
+void FilterColumns(float* out, const float* const* rows, std::int32_t width,
+                   const float* taps) noexcept {
+  std::int32_t x = 0;
+  for (; x + kFloatLanes <= width; x += kFloatLanes) {
+    FloatLanes sum = BroadcastLanes(0.0f);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(rows[k] + x);
+    StoreLanes(out + x, sum);
+  }
+  for (; x < width; ++x) {
+    float sum = 0.0f;
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * rows[k][x];
+    out[x] = sum;
+  }
+}
+
+// Both passes in one sweep down the plane. The horizontal pass of each row
+// goes into a ring of `Taps` rows in the scratch buffer; as soon as the ring
+// holds the rows an output row needs, that row is written. Each output is the
+// same sum, in the same tap order, as two transposed passes would give, but
+// the plane is read and written once, and a destination that is the source is
+// only overwritten where the source has already been consumed.
+template <std::int32_t Taps>
+void FilterPlane(float* destination, const float* source, std::int32_t width, std::int32_t height,
+                 float* ring, const float* taps) noexcept {
+  constexpr std::int32_t half = Taps / 2;
+  const auto row_at = [width](auto* plane, std::int32_t y) {
+    return plane + static_cast<std::ptrdiff_t>(y) * width;
+  };
+  const auto ring_row = [&](std::int32_t y) { return row_at(ring, y % Taps); };
+  for (std::int32_t y = 0; y < Taps - 1; ++y) {
+    FilterRow<Taps>(ring_row(y), row_at(source, y), width, taps);
+  }
+  for (std::int32_t y = half; y <= height - 1 - half; ++y) {
+    FilterRow<Taps>(ring_row(y + half), row_at(source, y + half), width, taps);
+    const float* rows[Taps];
+    for (std::int32_t k = 0; k < Taps; ++k) rows[k] = ring_row(y - half + k);
+    FilterColumns<Taps>(row_at(destination, y), rows, width, taps);
+  }
+  // The first and last rows repeat the nearest full output row.
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * sizeof(float);
+  for (std::int32_t i = 0; i < half; ++i) {
+    std::memcpy(row_at(destination, i), row_at(destination, half), row_bytes);
+    std::memcpy(row_at(destination, height - 1 - i), row_at(destination, height - 1 - half),
+                row_bytes);
+  }
+}
+
 template <std::size_t N>
 void SeparableFilter(float* destination, const float* source, std::int32_t width,
                      std::int32_t height, float* scratch, const float* kernel,
@@ -47,9 +123,7 @@ void SeparableFilter(float* destination, const float* source, std::int32_t width
   constexpr auto taps = static_cast<std::int32_t>(N);
   if (width < taps || height < taps) return;
   const std::array<float, N> adapted = AdaptKernel<N>(kernel, scale);
-  constexpr std::int32_t half = taps / 2;
-  FilterPassTransposed(scratch, source, width, height, adapted.data(), half);
-  FilterPassTransposed(destination, scratch, height, width, adapted.data(), half);
+  FilterPlane<taps>(destination, source, width, height, scratch, adapted.data());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace pmk {
@@ -33,14 +34,23 @@ std::array<float, 5> AdaptKernel5(const float* kernel, double scale) noexcept;
 void FilterPassTransposed(float* out, const float* in, std::int32_t length, std::int32_t rows,
                           const float* taps, std::int32_t half) noexcept;
 
+// Floats of scratch the filters need: a ring of `taps` filtered rows.
+inline constexpr std::size_t FilterScratchFloats(std::int32_t width, std::int32_t taps) noexcept {
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(taps);
+}
+
 // Filters a width x height plane (rows packed) with the 7-tap `kernel` adapted
-// to `scale`. `destination` may be `source`; `scratch` (same size) must be
-// distinct from both. Writes nothing when width or height is below 7.
+// to `scale`: the result is that of a pass along the rows into a transposed
+// scratch plane and a second pass back (FilterPassTransposed), sum for sum,
+// computed in one sweep. `destination` may be `source`; `scratch` must be
+// distinct from both and hold FilterScratchFloats(width, 7) floats (a plane of
+// the same size always does). Writes nothing when width or height is below 7.
 void SeparableFilter7(float* destination, const float* source, std::int32_t width,
                       std::int32_t height, float* scratch, const float* kernel,
                       double scale) noexcept;
 
-// The same with a 5-tap kernel; writes nothing when width or height is below 5.
+// The same with a 5-tap kernel (scratch: FilterScratchFloats(width, 5));
+// writes nothing when width or height is below 5.
 void SeparableFilter5(float* destination, const float* source, std::int32_t width,
                       std::int32_t height, float* scratch, const float* kernel,
                       double scale) noexcept;
