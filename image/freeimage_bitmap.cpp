@@ -1,14 +1,53 @@
 #include "image/freeimage_bitmap.h"
 
+#include <cstdio>
+
 #include "image/freeimage_session.h"
 #include "image/image_files.h"
 
 namespace pmk {
+namespace {
+
+unsigned DLL_CALLCONV ReadFromFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(file)));
+}
+unsigned DLL_CALLCONV WriteToFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
+  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<std::FILE*>(file)));
+}
+int DLL_CALLCONV SeekInFile(fi_handle file, long offset, int origin) {
+  return std::fseek(static_cast<std::FILE*>(file), offset, origin);
+}
+long DLL_CALLCONV TellInFile(fi_handle file) {
+  return std::ftell(static_cast<std::FILE*>(file));
+}
+
+}  // namespace
+
+BitmapHandle LoadFromFile(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept {
+  std::FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) return nullptr;
+  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
+  BitmapHandle bitmap(FreeImage_LoadFromHandle(format, &io, in, flags));
+  std::fclose(in);
+  return bitmap;
+}
+
+bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file,
+                int flags) noexcept {
+  std::FILE* out = std::fopen(file.c_str(), "w+b");
+  if (out == nullptr) return false;
+  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
+  bool saved = FreeImage_SaveToHandle(format, bitmap, &io, out, flags) != FALSE;
+  saved = std::fflush(out) == 0 && saved && std::ferror(out) == 0;
+  saved = std::fclose(out) == 0 && saved;
+  return saved;
+}
 
 BitmapHandle LoadBitmap(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept {
   ClearLastCodecMessage();
-  BitmapHandle bitmap(FreeImage_Load(format, file.c_str(), flags));
-  if (format == FIF_JPEG && LastCodecMessage().find("Premature end of JPEG file") != std::string::npos) {
+  BitmapHandle bitmap = LoadFromFile(format, file, flags);
+  if (format == FIF_JPEG &&
+      LastCodecMessage().find("Premature end of JPEG file") != std::string::npos) {
     bitmap.reset();
   }
   return bitmap;
@@ -18,7 +57,7 @@ bool HeaderWithinLimit(FREE_IMAGE_FORMAT format, const std::string& file) noexce
   // Every format the system reads can load its header alone; a format that
   // could not would load its pixels here, so it is not trusted.
   if (!FreeImage_FIFSupportsNoPixels(format)) return false;
-  BitmapHandle header(FreeImage_Load(format, file.c_str(), FIF_LOAD_NOPIXELS));
+  BitmapHandle header = LoadFromFile(format, file, FIF_LOAD_NOPIXELS);
   if (!header) return false;
   const long long pixels =
       static_cast<long long>(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get());
@@ -32,7 +71,7 @@ void CopyMetadataFrom(const std::string& source, FIBITMAP* target, bool read_err
   }
   // Metadata and the profile come with the header; the pixels are not needed.
   const int flags = FIF_LOAD_NOPIXELS | (format == FIF_JPEG ? JPEG_ACCURATE : 0);
-  BitmapHandle bitmap(FreeImage_Load(format, source.c_str(), flags));
+  BitmapHandle bitmap = LoadFromFile(format, source, flags);
   if (!bitmap) throw ImageReadError(read_error_names_source ? source : std::string());
   FreeImage_CloneMetadata(target, bitmap.get());
   if (const FIICCPROFILE* profile = FreeImage_GetICCProfile(bitmap.get());

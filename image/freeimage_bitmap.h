@@ -1,10 +1,10 @@
 // Small helpers over FreeImage bitmaps shared by both reader/writer pairs.
 #pragma once
 
+#include <FreeImage.h>
+
 #include <memory>
 #include <string>
-
-#include <FreeImage.h>
 
 namespace pmk {
 
@@ -12,6 +12,15 @@ struct BitmapUnloader {
   void operator()(FIBITMAP* bitmap) const noexcept { FreeImage_Unload(bitmap); }
 };
 using BitmapHandle = std::unique_ptr<FIBITMAP, BitmapUnloader>;
+
+// Opening files is left to these two, never to the library's calls that take a
+// name: when such a call cannot open its file it copies the name into a
+// fixed 512-byte message, which overflows for long names; and its save never
+// checks that closing the file wrote the last block.
+BitmapHandle LoadFromFile(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept;
+// False when the library failed or any write, flush or close did.
+bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file,
+                int flags) noexcept;
 
 // Loads a whole picture; null when the library cannot, and also when a JPEG
 // ends before its last scan: the decoder would fill the rest with grey and

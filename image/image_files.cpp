@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
 #include "image/freeimage_session.h"
@@ -134,32 +133,6 @@ FIBITMAP* BuildBitmap(const ImageRecord& colour, const ImageRecord* alpha) {
     }
   }
   return bitmap;
-}
-
-unsigned DLL_CALLCONV ReadFromFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
-  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(file)));
-}
-unsigned DLL_CALLCONV WriteToFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
-  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<std::FILE*>(file)));
-}
-int DLL_CALLCONV SeekInFile(fi_handle file, long offset, int origin) {
-  return std::fseek(static_cast<std::FILE*>(file), offset, origin);
-}
-long DLL_CALLCONV TellInFile(fi_handle file) {
-  return std::ftell(static_cast<std::FILE*>(file));
-}
-
-// FreeImage_Save ignores the result of closing its file, so a write cut short
-// in the last buffered block (a full disk, a file-size limit) would pass for
-// a complete picture. Saving through our own handle lets every failure count.
-bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file, int flags) {
-  std::FILE* out = std::fopen(file.c_str(), "w+b");
-  if (out == nullptr) return false;
-  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
-  bool saved = FreeImage_SaveToHandle(format, bitmap, &io, out, flags) != FALSE;
-  saved = std::fflush(out) == 0 && saved && std::ferror(out) == 0;
-  saved = std::fclose(out) == 0 && saved;
-  return saved;
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& na
   if (!metadata_source.empty()) {
     CopyMetadataFrom(metadata_source.string(), bitmap.get(), /*read_error_names_source=*/true);
   }
-  return FreeImage_Save(library_format, bitmap.get(), file.c_str(), flags) != FALSE;
+  return SaveToFile(library_format, bitmap.get(), file, flags);
 }
 
 }  // namespace pmk

@@ -214,6 +214,10 @@ TEST_F(BadInputTest, NamesAtTheLengthLimitAreUsed) {
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.out, kUnsupported);
   EXPECT_EQ(result.err, "");
+  // So is a name the reader knows the format of from its extension.
+  result = Run({"-i", "./" + std::string(2041, 'a') + ".png"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, kUnsupported);
 
   // An output name of 2047 characters is taken too; no file system keeps a
   // name that long, so the write fails and says why.
