@@ -104,11 +104,16 @@ void PairCorners(CandidateList& list, const Corner* corners, std::uint32_t count
 
 std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, int mode,
                               double scale) noexcept {
+  return RunCandidatePass(list, clamped, SampleClamp{}, mode, scale);
+}
+
+std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
+                              const SampleClamp& clamp, int mode, double scale) noexcept {
   HeapArray<Corner> corners;
   std::uint32_t count = 0;
-  if (FindCorners(clamped, scale, corners, count) != kResultOk) return kResultNoMemory;
+  if (FindCorners(plane, scale, clamp, corners, count) != kResultOk) return kResultNoMemory;
   if (count == 0) {
-    if (list.count() == 0) list.Append(WholePlane(clamped));
+    if (list.count() == 0) list.Append(WholePlane(plane));
     return kResultRefused;
   }
   PairCorners(list, corners.data(), count, mode);
@@ -118,23 +123,14 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, i
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
                                 double scale, ProgressNotifier* notifier) noexcept {
   if (!IsFloatPlane(plane)) return kResultRefused;
-  std::uint8_t dark = kResultOk;
-  {
-    ImageRecord copy;
-    if (MakeClampedCopy(plane, kDarkLow, kDarkHigh, copy) != kResultOk) return kResultNoMemory;
-    dark = RunCandidatePass(list, copy, mode, scale);
-  }
+  // Each pass clamps the tiles it copies out of the plane, which gives the
+  // corners of a clamped copy of the whole plane without making one.
+  const std::uint8_t dark = RunCandidatePass(list, plane, {kDarkLow, kDarkHigh}, mode, scale);
   if (dark == kResultNoMemory) return kResultNoMemory;
   if (StopWanted(notifier)) return kResultRefused;
 
   // A second pass that runs out of memory counts as a pass without result.
-  std::uint8_t bright = kResultNoMemory;
-  {
-    ImageRecord copy;
-    if (MakeClampedCopy(plane, kBrightLow, kBrightHigh, copy) == kResultOk) {
-      bright = RunCandidatePass(list, copy, mode, scale);
-    }
-  }
+  const std::uint8_t bright = RunCandidatePass(list, plane, {kBrightLow, kBrightHigh}, mode, scale);
   if (bright != kResultOk && dark == kResultRefused) {
     list.Clear();
     list.Append(WholePlane(plane));

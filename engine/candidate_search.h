@@ -44,6 +44,9 @@ void PairCorners(CandidateList& list, const Corner* corners, std::uint32_t count
 // appended if the list was empty); else 0.
 std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, int mode,
                               double scale) noexcept;
+// The same on `plane` as `clamp` brings it (see FindCorners).
+std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
+                              const SampleClamp& clamp, int mode, double scale) noexcept;
 
 // Appends the candidate rectangles of a one-channel float plane to `list`
 // (which the caller has reserved). Returns 0 done, 1 stopped between the

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/float_lanes.h"
 #include "engine/separable_filter.h"
 
 namespace pmk {
@@ -94,92 +95,84 @@ PeakFit RefinePeak(const float (&values)[3][3]) noexcept {
   return fit;
 }
 
-std::uint8_t ComputeResponse(float* tile, std::int32_t w, std::int32_t h, double scale,
-                             float* response) noexcept {
-  if (w < 7 || h < 7) return kResultRefused;
+namespace {
+
+// The work buffers of one tile's response: the filters' ring of rows and the
+// three gradient products, each of the tile's size.
+struct ResponseBuffers {
+  float* ring = nullptr;
+  float* ixx = nullptr;
+  float* iyy = nullptr;
+  float* ixy = nullptr;
+};
+
+// ComputeResponse on buffers the caller owns (w, h at least 7).
+void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
+                  const ResponseBuffers& buffers, float* response) noexcept {
   const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  HeapArray<float> scratch;
-  HeapArray<float> ixx;
-  HeapArray<float> iyy;
-  HeapArray<float> ixy;
-  if (!scratch.Allocate(samples) || !ixx.Allocate(samples) || !iyy.Allocate(samples) ||
-      !ixy.Allocate(samples)) {
-    return kResultNoMemory;
-  }
-  SeparableFilter7(tile, tile, w, h, scratch.data(), kSearchKernel7.data(), scale);
+  SeparableFilter7(tile, tile, w, h, buffers.ring, kSearchKernel7.data(), scale);
 
   // Forward differences; the last column (row) repeats the one before it.
-  float* ix = ixx.data();
-  float* iy = iyy.data();
+  float* ix = buffers.ixx;
+  float* iy = buffers.iyy;
+  float* ixy = buffers.ixy;
   for (std::int32_t y = 0; y < h; ++y) {
     const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
     float* out = ix + static_cast<std::ptrdiff_t>(y) * w;
-    for (std::int32_t x = 0; x < w - 1; ++x) out[x] = row[x + 1] - row[x];
+    std::int32_t x = 0;
+    for (; x + kFloatLanes <= w - 1; x += kFloatLanes) {
+      StoreLanes(out + x, LoadLanes(row + x + 1) - LoadLanes(row + x));
+    }
+    for (; x < w - 1; ++x) out[x] = row[x + 1] - row[x];
     out[w - 1] = out[w - 2];
   }
-  for (std::int32_t y = 0; y < h - 1; ++y) {
-    const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
-    const float* below = row + w;
-    float* out = iy + static_cast<std::ptrdiff_t>(y) * w;
-    for (std::int32_t x = 0; x < w; ++x) out[x] = below[x] - row[x];
+  const std::size_t above_last = samples - static_cast<std::size_t>(w);
+  std::size_t i = 0;
+  for (; i + kFloatLanes <= above_last; i += kFloatLanes) {
+    StoreLanes(iy + i, LoadLanes(tile + i + w) - LoadLanes(tile + i));
   }
-  std::memcpy(iy + static_cast<std::ptrdiff_t>(h - 1) * w,
-              iy + static_cast<std::ptrdiff_t>(h - 2) * w,
-              static_cast<std::size_t>(w) * sizeof(float));
+  for (; i < above_last; ++i) iy[i] = tile[i + w] - tile[i];
+  std::memcpy(iy + above_last, iy + above_last - w, static_cast<std::size_t>(w) * sizeof(float));
 
-  for (std::size_t i = 0; i < samples; ++i) {
+  i = 0;
+  for (; i + kFloatLanes <= samples; i += kFloatLanes) {
+    const FloatLanes dx = LoadLanes(ix + i);
+    const FloatLanes dy = LoadLanes(iy + i);
+    StoreLanes(ixy + i, dx * dy);
+    StoreLanes(ix + i, dx * dx);
+    StoreLanes(iy + i, dy * dy);
+  }
+  for (; i < samples; ++i) {
     ixy[i] = ix[i] * iy[i];
     ix[i] = ix[i] * ix[i];
     iy[i] = iy[i] * iy[i];
   }
-  SeparableFilter5(ix, ix, w, h, scratch.data(), kSearchKernel5.data(), scale);
-  SeparableFilter5(ixy.data(), ixy.data(), w, h, scratch.data(), kSearchKernel5.data(), scale);
-  SeparableFilter5(iy, iy, w, h, scratch.data(), kSearchKernel5.data(), scale);
+  SeparableFilter5(ix, ix, w, h, buffers.ring, kSearchKernel5.data(), scale);
+  SeparableFilter5(ixy, ixy, w, h, buffers.ring, kSearchKernel5.data(), scale);
+  SeparableFilter5(iy, iy, w, h, buffers.ring, kSearchKernel5.data(), scale);
 
-  for (std::size_t i = 0; i < samples; ++i) {
+  i = 0;
+  for (; i + kFloatLanes <= samples; i += kFloatLanes) {
+    const FloatLanes sxx = LoadLanes(ix + i);
+    const FloatLanes sxy = LoadLanes(ixy + i);
+    const FloatLanes syy = LoadLanes(iy + i);
+    const FloatLanes trace = sxx + syy;
+    StoreLanes(response + i, sxx * syy - sxy * sxy - kHarrisK * (trace * trace));
+  }
+  for (; i < samples; ++i) {
     const float sxx = ix[i];
     const float sxy = ixy[i];
     const float syy = iy[i];
     const float trace = sxx + syy;
     response[i] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
   }
-  return kResultOk;
 }
 
-std::uint32_t SelectCorners(Corner* corners, std::uint32_t count, double w, double h,
-                            std::uint32_t limit) noexcept {
-  std::sort(corners, corners + count, StrongerFirst);
-  std::uint32_t kept = 0;
-  for (std::uint32_t i = 0; i < count && kept < limit; ++i) {
-    const Corner c = corners[i];
-    if (c.x < kCornerBorder || c.y < kCornerBorder || w - c.x < kCornerBorder ||
-        h - c.y < kCornerBorder) {
-      continue;
-    }
-    bool crowded = false;
-    for (std::uint32_t j = 0; j < kept && !crowded; ++j) {
-      const double dx = c.x - corners[j].x;
-      const double dy = c.y - corners[j].y;
-      crowded = dx * dx + dy * dy < kMinSquaredDistance;
-    }
-    if (!crowded) corners[kept++] = c;
-  }
-  return kept;
-}
-
-std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const InnerBox& inner,
-                             double scale, HeapArray<Corner>& corners,
-                             std::uint32_t& count) noexcept {
-  count = 0;
-  corners.Release();
-  // Too small for the filters: nothing defined to look at.
-  if (w < 7 || h < 7) return kResultOk;
-  // The response replaces the tile, which is no longer needed once the
-  // differences are taken.
-  const std::uint8_t result = ComputeResponse(tile, w, h, scale, tile);
-  if (result != kResultOk) return result;
-  const float* response = tile;
-
+// The peaks of a response (strict local maxima above the threshold), refined
+// to sub-pixel positions, then the tile's selection. The response may be the
+// tile itself.
+std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, const InnerBox& inner,
+                     HeapArray<Corner>& corners, std::uint32_t& count) noexcept {
   HeapArray<Corner> peaks;
   if (!peaks.Allocate(kPeakListStep)) return kResultNoMemory;
   std::uint32_t found = 0;
@@ -217,8 +210,94 @@ std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const 
   return kResultOk;
 }
 
+// Buffers for every tile of one plane, sized for the largest tile, so that a
+// plane of many tiles asks for memory once rather than once per tile.
+struct TileWork {
+  HeapArray<float> tile;
+  HeapArray<float> ring;
+  HeapArray<float> ixx;
+  HeapArray<float> iyy;
+  HeapArray<float> ixy;
+
+  bool Allocate(std::int32_t width, std::int32_t height) noexcept {
+    const std::size_t samples = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    return tile.Allocate(samples) && ring.Allocate(FilterScratchFloats(width, 7)) &&
+           ixx.Allocate(samples) && iyy.Allocate(samples) && ixy.Allocate(samples);
+  }
+  ResponseBuffers Buffers() noexcept { return {ring.data(), ixx.data(), iyy.data(), ixy.data()}; }
+};
+
+// True when every sample of the w x h tile is the same number: smoothing a
+// constant leaves a constant, whose differences are exactly zero, so such a
+// tile has a response of zero everywhere and no corner.
+bool IsConstant(const float* tile, std::size_t samples) noexcept {
+  const float first = tile[0];
+  for (std::size_t i = 1; i < samples; ++i) {
+    if (!(tile[i] == first)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint8_t ComputeResponse(float* tile, std::int32_t w, std::int32_t h, double scale,
+                             float* response) noexcept {
+  if (w < 7 || h < 7) return kResultRefused;
+  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  HeapArray<float> ring;
+  HeapArray<float> ixx;
+  HeapArray<float> iyy;
+  HeapArray<float> ixy;
+  if (!ring.Allocate(FilterScratchFloats(w, 7)) || !ixx.Allocate(samples) ||
+      !iyy.Allocate(samples) || !ixy.Allocate(samples)) {
+    return kResultNoMemory;
+  }
+  ResponseInto(tile, w, h, scale, {ring.data(), ixx.data(), iyy.data(), ixy.data()}, response);
+  return kResultOk;
+}
+
+std::uint32_t SelectCorners(Corner* corners, std::uint32_t count, double w, double h,
+                            std::uint32_t limit) noexcept {
+  std::sort(corners, corners + count, StrongerFirst);
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < count && kept < limit; ++i) {
+    const Corner c = corners[i];
+    if (c.x < kCornerBorder || c.y < kCornerBorder || w - c.x < kCornerBorder ||
+        h - c.y < kCornerBorder) {
+      continue;
+    }
+    bool crowded = false;
+    for (std::uint32_t j = 0; j < kept && !crowded; ++j) {
+      const double dx = c.x - corners[j].x;
+      const double dy = c.y - corners[j].y;
+      crowded = dx * dx + dy * dy < kMinSquaredDistance;
+    }
+    if (!crowded) corners[kept++] = c;
+  }
+  return kept;
+}
+
+std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const InnerBox& inner,
+                             double scale, HeapArray<Corner>& corners,
+                             std::uint32_t& count) noexcept {
+  count = 0;
+  corners.Release();
+  // Too small for the filters: nothing defined to look at.
+  if (w < 7 || h < 7) return kResultOk;
+  // The response replaces the tile, which is no longer needed once the
+  // differences are taken.
+  const std::uint8_t result = ComputeResponse(tile, w, h, scale, tile);
+  if (result != kResultOk) return result;
+  return PeaksOf(tile, w, h, inner, corners, count);
+}
+
 std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corner>& corners,
                          std::uint32_t& count) noexcept {
+  return FindCorners(plane, scale, SampleClamp{}, corners, count);
+}
+
+std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleClamp& clamp,
+                         HeapArray<Corner>& corners, std::uint32_t& count) noexcept {
   count = 0;
   corners.Release();
   const std::int32_t width = plane.width();
@@ -232,8 +311,14 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corne
   if (!work.Allocate(static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1))) {
     return kResultNoMemory;
   }
+  // Without its buffers no tile can contribute corners; the search then goes
+  // on as if each tile had failed on its own.
+  TileWork buffers;
+  const bool have_buffers =
+      buffers.Allocate(std::min(layout.tile_width + 2 * kTileMargin, width),
+                       std::min(layout.tile_height + 2 * kTileMargin, height));
   std::uint32_t listed = 0;
-  for (std::int32_t r = 0; r < layout.rows; ++r) {
+  for (std::int32_t r = 0; r < layout.rows && have_buffers; ++r) {
     for (std::int32_t k = 0; k < layout.columns; ++k) {
       const std::int32_t inner_left = k * layout.tile_width;
       const std::int32_t inner_top = r * layout.tile_height;
@@ -245,23 +330,21 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corne
       const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
       const std::int32_t w = right - left;
       const std::int32_t h = bottom - top;
-      if (w <= 0 || h <= 0) continue;
+      if (w < 7 || h < 7) continue;
 
-      HeapArray<float> tile;
-      if (!tile.Allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) continue;
+      float* tile = buffers.tile.data();
       for (std::int32_t y = 0; y < h; ++y) {
-        std::memcpy(tile.data() + static_cast<std::ptrdiff_t>(y) * w,
-                    plane.Row<float>(top + y) + left, static_cast<std::size_t>(w) * sizeof(float));
+        clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row<float>(top + y) + left, w);
       }
+      if (IsConstant(tile, static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) continue;
       const InnerBox inner{
           static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
           static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
+      ResponseInto(tile, w, h, scale, buffers.Buffers(), tile);
       HeapArray<Corner> found;
       std::uint32_t found_count = 0;
       // A tile that runs out of memory simply contributes no corners.
-      if (FindTileCorners(tile.data(), w, h, inner, scale, found, found_count) != kResultOk) {
-        continue;
-      }
+      if (PeaksOf(tile, w, h, inner, found, found_count) != kResultOk) continue;
       for (std::uint32_t i = 0; i < found_count; ++i) {
         Corner c = found[i];
         c.x += left;

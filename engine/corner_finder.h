@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
@@ -77,9 +78,32 @@ std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const 
 std::uint32_t SelectCorners(Corner* corners, std::uint32_t count, double w, double h,
                             std::uint32_t limit) noexcept;
 
+// A range the samples are brought into as they are read: samples below `low`
+// become `low`, samples of `high` or more become `high`. The default range
+// leaves every sample as it is.
+struct SampleClamp {
+  float low = -std::numeric_limits<float>::infinity();
+  float high = std::numeric_limits<float>::infinity();
+
+  // Copies `count` samples from `in` to `out`, clamped.
+  void Copy(float* out, const float* in, std::int32_t count) const noexcept {
+    for (std::int32_t i = 0; i < count; ++i) {
+      float v = in[i];
+      if (v < low) v = low;
+      if (v >= high) v = high;
+      out[i] = v;
+    }
+  }
+};
+
 // Up to 50 corners of a one-channel float plane, strongest first. Returns 0,
 // or 6 when the work list or the result cannot be had.
 std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corner>& corners,
                          std::uint32_t& count) noexcept;
+
+// The same on the plane as `clamp` brings it, without a clamped copy of the
+// whole plane: each tile is clamped as it is copied out.
+std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleClamp& clamp,
+                         HeapArray<Corner>& corners, std::uint32_t& count) noexcept;
 
 }  // namespace pmk

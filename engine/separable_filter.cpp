@@ -52,6 +52,7 @@ void FilterRow(float* out, const float* in, std::int32_t length, const float* ta
   std::int32_t x = half;
   for (; x + kFloatLanes - 1 <= last; x += kFloatLanes) {
     FloatLanes sum = BroadcastLanes(0.0f);
+#pragma GCC unroll 7
     for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(in + x - half + k);
     StoreLanes(out + x, sum);
   }
@@ -74,6 +75,7 @@ void FilterColumns(float* out, const float* const* rows, std::int32_t width,
   std::int32_t x = 0;
   for (; x + kFloatLanes <= width; x += kFloatLanes) {
     FloatLanes sum = BroadcastLanes(0.0f);
+#pragma GCC unroll 7
     for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(rows[k] + x);
     StoreLanes(out + x, sum);
   }
