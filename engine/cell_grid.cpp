@@ -1,6 +1,8 @@
 #include "engine/cell_grid.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace pmk {
@@ -118,6 +120,83 @@ std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
     }
   }
   return kResultOk;
+}
+
+void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
+  values = CellValues{};
+  const std::int32_t width = grid.BoxWidth();
+  const std::int32_t height = grid.BoxHeight();
+  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
+      mask.bits() != 16 || grid.left < 0 || grid.top < 0 || grid.right > plane.width() ||
+      grid.bottom > plane.height() || width <= 0 || height <= 0) {
+    return;
+  }
+  const double ex = kEllipseShare * grid.cell_width * 0.5;
+  const double ey = kEllipseShare * grid.cell_height * 0.5;
+  const double ex2 = ex * ex;
+  const double ey2 = ey * ey;
+  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
+  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+  const std::int32_t mask_width = mask.width();
+  const std::int32_t mask_height = mask.height();
+
+  // In the label map a pixel carries the mask of the last cell pasted over
+  // it, and pastes go row by row, left to right, on a grid whose rows and
+  // columns overlap by at most a pixel. So the pixel belongs to the last grid
+  // row and the last grid column whose paste reaches it: each cell owns its
+  // paste rectangle cut back at the next row's and the next column's corner.
+  std::array<std::int32_t, kCellsPerSide + 1> column_end{};
+  std::array<std::int32_t, kCellsPerSide + 1> row_end{};
+  for (int i = 0; i < kCellsPerSide; ++i) {
+    const PasteCorner at = CellPasteCorner(grid, i, i);
+    const PasteCorner next = CellPasteCorner(grid, i + 1, i + 1);
+    column_end[i] = std::min(at.x + mask_width, i + 1 < kCellsPerSide ? next.x : INT32_MAX);
+    row_end[i] = std::min(at.y + mask_height, i + 1 < kCellsPerSide ? next.y : INT32_MAX);
+  }
+
+  for (int r = 0; r < kCellsPerSide; ++r) {
+    for (int q = 0; q < kCellsPerSide; ++q) {
+      const int t = kCellsPerSide * r + q;
+      const PasteCorner at = CellPasteCorner(grid, r, q);
+      const std::int32_t x_end = std::min(column_end[q], width);
+      const std::int32_t y_end = std::min(row_end[r], height);
+      const CellCentre& c = centres[t];
+      double sum = 0.0;
+      std::uint32_t count = 0;
+      // Row by row, left to right: the order in which MeasureCells adds the
+      // cell's pixels, so the sums are the same to the last bit.
+      for (std::int32_t y = std::max(at.y, 0); y < y_end; ++y) {
+        const auto* mask_row = mask.Row<std::uint16_t>(y - at.y);
+        const float* row = plane.Row<float>(grid.top + y) + grid.left;
+        for (std::int32_t x = std::max(at.x, 0); x < x_end; ++x) {
+          const std::uint16_t m = mask_row[x - at.x];
+          if (m == 0) continue;
+          const float p = row[x];
+          if (m == 2) {
+            count += 9;
+            sum += static_cast<double>(9.0f * p);
+            continue;
+          }
+          int inside = 0;
+          for (double sy : kSubsample) {
+            const double dy = y + sy - c.y;
+            for (double sx : kSubsample) {
+              const double dx = x + sx - c.x;
+              if (dx * dx + k * (dy * dy) < ex2) {
+                ++inside;
+                sum += p;
+              }
+            }
+          }
+          count += static_cast<std::uint32_t>(inside);
+        }
+      }
+      if (count == 0) continue;
+      values.value[t] = sum / count;
+      values.measured[t] = true;
+    }
+  }
 }
 
 void MeasureCells(const ImageRecord& plane, ImageRecord& labels,

@@ -68,4 +68,13 @@ void MeasureCells(const ImageRecord& plane, ImageRecord& labels,
                   const std::array<CellCentre, 256>& centres, double cell_width, double cell_height,
                   CellValues& values) noexcept;
 
+// The values MeasureCells gives on a freshly built label map (BuildLabelMap
+// with `mask`, the grid's BuildCellMask) of the grid's box, read straight
+// from `plane`, the whole one-channel float plane the grid lies on, without
+// cutting out the box or building the map: cell by cell, each over the
+// pixels the map would give it, in the map's row order. The map's refinement
+// is not kept. A box that leaves the plane measures nothing.
+void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept;
+
 }  // namespace pmk

@@ -25,27 +25,17 @@ bool StopAsked(ProgressNotifier* notifier) noexcept {
   return StopRequested.load() != 0 || FoundSlot.load() >= 0;
 }
 
-// Reads the 256 cell bits of one candidate from the smoothed plane.
+// Reads the 256 cell bits of one candidate from the smoothed plane. The cells
+// are measured where they lie in the plane: the values are those of a crop of
+// the box measured through a fresh label map, without making either.
 std::uint8_t ReadCellBits(const ImageRecord& smoothed, const CandidateRect& rect,
                           CellBits& bits) noexcept {
   const CellGrid grid = MakeCellGrid(rect);
-  ImageRecord crop;
-  if (crop.Allocate(grid.right - grid.left, grid.bottom - grid.top, 1, 32) != kResultOk) {
-    return kResultNoMemory;
-  }
-  CropImage(crop, smoothed, grid.left, grid.top, grid.right, grid.bottom);
-
-  ImageRecord labels;
-  {
-    ImageRecord mask;
-    const std::uint8_t mask_result = BuildCellMask(grid.cell_width, grid.cell_height, mask);
-    if (mask_result != kResultOk) return mask_result;
-    const std::uint8_t label_result = BuildLabelMap(grid, mask, labels);
-    if (label_result != kResultOk) return label_result;
-  }
-  const std::array<CellCentre, 256> centres = CellCentres(grid);
+  ImageRecord mask;
+  const std::uint8_t mask_result = BuildCellMask(grid.cell_width, grid.cell_height, mask);
+  if (mask_result != kResultOk) return mask_result;
   CellValues values;
-  MeasureCells(crop, labels, centres, grid.cell_width, grid.cell_height, values);
+  MeasureGridCells(smoothed, grid, mask, CellCentres(grid), values);
   for (int c = 0; c < kCellCount; ++c) bits[c] = CellBitFromValue(values.value[c]);
   return kResultOk;
 }
@@ -140,41 +130,29 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   if (image.channels() != 3 || image.bits() != 8 || !image.HasData()) return kResultRefused;
   if (!(scale > 0.0) || scale * width < 7.0 || scale * height < 7.0) return kResultRefused;
 
-  ImageRecord rescaled;
-  const std::uint8_t resampled = ResampleImage(rescaled, image, scale);
+  // The picture is resampled straight into the two planes used: the guide
+  // plane (green and red) for the search and the carrier (blue) for the cells.
+  ImageRecord guide;
+  ImageRecord smoothed;
+  const std::uint8_t resampled = ResampleToPlanes(guide, smoothed, image, scale);
   if (resampled != kResultOk) return resampled;
   if (StopAsked(notifier)) return kResultRefused;
 
   CandidateList candidates;
-  {
-    ImageRecord guide;
-    if (guide.Allocate(rescaled.width(), rescaled.height(), 3, 32) != kResultOk) {
-      return kResultNoMemory;
-    }
-    std::memcpy(guide.data(), rescaled.data(), static_cast<std::size_t>(rescaled.size()));
-    const std::uint8_t made = MakeGuidePlane(guide);
-    if (made != kResultOk) return made;
-    if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
-    const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
-    if (found != kResultOk) return found;
-  }
+  if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
+  const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
+  if (found != kResultOk) return found;
+  guide.Release();
   if (StopAsked(notifier)) return kResultRefused;
 
-  const std::int32_t plane_width = rescaled.width();
-  const std::int32_t plane_height = rescaled.height();
-  ImageRecord smoothed;
+  // The carrier is smoothed in place: the filter only needs a ring of rows.
+  const std::int32_t plane_width = smoothed.width();
+  const std::int32_t plane_height = smoothed.height();
   {
-    ImageRecord carrier;
-    if (carrier.Allocate(plane_width, plane_height, 1, 32) != kResultOk) return kResultNoMemory;
-    ExtractChannel(carrier, 0, rescaled);
-    rescaled.Release();
-    ImageRecord scratch;
-    if (smoothed.Allocate(plane_width, plane_height, 1, 32) != kResultOk ||
-        scratch.Allocate(plane_width, plane_height, 1, 32) != kResultOk) {
-      return kResultNoMemory;
-    }
-    SeparableFilter7(smoothed.Floats(), carrier.Floats(), plane_width, plane_height,
-                     scratch.Floats(), kCarrierKernel7.data(), scale);
+    HeapArray<float> ring;
+    if (!ring.Allocate(FilterScratchFloats(plane_width, 7))) return kResultNoMemory;
+    SeparableFilter7(smoothed.Floats(), smoothed.Floats(), plane_width, plane_height, ring.data(),
+                     kCarrierKernel7.data(), scale);
   }
   return DecodeCandidates(smoothed, candidates, output_text, notifier, trace);
 }

@@ -8,13 +8,60 @@ namespace {
 
 constexpr std::int32_t kWeightSteps = kProductTableRows - 1;
 
+// Where the resampled samples go: the three-channel float picture, or
+// straight into the two planes a detection uses.
+struct ThreeChannelSink {
+  ImageRecord& destination;
+  float* Row(std::int32_t r) noexcept { return destination.Row<float>(r); }
+  void Put(float* row, std::int32_t q, float blue, float green, float red) const noexcept {
+    row[3 * q] = blue;
+    row[3 * q + 1] = green;
+    row[3 * q + 2] = red;
+  }
+};
+
+struct PlaneSink {
+  ImageRecord& guide;
+  ImageRecord& carrier;
+  float* carrier_row = nullptr;
+  // Returns the guide's row and moves to the same row of the carrier.
+  float* Row(std::int32_t r) noexcept {
+    carrier_row = carrier.Row<float>(r);
+    return guide.Row<float>(r);
+  }
+  void Put(float* row, std::int32_t q, float blue, float green, float red) const noexcept {
+    // As MakeGuidePlane computes it from the three-channel picture.
+    row[q] = (green + red) * 0.5f;
+    carrier_row[q] = blue;
+  }
+};
+
+// The bilinear taps of one output column: fixed for the whole picture, since
+// every row walks the same column positions.
+struct ColumnTaps {
+  std::int32_t s0;
+  std::int32_t s1;
+  std::int32_t n;  // product table row of the right-hand weight
+};
+
+ColumnTaps EnlargeColumn(double s, std::int32_t width) noexcept {
+  ColumnTaps taps;
+  taps.s0 = std::min(std::max(static_cast<std::int32_t>(std::floor(s)), 0), width - 1);
+  taps.s1 = std::min(taps.s0 + 1, width - 1);
+  double fs = s - taps.s0;
+  if (!(fs > 0.0)) fs = 0.0;
+  taps.n = std::min(static_cast<std::int32_t>(fs * 1000.0 + 0.5), kWeightSteps);
+  return taps;
+}
+
 // Bilinear taps from the product table; every output sample is four lookups.
-void Enlarge(const double* table, ImageRecord& destination, const ImageRecord& source,
-             double a) noexcept {
+// `columns`, when given, holds the taps of every output column (else they are
+// worked out as the row goes).
+template <class Sink>
+void Enlarge(const double* table, std::int32_t out_width, std::int32_t out_height, Sink sink,
+             const ImageRecord& source, double a, const ColumnTaps* columns) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
-  const std::int32_t out_width = destination.width();
-  const std::int32_t out_height = destination.height();
   double y = a * 0.5 - 0.5;
   for (std::int32_t r = 0; r < out_height; ++r, y += a) {
     const std::int32_t y0 =
@@ -24,26 +71,22 @@ void Enlarge(const double* table, ImageRecord& destination, const ImageRecord& s
     const double fy = y - y0;
     const std::uint8_t* upper = source.Row<std::uint8_t>(y0);
     const std::uint8_t* lower = source.Row<std::uint8_t>(y1);
-    float* out = destination.Row<float>(r);
+    float* out = sink.Row(r);
     double s = a * 0.5 - 0.5;
     for (std::int32_t q = 0; q < out_width; ++q, s += a) {
-      const std::int32_t s0 =
-          std::min(std::max(static_cast<std::int32_t>(std::floor(s)), 0), width - 1);
-      const std::int32_t s1 = std::min(s0 + 1, width - 1);
-      double fs = s - s0;
-      if (!(fs > 0.0)) fs = 0.0;
-      const std::int32_t n = std::min(static_cast<std::int32_t>(fs * 1000.0 + 0.5), kWeightSteps);
-      const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - n) * 256;
-      const double* far_weight = table + static_cast<std::ptrdiff_t>(n) * 256;
-      const std::uint8_t* tl = upper + 3 * s0;
-      const std::uint8_t* tr = upper + 3 * s1;
-      const std::uint8_t* bl = lower + 3 * s0;
-      const std::uint8_t* br = lower + 3 * s1;
+      const ColumnTaps taps = columns != nullptr ? columns[q] : EnlargeColumn(s, width);
+      const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
+      const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
+      const std::uint8_t* tl = upper + 3 * taps.s0;
+      const std::uint8_t* tr = upper + 3 * taps.s1;
+      const std::uint8_t* bl = lower + 3 * taps.s0;
+      const std::uint8_t* br = lower + 3 * taps.s1;
+      float value[3];
       for (int c = 0; c < 3; ++c) {
-        const double value = (near_weight[tl[c]] + far_weight[tr[c]]) * (1.0 - fy) +
-                             (far_weight[br[c]] + near_weight[bl[c]]) * fy;
-        out[3 * q + c] = static_cast<float>(value);
+        value[c] = static_cast<float>((near_weight[tl[c]] + far_weight[tr[c]]) * (1.0 - fy) +
+                                      (far_weight[br[c]] + near_weight[bl[c]]) * fy);
       }
+      sink.Put(out, q, value[0], value[1], value[2]);
     }
   }
 }
@@ -67,20 +110,20 @@ Span ReductionSpan(double start, double end, std::int32_t length) noexcept {
   return span;
 }
 
-void Reduce(ImageRecord& destination, const ImageRecord& source, double a) noexcept {
+template <class Sink>
+void Reduce(std::int32_t out_width, std::int32_t out_height, Sink sink, const ImageRecord& source,
+            double a, const Span* column_spans) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
-  const std::int32_t out_width = destination.width();
-  const std::int32_t out_height = destination.height();
   double y0 = 0.0;
   for (std::int32_t r = 0; r < out_height; ++r) {
     const double y1 = y0 + a;
     const Span rows = ReductionSpan(y0, y1, height);
-    float* out = destination.Row<float>(r);
+    float* out = sink.Row(r);
     double s0 = 0.0;
     for (std::int32_t q = 0; q < out_width; ++q) {
       const double s1 = s0 + a;
-      const Span columns = ReductionSpan(s0, s1, width);
+      const Span columns = column_spans != nullptr ? column_spans[q] : ReductionSpan(s0, s1, width);
       double sums[3] = {0.0, 0.0, 0.0};
       double weights = 0.0;
       for (std::int32_t yy = rows.first; yy <= rows.last; ++yy) {
@@ -93,11 +136,23 @@ void Reduce(ImageRecord& destination, const ImageRecord& source, double a) noexc
           weights += w;
         }
       }
-      for (int c = 0; c < 3; ++c) out[3 * q + c] = static_cast<float>(sums[c] / weights);
+      sink.Put(out, q, static_cast<float>(sums[0] / weights), static_cast<float>(sums[1] / weights),
+               static_cast<float>(sums[2] / weights));
       s0 = s1;
     }
     y0 = y1;
   }
+}
+
+// The rescaled size, or false when it cannot be described.
+bool RescaledSize(const ImageRecord& source, double scale, std::int32_t& width,
+                  std::int32_t& height) noexcept {
+  const double w = scale * source.width();
+  const double h = scale * source.height();
+  if (!(w < 2147483648.0) || !(h < 2147483648.0)) return false;
+  width = static_cast<std::int32_t>(w);
+  height = static_cast<std::int32_t>(h);
+  return true;
 }
 
 }  // namespace
@@ -126,23 +181,68 @@ void ResampleToFloat(const double* product_table, ImageRecord& destination,
                      const ImageRecord& source, double scale) noexcept {
   if (source.width() <= 0 || source.height() <= 0) return;
   const double a = 1.0 / scale;
+  const ThreeChannelSink sink{destination};
   if (a <= 1.0) {
-    Enlarge(product_table, destination, source, a);
+    Enlarge(product_table, destination.width(), destination.height(), sink, source, a, nullptr);
   } else {
-    Reduce(destination, source, a);
+    Reduce(destination.width(), destination.height(), sink, source, a, nullptr);
   }
+}
+
+std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const ImageRecord& source,
+                              double scale) noexcept {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  if (source.width() <= 0 || source.height() <= 0 || !RescaledSize(source, scale, width, height) ||
+      guide.Allocate(width, height, 1, 32) != kResultOk ||
+      carrier.Allocate(width, height, 1, 32) != kResultOk) {
+    guide.Release();
+    carrier.Release();
+    return kResultNoMemory;
+  }
+  const double a = 1.0 / scale;
+  const PlaneSink sink{guide, carrier, nullptr};
+  // The column positions are the same for every row, so they are worked out
+  // once, by the same repeated addition the rows use.
+  if (a <= 1.0) {
+    HeapArray<double> table;
+    HeapArray<ColumnTaps> columns;
+    if (FillProductTable(table) != kResultOk ||
+        !columns.Allocate(static_cast<std::size_t>(width))) {
+      guide.Release();
+      carrier.Release();
+      return kResultNoMemory;
+    }
+    double s = a * 0.5 - 0.5;
+    for (std::int32_t q = 0; q < width; ++q, s += a) columns[q] = EnlargeColumn(s, source.width());
+    Enlarge(table.data(), width, height, sink, source, a, columns.data());
+  } else {
+    HeapArray<Span> columns;
+    if (!columns.Allocate(static_cast<std::size_t>(width))) {
+      guide.Release();
+      carrier.Release();
+      return kResultNoMemory;
+    }
+    double s0 = 0.0;
+    for (std::int32_t q = 0; q < width; ++q) {
+      const double s1 = s0 + a;
+      columns[q] = ReductionSpan(s0, s1, source.width());
+      s0 = s1;
+    }
+    Reduce(width, height, sink, source, a, columns.data());
+  }
+  return kResultOk;
 }
 
 std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,
                            double scale) noexcept {
-  const double width = scale * source.width();
-  const double height = scale * source.height();
-  if (!(width < 2147483648.0) || !(height < 2147483648.0)) {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  if (!RescaledSize(source, scale, width, height)) {
     destination.Release();
     return kResultNoMemory;
   }
-  const std::uint8_t allocated = destination.Allocate(static_cast<std::int32_t>(width),
-                                                      static_cast<std::int32_t>(height), 3, 32);
+  const std::uint8_t allocated = destination.Allocate(width, height, 3, 32);
   if (allocated != kResultOk) {
     destination.Release();
     return allocated;

@@ -35,4 +35,13 @@ void ResampleToFloat(const double* product_table, ImageRecord& destination,
 std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,
                            double scale) noexcept;
 
+// Resamples straight into the two planes a detection works on, without the
+// three-channel picture: `guide` gets (green + red) * 0.5 of each resampled
+// pixel and `carrier` its blue sample, exactly as ResampleImage followed by
+// MakeGuidePlane and ExtractChannel would give. Both are allocated here as
+// one-channel float planes of the rescaled size. Returns 0, or 6 (both
+// released) when memory runs out.
+std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const ImageRecord& source,
+                              double scale) noexcept;
+
 }  // namespace pmk

@@ -10,7 +10,13 @@
 #include <random>
 #include <vector>
 
+#include "engine/cell_grid.h"
+#include "engine/detect_at_scale.h"
+#include "engine/guide_plane.h"
+#include "engine/resample.h"
 #include "engine/separable_filter.h"
+#include "image/checked_allocation.h"
+#include "image/image_record.h"
 
 namespace pmk {
 namespace {
@@ -120,6 +126,128 @@ TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
   for (const float v : out) ASSERT_EQ(v, -1.0f);
   SeparableFilter5(out.data(), source.data(), 20, 4, ring.data(), kSearchKernel5.data(), 1.0);
   for (const float v : out) ASSERT_EQ(v, -1.0f);
+}
+
+// ---- Resampling straight into the guide and carrier planes ---------------
+
+ImageRecord RandomPicture(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+  ImageRecord picture;
+  EXPECT_EQ(picture.Allocate(width, height, 3, 8), kResultOk);
+  std::mt19937 random(seed);
+  for (std::int32_t i = 0; i < picture.size(); ++i) {
+    picture.data()[i] = static_cast<std::uint8_t>(random() & 0xff);
+  }
+  return picture;
+}
+
+void ExpectSamePlanes(const ImageRecord& actual, const ImageRecord& expected) {
+  ASSERT_EQ(actual.width(), expected.width());
+  ASSERT_EQ(actual.height(), expected.height());
+  ASSERT_EQ(actual.channels(), 1);
+  ASSERT_EQ(actual.bits(), 32);
+  ASSERT_EQ(std::memcmp(actual.data(), expected.data(), static_cast<std::size_t>(expected.size())),
+            0);
+}
+
+TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
+  const ImageRecord picture = RandomPicture(53, 41, 9);
+  // Reductions (area average), the unit scale and enlargements (bilinear),
+  // including the two smallest and the largest scale of the series.
+  for (const double scale : {0.5, 0.9, 0.95, 1.0, 1.05, 1.37, 2.0, 2.05}) {
+    SCOPED_TRACE(scale);
+    ImageRecord three;
+    ASSERT_EQ(ResampleImage(three, picture, scale), kResultOk);
+    ImageRecord expected_carrier;
+    ASSERT_EQ(expected_carrier.Allocate(three.width(), three.height(), 1, 32), kResultOk);
+    ExtractChannel(expected_carrier, 0, three);
+    ASSERT_EQ(MakeGuidePlane(three), kResultOk);
+
+    ImageRecord guide;
+    ImageRecord carrier;
+    ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
+    ExpectSamePlanes(guide, three);
+    ExpectSamePlanes(carrier, expected_carrier);
+  }
+}
+
+TEST(FastResample, AFailedPlaneReleasesBoth) {
+  const ImageRecord picture = RandomPicture(20, 10, 1);
+  for (int n = 1; n <= 4; ++n) {
+    ImageRecord guide;
+    ImageRecord carrier;
+    ArmAllocationFailure(n);
+    const std::uint8_t result = ResampleToPlanes(guide, carrier, picture, 1.5);
+    const bool failed = AllocationFailureTriggered();
+    ArmAllocationFailure(0);
+    if (!failed) break;
+    EXPECT_EQ(result, kResultNoMemory) << n;
+    EXPECT_FALSE(guide.HasData()) << n;
+    EXPECT_FALSE(carrier.HasData()) << n;
+  }
+}
+
+// ---- Cells measured in place ----------------------------------------------
+
+ImageRecord RandomFloatPlane(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+  ImageRecord plane;
+  EXPECT_EQ(plane.Allocate(width, height, 1, 32), kResultOk);
+  const std::vector<float> values = RandomPlane(width, height, seed);
+  std::memcpy(plane.data(), values.data(), values.size() * sizeof(float));
+  return plane;
+}
+
+// The measurement as detection used to make it: crop the box, build the
+// label map, measure.
+CellValues ReferenceCells(const ImageRecord& plane, const CandidateRect& rect) {
+  const CellGrid grid = MakeCellGrid(rect);
+  ImageRecord crop;
+  EXPECT_EQ(crop.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32), kResultOk);
+  CropImage(crop, plane, grid.left, grid.top, grid.right, grid.bottom);
+  ImageRecord mask;
+  ImageRecord labels;
+  EXPECT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+  EXPECT_EQ(BuildLabelMap(grid, mask, labels), kResultOk);
+  CellValues values;
+  MeasureCells(crop, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
+  return values;
+}
+
+TEST(FastCellMeasurement, GivesExactlyTheValuesOfAFreshLabelMap) {
+  const ImageRecord plane = RandomFloatPlane(700, 520, 21);
+  const CandidateRect rects[] = {
+      {0, 0, 160, 160},                 // whole cells, no overlap
+      {10.5, 3.25, 180.5, 163.25},      // 10.625 wide: masks overlap by a column
+      {123.7, 45.1, 456.9, 401.3},      // fractional everywhere
+      {2.2, 7.9, 66.3, 50.1},           // cells of a few pixels: mostly ring
+      {300.01, 100.99, 699.99, 519.5},  // up to the plane's far edges
+      {0, 0, 700, 520},                 // the whole plane
+      {50, 60, 51, 61},                 // cells smaller than a pixel
+  };
+  for (const CandidateRect& rect : rects) {
+    SCOPED_TRACE(testing::Message()
+                 << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
+    const CellValues expected = ReferenceCells(plane, rect);
+    const CellGrid grid = MakeCellGrid(rect);
+    ImageRecord mask;
+    ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+    CellValues actual;
+    MeasureGridCells(plane, grid, mask, CellCentres(grid), actual);
+    for (int t = 0; t < 256; ++t) {
+      ASSERT_EQ(actual.measured[t], expected.measured[t]) << "cell " << t;
+      ASSERT_EQ(actual.value[t], expected.value[t]) << "cell " << t;
+    }
+  }
+}
+
+TEST(FastCellMeasurement, ABoxOutsideThePlaneMeasuresNothing) {
+  const ImageRecord plane = RandomFloatPlane(100, 100, 2);
+  const CellGrid grid = MakeCellGrid({20, 20, 100.5, 90});
+  ImageRecord mask;
+  ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+  CellValues values;
+  values.measured[3] = true;
+  MeasureGridCells(plane, grid, mask, CellCentres(grid), values);
+  for (int t = 0; t < 256; ++t) EXPECT_FALSE(values.measured[t]) << t;
 }
 
 }  // namespace
