@@ -274,8 +274,9 @@ TEST_F(DetectAtScaleTest, StopOrAnotherThreadsSuccessEndsBeforeTheFirstCandidate
 
 TEST_F(DetectAtScaleTest, MemoryFailureWhileReadingACandidateGivesNoMemory) {
   const ImageRecord plane = TwoPayloadPlane();
-  // The crop, the cell mask and the label map are obtained per candidate.
-  for (int failing = 1; failing <= 3; ++failing) {
+  // The cell mask is the one buffer obtained per candidate: the cells are
+  // measured where they lie in the plane.
+  for (int failing = 1; failing <= 1; ++failing) {
     CandidateList list = ListOf({kLongRect});
     auto text = FilledText('x');
     ArmAllocationFailure(failing);
@@ -302,9 +303,12 @@ TEST_F(DetectAtScaleTest, AreaCapIsCheckedBeforeAnyAllocation) {
   ArmAllocationFailure(0);
   EXPECT_EQ(DetectAtScale(huge, text.data(), 1.05, nullptr), kResultRefused);
   EXPECT_EQ(AllocationCount(), 0);
-  // At 1.0 the cap lets it through; the float copy (2.4 GB) cannot be
-  // described by a picture record, so the call runs out of memory instead.
+  // At 1.0 the cap lets it through to its first allocation (refused here,
+  // so that the test does not need the 1.6 GB the two planes would take).
+  ArmAllocationFailure(1);
   EXPECT_EQ(DetectAtScale(huge, text.data(), 1.0, nullptr), kResultNoMemory);
+  EXPECT_TRUE(AllocationFailureTriggered());
+  ArmAllocationFailure(0);
 }
 
 TEST_F(DetectAtScaleTest, RefusesAtEntryWithoutAllocating) {
