@@ -23,6 +23,7 @@
 #include "engine/detect_at_scale.h"
 #include "engine/detect_signature.h"
 #include "engine/embed_options.h"
+#include "engine/embed_preparation.h"
 #include "engine/embed_signature.h"
 #include "engine/process_state.h"
 
@@ -118,8 +119,12 @@ void BM_DetectSigned(benchmark::State& state) {
 
 std::vector<std::int64_t> g_sizes;
 
-void Sizes(benchmark::internal::Benchmark* b) {
-  for (const std::int64_t mp : g_sizes) b->Arg(mp);
+// Signing refuses pictures above 20,000,000 pixels, so the signing and the
+// search of a signed picture run only on the sizes below.
+void SignableSizes(benchmark::internal::Benchmark* b) {
+  for (const std::int64_t mp : g_sizes) {
+    if (mp * 1'000'000 <= kMaxEmbedPixels) b->Arg(mp);
+  }
 }
 
 void SizesAndCores(benchmark::internal::Benchmark* b) {
@@ -135,7 +140,7 @@ void Register() {
     b->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond)->Complexity(benchmark::oN);
   };
   common(benchmark::RegisterBenchmark("EmbedSignature", BM_EmbedSignature)
-             ->Apply(Sizes)
+             ->Apply(SignableSizes)
              ->ArgName("MP"));
   common(benchmark::RegisterBenchmark("DetectUnsigned/cores:1", BM_DetectUnsigned)
              ->Apply(SizesAndCores)
@@ -143,8 +148,9 @@ void Register() {
   common(benchmark::RegisterBenchmark("DetectUnsigned/cores:2", BM_DetectUnsigned)
              ->Apply(SizesTwoCores)
              ->ArgNames({"MP", "cores"}));
-  common(
-      benchmark::RegisterBenchmark("DetectSigned", BM_DetectSigned)->Apply(Sizes)->ArgName("MP"));
+  common(benchmark::RegisterBenchmark("DetectSigned", BM_DetectSigned)
+             ->Apply(SignableSizes)
+             ->ArgName("MP"));
 }
 
 }  // namespace
