@@ -5,15 +5,21 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "engine/float_lanes.h"
 #include "engine/separable_filter.h"
+#include "engine/spare_cores.h"
 
 namespace pmk {
 namespace {
 
 inline constexpr std::uint32_t kPeakListStep = 50;
+
+// Marks the entries of the work list that no tile filled; a found corner
+// never has a response that is not a number.
+constexpr Corner kUnusedCorner{0.0, 0.0, std::numeric_limits<float>::quiet_NaN()};
 
 // Coefficients (for 1, t, t^2) of the quadratic through f0, f1, f2 at 0, 1, 2.
 std::array<double, 3> QuadraticThrough(double f0, double f1, double f2) noexcept {
@@ -311,47 +317,61 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
   if (!work.Allocate(static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1))) {
     return kResultNoMemory;
   }
-  // Without its buffers no tile can contribute corners; the search then goes
-  // on as if each tile had failed on its own.
-  TileWork buffers;
-  const bool have_buffers =
-      buffers.Allocate(std::min(layout.tile_width + 2 * kTileMargin, width),
-                       std::min(layout.tile_height + 2 * kTileMargin, height));
-  std::uint32_t listed = 0;
-  for (std::int32_t r = 0; r < layout.rows && have_buffers; ++r) {
-    for (std::int32_t k = 0; k < layout.columns; ++k) {
-      const std::int32_t inner_left = k * layout.tile_width;
-      const std::int32_t inner_top = r * layout.tile_height;
-      const std::int32_t inner_right = std::min((k + 1) * layout.tile_width, width);
-      const std::int32_t inner_bottom = std::min((r + 1) * layout.tile_height, height);
-      const std::int32_t left = std::max(inner_left - kTileMargin, 0);
-      const std::int32_t top = std::max(inner_top - kTileMargin, 0);
-      const std::int32_t right = std::min(inner_right + kTileMargin, width);
-      const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
-      const std::int32_t w = right - left;
-      const std::int32_t h = bottom - top;
-      if (w < 7 || h < 7) continue;
-
-      float* tile = buffers.tile.data();
-      for (std::int32_t y = 0; y < h; ++y) {
-        clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row<float>(top + y) + left, w);
-      }
-      if (IsConstant(tile, static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) continue;
-      const InnerBox inner{
-          static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
-          static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
-      ResponseInto(tile, w, h, scale, buffers.Buffers(), tile);
-      HeapArray<Corner> found;
-      std::uint32_t found_count = 0;
-      // A tile that runs out of memory simply contributes no corners.
-      if (PeaksOf(tile, w, h, inner, found, found_count) != kResultOk) continue;
-      for (std::uint32_t i = 0; i < found_count; ++i) {
-        Corner c = found[i];
-        c.x += left;
-        c.y += top;
-        work[listed++] = c;
-      }
+  // Tiles are independent: they may run on idle cores, each worker with its
+  // own buffers (obtained on its first tile, sized for the largest tile).
+  // A worker without buffers lets its tiles contribute no corners, as a tile
+  // that cannot obtain its own buffers does. Each tile writes its corners to
+  // its own stretch of the work list, the rest of which is marked unused.
+  const std::int32_t tiles = layout.rows * layout.columns;
+  const std::int32_t largest_width = std::min(layout.tile_width + 2 * kTileMargin, width);
+  const std::int32_t largest_height = std::min(layout.tile_height + 2 * kTileMargin, height);
+  std::array<TileWork, kMostParallelThreads> buffers;
+  std::array<bool, kMostParallelThreads> tried{};
+  std::array<bool, kMostParallelThreads> have{};
+  ParallelFor(tiles, [&](std::int32_t index, int worker) noexcept {
+    Corner* stretch = work.data() + static_cast<std::size_t>(index) * (kCornersKept + 1);
+    std::fill(stretch, stretch + kCornersKept + 1, kUnusedCorner);
+    if (!tried[worker]) {
+      tried[worker] = true;
+      have[worker] = buffers[worker].Allocate(largest_width, largest_height);
     }
+    if (!have[worker]) return;
+    const std::int32_t r = index / layout.columns;
+    const std::int32_t k = index % layout.columns;
+    const std::int32_t inner_left = k * layout.tile_width;
+    const std::int32_t inner_top = r * layout.tile_height;
+    const std::int32_t inner_right = std::min((k + 1) * layout.tile_width, width);
+    const std::int32_t inner_bottom = std::min((r + 1) * layout.tile_height, height);
+    const std::int32_t left = std::max(inner_left - kTileMargin, 0);
+    const std::int32_t top = std::max(inner_top - kTileMargin, 0);
+    const std::int32_t right = std::min(inner_right + kTileMargin, width);
+    const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
+    const std::int32_t w = right - left;
+    const std::int32_t h = bottom - top;
+    if (w < 7 || h < 7) return;
+
+    float* tile = buffers[worker].tile.data();
+    for (std::int32_t y = 0; y < h; ++y) {
+      clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row<float>(top + y) + left, w);
+    }
+    if (IsConstant(tile, static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) return;
+    const InnerBox inner{
+        static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
+        static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
+    ResponseInto(tile, w, h, scale, buffers[worker].Buffers(), tile);
+    HeapArray<Corner> found;
+    std::uint32_t found_count = 0;
+    // A tile that runs out of memory simply contributes no corners.
+    if (PeaksOf(tile, w, h, inner, found, found_count) != kResultOk) return;
+    for (std::uint32_t i = 0; i < found_count; ++i) {
+      stretch[i] = found[i];
+      stretch[i].x += left;
+      stretch[i].y += top;
+    }
+  });
+  std::uint32_t listed = 0;
+  for (std::size_t i = 0; i < work.size(); ++i) {
+    if (!std::isnan(work[i].response)) work[listed++] = work[i];
   }
   count = SelectCorners(work.data(), listed, width, height, kCornersKept);
   corners = std::move(work);

@@ -1,5 +1,6 @@
 #include "engine/detect_at_scale.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "engine/process_state.h"
 #include "engine/resample.h"
 #include "engine/separable_filter.h"
+#include "engine/spare_cores.h"
 
 namespace pmk {
 namespace {
@@ -46,6 +48,22 @@ bool BoxInside(const CandidateRect& rect, const ImageRecord& plane) noexcept {
   if (!(rect.x0 >= 0.0) || !(rect.y0 >= 0.0)) return false;
   if (!(rect.x1 <= plane.width()) || !(rect.y1 <= plane.height())) return false;
   return std::ceil(rect.x1) > std::trunc(rect.x0) && std::ceil(rect.y1) > std::trunc(rect.y0);
+}
+
+struct CandidateReading {
+  bool inside = false;  // false: the box leaves the plane and was not read
+  std::uint8_t result = kResultOk;
+  DecodedPayload payload;
+};
+
+CandidateReading ReadCandidate(const ImageRecord& smoothed, const CandidateRect& rect) noexcept {
+  CandidateReading reading;
+  if (!BoxInside(rect, smoothed)) return reading;
+  reading.inside = true;
+  CellBits bits{};
+  reading.result = ReadCellBits(smoothed, rect, bits);
+  if (reading.result == kResultOk) reading.payload = DecodePayloadCells(bits);
+  return reading;
 }
 
 }  // namespace
@@ -101,18 +119,30 @@ void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept {
   RemoveDuplicateCandidates(list);
-  for (std::uint32_t k = 0; k < list.count(); ++k) {
-    if (StopAsked(notifier)) return kResultRefused;
-    const CandidateRect rect = list[k];
-    if (!BoxInside(rect, smoothed)) continue;
-    CellBits bits{};
-    const std::uint8_t read = ReadCellBits(smoothed, rect, bits);
-    if (read != kResultOk) return read;
-    const DecodedPayload payload = DecodePayloadCells(bits);
-    std::memset(output_text, 0, kDetectOutputSize);
-    std::memcpy(output_text, payload.text.data(), kPayloadSymbolCount);
-    if (trace != nullptr) trace->CandidateTried(rect, payload);
-    if (payload.valid) return kResultOk;
+  // With idle cores, a few candidates are read at once; their verdicts are
+  // then taken in list order, with a checkpoint before each, so the result,
+  // the output text and the trace are those of reading them one by one.
+  constexpr std::uint32_t kMostAtOnce = 8;
+  std::array<CandidateReading, kMostAtOnce> readings;
+  const std::uint32_t count = list.count();
+  for (std::uint32_t k = 0; k < count;) {
+    const std::uint32_t at_once =
+        std::min({count - k, kMostAtOnce, static_cast<std::uint32_t>(IdleCores()) + 1});
+    if (at_once > 1) {
+      ParallelFor(static_cast<std::int32_t>(at_once), [&](std::int32_t i, int) noexcept {
+        readings[i] = ReadCandidate(smoothed, list[k + i]);
+      });
+    }
+    for (std::uint32_t i = 0; i < at_once; ++i, ++k) {
+      if (StopAsked(notifier)) return kResultRefused;
+      const CandidateReading reading = at_once > 1 ? readings[i] : ReadCandidate(smoothed, list[k]);
+      if (!reading.inside) continue;
+      if (reading.result != kResultOk) return reading.result;
+      std::memset(output_text, 0, kDetectOutputSize);
+      std::memcpy(output_text, reading.payload.text.data(), kPayloadSymbolCount);
+      if (trace != nullptr) trace->CandidateTried(list[k], reading.payload);
+      if (reading.payload.valid) return kResultOk;
+    }
   }
   return kResultRefused;
 }
@@ -145,15 +175,10 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   guide.Release();
   if (StopAsked(notifier)) return kResultRefused;
 
-  // The carrier is smoothed in place: the filter only needs a ring of rows.
-  const std::int32_t plane_width = smoothed.width();
-  const std::int32_t plane_height = smoothed.height();
-  {
-    HeapArray<float> ring;
-    if (!ring.Allocate(FilterScratchFloats(plane_width, 7))) return kResultNoMemory;
-    SeparableFilter7(smoothed.Floats(), smoothed.Floats(), plane_width, plane_height, ring.data(),
-                     kCarrierKernel7.data(), scale);
-  }
+  // The carrier is smoothed in place: the filter only needs a few rows.
+  const std::uint8_t smoothing = SeparableFilter7InBands(
+      smoothed.Floats(), smoothed.width(), smoothed.height(), kCarrierKernel7.data(), scale);
+  if (smoothing != kResultOk) return smoothing;
   return DecodeCandidates(smoothed, candidates, output_text, notifier, trace);
 }
 

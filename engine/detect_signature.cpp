@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "engine/check_symbols.h"
@@ -9,6 +10,7 @@
 #include "engine/payload_cells.h"
 #include "engine/process_state.h"
 #include "engine/scale_order.h"
+#include "engine/spare_cores.h"
 
 namespace pmk {
 namespace {
@@ -98,17 +100,29 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
     block.mode = mode;
   }
 
+  // Every search thread counts as busy while it has scales left, so that a
+  // scale borrows only the cores of threads that are done (spare_cores.h).
+  // The workers are counted before they start, and each gives its core back
+  // when its share is done.
+  std::optional<BusyThread> caller;
+  caller.emplace();
+  ClaimCores(n - 1);
   std::array<std::thread, kMaxSearchThreads> threads;
   int started = 1;  // thread 0 is the caller
   for (; started < n; ++started) {
     try {
-      threads[started] = std::thread(ScaleSearchThread, std::ref(blocks[started]));
+      threads[started] = std::thread([&block = blocks[started]] {
+        MarkHelperThread();
+        ScaleSearchThread(block);
+        ReleaseCores(1);
+      });
     } catch (...) {
       // The system would not give us another thread; the caller takes over
       // the shares of the threads that did not start, so no scale is skipped.
       break;
     }
   }
+  ReleaseCores(n - started);
 
   for (std::int32_t index = 0; index < count; index += n) {
     if (notifier != nullptr) {
@@ -120,6 +134,8 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
     if (DetectAtScale(record, texts[0].data(), scale, notifier) == kResultOk) FoundSlot.store(0);
   }
   for (int t = started; t < n; ++t) ScaleSearchThread(blocks[t]);
+  // From here the caller only waits: its core may serve the others' scales.
+  caller.reset();
 
   // Every thread works on this call's blocks and buffers, so all of them must
   // have ended before they go out of scope: there is no time-out.

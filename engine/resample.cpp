@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/spare_cores.h"
+
 namespace pmk {
 namespace {
 
@@ -57,13 +59,17 @@ ColumnTaps EnlargeColumn(double s, std::int32_t width) noexcept {
 // Bilinear taps from the product table; every output sample is four lookups.
 // `columns`, when given, holds the taps of every output column (else they are
 // worked out as the row goes).
+// Output rows first_row .. end_row - 1; a band that starts further down
+// first adds up the row position as the rows above it would have.
 template <class Sink>
-void Enlarge(const double* table, std::int32_t out_width, std::int32_t out_height, Sink sink,
-             const ImageRecord& source, double a, const ColumnTaps* columns) noexcept {
+void Enlarge(const double* table, std::int32_t out_width, std::int32_t first_row,
+             std::int32_t end_row, Sink sink, const ImageRecord& source, double a,
+             const ColumnTaps* columns) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
   double y = a * 0.5 - 0.5;
-  for (std::int32_t r = 0; r < out_height; ++r, y += a) {
+  for (std::int32_t r = 0; r < first_row; ++r) y += a;
+  for (std::int32_t r = first_row; r < end_row; ++r, y += a) {
     const std::int32_t y0 =
         std::min(std::max(static_cast<std::int32_t>(std::floor(y)), 0), height - 1);
     const std::int32_t y1 = std::min(y0 + 1, height - 1);
@@ -111,12 +117,13 @@ Span ReductionSpan(double start, double end, std::int32_t length) noexcept {
 }
 
 template <class Sink>
-void Reduce(std::int32_t out_width, std::int32_t out_height, Sink sink, const ImageRecord& source,
-            double a, const Span* column_spans) noexcept {
+void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row, Sink sink,
+            const ImageRecord& source, double a, const Span* column_spans) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
   double y0 = 0.0;
-  for (std::int32_t r = 0; r < out_height; ++r) {
+  for (std::int32_t r = 0; r < first_row; ++r) y0 = y0 + a;
+  for (std::int32_t r = first_row; r < end_row; ++r) {
     const double y1 = y0 + a;
     const Span rows = ReductionSpan(y0, y1, height);
     float* out = sink.Row(r);
@@ -142,6 +149,13 @@ void Reduce(std::int32_t out_width, std::int32_t out_height, Sink sink, const Im
     }
     y0 = y1;
   }
+}
+
+// Rows of output resampled as one piece of work on an idle core.
+constexpr std::int32_t kBandRows = 64;
+
+std::int32_t Bands(std::int32_t rows) noexcept {
+  return (rows + kBandRows - 1) / kBandRows;
 }
 
 // The rescaled size, or false when it cannot be described.
@@ -183,9 +197,9 @@ void ResampleToFloat(const double* product_table, ImageRecord& destination,
   const double a = 1.0 / scale;
   const ThreeChannelSink sink{destination};
   if (a <= 1.0) {
-    Enlarge(product_table, destination.width(), destination.height(), sink, source, a, nullptr);
+    Enlarge(product_table, destination.width(), 0, destination.height(), sink, source, a, nullptr);
   } else {
-    Reduce(destination.width(), destination.height(), sink, source, a, nullptr);
+    Reduce(destination.width(), 0, destination.height(), sink, source, a, nullptr);
   }
 }
 
@@ -215,7 +229,10 @@ std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const Im
     }
     double s = a * 0.5 - 0.5;
     for (std::int32_t q = 0; q < width; ++q, s += a) columns[q] = EnlargeColumn(s, source.width());
-    Enlarge(table.data(), width, height, sink, source, a, columns.data());
+    ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
+      Enlarge(table.data(), width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink,
+              source, a, columns.data());
+    });
   } else {
     HeapArray<Span> columns;
     if (!columns.Allocate(static_cast<std::size_t>(width))) {
@@ -229,7 +246,10 @@ std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const Im
       columns[q] = ReductionSpan(s0, s1, source.width());
       s0 = s1;
     }
-    Reduce(width, height, sink, source, a, columns.data());
+    ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
+      Reduce(width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink, source, a,
+             columns.data());
+    });
   }
   return kResultOk;
 }

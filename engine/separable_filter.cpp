@@ -1,10 +1,14 @@
 #include "engine/separable_filter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "engine/float_lanes.h"
+#include "engine/spare_cores.h"
+#include "image/checked_allocation.h"
+#include "image/image_record.h"
 
 namespace pmk {
 namespace {
@@ -128,7 +132,86 @@ void SeparableFilter(float* destination, const float* source, std::int32_t width
   FilterPlane<taps>(destination, source, width, height, scratch, adapted.data());
 }
 
+// Rows of full output given to one band at least, when a plane is split.
+constexpr std::int32_t kLeastBandRows = 64;
+constexpr std::int32_t kMostBands = 32;
+
 }  // namespace
+
+std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
+                                     const float* kernel, double scale) noexcept {
+  constexpr std::int32_t kTaps = 7;
+  constexpr std::int32_t half = kTaps / 2;
+  if (width < kTaps || height < kTaps) return kResultOk;
+  const std::array<float, kTaps> taps = AdaptKernel<kTaps>(kernel, scale);
+  const float* t = taps.data();
+
+  // Rows half .. height - 1 - half have full outputs; they are cut into
+  // bands, two or so per core that could take one.
+  const std::int32_t full_rows = height - 2 * half;
+  const std::int32_t bands = std::clamp(std::min(full_rows / kLeastBandRows, 2 * (IdleCores() + 1)),
+                                        std::int32_t{1}, kMostBands);
+  // Per band: a ring of filtered rows and the filtered rows just below the
+  // band, which the next band overwrites.
+  const std::size_t ring_floats = FilterScratchFloats(width, kTaps);
+  const std::size_t tail_floats = FilterScratchFloats(width, half);
+  HeapArray<float> buffers;
+  if (!buffers.Allocate((ring_floats + tail_floats) * static_cast<std::size_t>(bands))) {
+    return kResultNoMemory;
+  }
+  const auto band_rows = [&](std::int32_t b, std::int32_t& first, std::int32_t& end) {
+    first = half + static_cast<std::int32_t>(static_cast<std::int64_t>(full_rows) * b / bands);
+    end = half + static_cast<std::int32_t>(static_cast<std::int64_t>(full_rows) * (b + 1) / bands);
+  };
+  const auto row_at = [width](float* p, std::int32_t y) {
+    return p + static_cast<std::ptrdiff_t>(y) * width;
+  };
+  const auto ring_of = [&](std::int32_t b) {
+    return buffers.data() + static_cast<std::size_t>(b) * (ring_floats + tail_floats);
+  };
+  const auto tail_of = [&](std::int32_t b) { return ring_of(b) + ring_floats; };
+
+  // First every band filters, along the rows, what it needs from beyond its
+  // own rows, while every row is still the source...
+  ParallelFor(bands, [&](std::int32_t b, int) noexcept {
+    std::int32_t first = 0;
+    std::int32_t end = 0;
+    band_rows(b, first, end);
+    float* ring = ring_of(b);
+    for (std::int32_t y = first - half; y < first + half; ++y) {
+      FilterRow<kTaps>(row_at(ring, y % kTaps), row_at(plane, y), width, t);
+    }
+    for (std::int32_t i = 0; i < half; ++i) {
+      FilterRow<kTaps>(row_at(tail_of(b), i), row_at(plane, end + i), width, t);
+    }
+  });
+  // ...then each band sweeps its own rows, overwriting only rows it has read.
+  ParallelFor(bands, [&](std::int32_t b, int) noexcept {
+    std::int32_t first = 0;
+    std::int32_t end = 0;
+    band_rows(b, first, end);
+    float* ring = ring_of(b);
+    for (std::int32_t y = first; y < end; ++y) {
+      const std::int32_t below = y + half;
+      float* filtered = row_at(ring, below % kTaps);
+      if (below < end) {
+        FilterRow<kTaps>(filtered, row_at(plane, below), width, t);
+      } else {
+        std::memcpy(filtered, row_at(tail_of(b), below - end),
+                    static_cast<std::size_t>(width) * sizeof(float));
+      }
+      const float* rows[kTaps];
+      for (std::int32_t k = 0; k < kTaps; ++k) rows[k] = row_at(ring, (y - half + k) % kTaps);
+      FilterColumns<kTaps>(row_at(plane, y), rows, width, t);
+    }
+  });
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * sizeof(float);
+  for (std::int32_t i = 0; i < half; ++i) {
+    std::memcpy(row_at(plane, i), row_at(plane, half), row_bytes);
+    std::memcpy(row_at(plane, height - 1 - i), row_at(plane, height - 1 - half), row_bytes);
+  }
+  return kResultOk;
+}
 
 std::array<float, 7> AdaptKernel7(const float* kernel, double scale) noexcept {
   return AdaptKernel<7>(kernel, scale);

@@ -49,6 +49,13 @@ void SeparableFilter7(float* destination, const float* source, std::int32_t widt
                       std::int32_t height, float* scratch, const float* kernel,
                       double scale) noexcept;
 
+// SeparableFilter7 of a plane in place, with the same result, cut into bands
+// of rows that run on idle cores (spare_cores.h). Obtains its own buffers (a
+// few rows per band): returns 0, or 6 with the plane untouched when they
+// cannot be had.
+std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
+                                     const float* kernel, double scale) noexcept;
+
 // The same with a 5-tap kernel (scratch: FilterScratchFloats(width, 5));
 // writes nothing when width or height is below 5.
 void SeparableFilter5(float* destination, const float* source, std::int32_t width,

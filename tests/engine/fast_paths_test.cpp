@@ -13,6 +13,7 @@
 #include "engine/cell_grid.h"
 #include "engine/detect_at_scale.h"
 #include "engine/guide_plane.h"
+#include "engine/process_state.h"
 #include "engine/resample.h"
 #include "engine/separable_filter.h"
 #include "image/checked_allocation.h"
@@ -116,6 +117,36 @@ TEST(FastSeparableFilter, InPlaceGivesTheSameAsIntoAnotherPlane) {
   SeparableFilter5(small.data(), small.data(), width, height, ring.data(), kSearchKernel5.data(),
                    1.0);
   ExpectSameFloats(small, expected5);
+}
+
+TEST(FastSeparableFilter, BandsGiveTheSameAsOneSweep) {
+  // Enough rows for several bands, with and without idle cores to run them.
+  const std::int32_t width = 37;
+  const std::int32_t height = 700;
+  for (const int cores : {1, 3}) {
+    SCOPED_TRACE(cores);
+    CoreCount.store(static_cast<std::uint8_t>(cores));
+    for (const double scale : {1.0, 1.9}) {
+      std::vector<float> plane = RandomPlane(width, height, 8);
+      const std::vector<float> expected =
+          ReferenceFilter<7>(plane, width, height, kSearchKernel7.data(), scale);
+      ASSERT_EQ(SeparableFilter7InBands(plane.data(), width, height, kSearchKernel7.data(), scale),
+                kResultOk);
+      ExpectSameFloats(plane, expected);
+    }
+  }
+  CoreCount.store(1);
+  // Small planes: one band, or nothing written below the filter's size.
+  for (const std::int32_t h : {7, 8, 70}) {
+    std::vector<float> plane = RandomPlane(9, h, 2);
+    const std::vector<float> expected = ReferenceFilter<7>(plane, 9, h, kSearchKernel7.data(), 1.0);
+    ASSERT_EQ(SeparableFilter7InBands(plane.data(), 9, h, kSearchKernel7.data(), 1.0), kResultOk);
+    ExpectSameFloats(plane, expected);
+  }
+  std::vector<float> tiny = RandomPlane(9, 6, 2);
+  const std::vector<float> before = tiny;
+  ASSERT_EQ(SeparableFilter7InBands(tiny.data(), 9, 6, kSearchKernel7.data(), 1.0), kResultOk);
+  ExpectSameFloats(tiny, before);
 }
 
 TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
