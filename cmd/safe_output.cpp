@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "image/image_files.h"
@@ -39,9 +41,12 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
                           const std::filesystem::path& destination,
                           const std::filesystem::path& metadata_source, int jpeg_quality) {
   TemporaryFile temporary(TemporaryNameFor(destination));
-  if (!SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality) ||
-      !std::filesystem::exists(temporary.path())) {
-    return "cannot write " + destination.string() + " (is the folder there and writable?)";
+  errno = 0;
+  const bool saved = SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality);
+  const int reason = errno;
+  if (!saved || !std::filesystem::exists(temporary.path())) {
+    return "cannot write " + destination.string() + ": " +
+           (reason != 0 ? std::strerror(reason) : "the picture could not be encoded");
   }
   std::error_code error;
   std::filesystem::rename(temporary.path(), destination, error);

@@ -34,12 +34,26 @@ BitmapHandle LoadFromFile(FREE_IMAGE_FORMAT format, const std::string& file, int
 
 bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file,
                 int flags) noexcept {
-  std::FILE* out = std::fopen(file.c_str(), "w+b");
-  if (out == nullptr) return false;
-  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
-  bool saved = FreeImage_SaveToHandle(format, bitmap, &io, out, flags) != FALSE;
-  saved = std::fflush(out) == 0 && saved && std::ferror(out) == 0;
-  saved = std::fclose(out) == 0 && saved;
+  // The picture is encoded in memory first: the library's encoders do not
+  // clean up after a failed write (the JPEG encoder loses its row buffer), and
+  // a write that can only fail here is one that can be checked completely.
+  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
+  if (memory == nullptr) return false;
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  const bool encoded = FreeImage_SaveToMemory(format, bitmap, memory, flags) != FALSE &&
+                       FreeImage_AcquireMemory(memory, &data, &size) != FALSE;
+  bool saved = false;
+  if (encoded) {
+    if (std::FILE* out = std::fopen(file.c_str(), "wb")) {
+      saved = std::fwrite(data, 1, size, out) == size;
+      saved = std::fflush(out) == 0 && saved;
+      saved = std::fclose(out) == 0 && saved;
+      // A picture cut short is worse than none.
+      if (!saved) std::remove(file.c_str());
+    }
+  }
+  FreeImage_CloseMemory(memory);
   return saved;
 }
 

@@ -18,7 +18,8 @@ using BitmapHandle = std::unique_ptr<FIBITMAP, BitmapUnloader>;
 // fixed 512-byte message, which overflows for long names; and its save never
 // checks that closing the file wrote the last block.
 BitmapHandle LoadFromFile(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept;
-// False when the library failed or any write, flush or close did.
+// False when the library failed or any write, flush or close did; a file cut
+// short is removed.
 bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file,
                 int flags) noexcept;
 
