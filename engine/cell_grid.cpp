@@ -155,45 +155,68 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
     row_end[i] = std::min(at.y + mask_height, i + 1 < kCellsPerSide ? next.y : INT32_MAX);
   }
 
+  // The 16 cells of a grid row share the mask rows and the centre row, and
+  // their sums are independent: they are taken side by side, pixel i of a
+  // mask row for each cell in turn. Each cell still adds its own pixels row
+  // by row, left to right, the order in which MeasureCells adds them, so the
+  // sums are the same to the last bit.
+  std::array<std::int32_t, kCellsPerSide> paste_x{};
+  std::array<std::int32_t, kCellsPerSide> end_x{};
+  for (int q = 0; q < kCellsPerSide; ++q) {
+    paste_x[q] = CellPasteCorner(grid, 0, q).x;
+    end_x[q] = std::min(column_end[q], width);
+  }
   for (int r = 0; r < kCellsPerSide; ++r) {
-    for (int q = 0; q < kCellsPerSide; ++q) {
-      const int t = kCellsPerSide * r + q;
-      const PasteCorner at = CellPasteCorner(grid, r, q);
-      const std::int32_t x_end = std::min(column_end[q], width);
-      const std::int32_t y_end = std::min(row_end[r], height);
-      const CellCentre& c = centres[t];
-      double sum = 0.0;
-      std::uint32_t count = 0;
-      // Row by row, left to right: the order in which MeasureCells adds the
-      // cell's pixels, so the sums are the same to the last bit.
-      for (std::int32_t y = std::max(at.y, 0); y < y_end; ++y) {
-        const auto* mask_row = mask.Row<std::uint16_t>(y - at.y);
-        const float* row = plane.Row<float>(grid.top + y) + grid.left;
-        for (std::int32_t x = std::max(at.x, 0); x < x_end; ++x) {
-          const std::uint16_t m = mask_row[x - at.x];
-          if (m == 0) continue;
+    const std::int32_t paste_y = CellPasteCorner(grid, r, 0).y;
+    const std::int32_t y_end = std::min(row_end[r], height);
+    std::array<double, kCellsPerSide> sum{};
+    std::array<std::uint32_t, kCellsPerSide> count{};
+    const CellCentre* row_centres = centres.data() + kCellsPerSide * r;
+    for (std::int32_t y = std::max(paste_y, 0); y < y_end; ++y) {
+      const auto* mask_row = mask.Row<std::uint16_t>(y - paste_y);
+      const float* row = plane.Row<float>(grid.top + y) + grid.left;
+      // Every cell of the grid row has the same centre row.
+      double k_dy2[3];
+      for (int j = 0; j < 3; ++j) {
+        const double dy = y + kSubsample[j] - row_centres[0].y;
+        k_dy2[j] = k * (dy * dy);
+      }
+      std::int32_t first = 0;
+      while (first < mask_width && mask_row[first] == 0) ++first;
+      std::int32_t last = mask_width;
+      while (last > first && mask_row[last - 1] == 0) --last;
+      for (std::int32_t i = first; i < last; ++i) {
+        const std::uint16_t m = mask_row[i];
+        if (m == 0) continue;
+        for (int q = 0; q < kCellsPerSide; ++q) {
+          const std::int32_t x = paste_x[q] + i;
+          if (x >= end_x[q]) continue;
           const float p = row[x];
           if (m == 2) {
-            count += 9;
-            sum += static_cast<double>(9.0f * p);
+            count[q] += 9;
+            sum[q] += static_cast<double>(9.0f * p);
             continue;
           }
-          int inside = 0;
-          for (double sy : kSubsample) {
-            const double dy = y + sy - c.y;
-            for (double sx : kSubsample) {
-              const double dx = x + sx - c.x;
-              if (dx * dx + k * (dy * dy) < ex2) {
-                ++inside;
-                sum += p;
+          double dx2[3];
+          for (int j = 0; j < 3; ++j) {
+            const double dx = x + kSubsample[j] - row_centres[q].x;
+            dx2[j] = dx * dx;
+          }
+          for (int a = 0; a < 3; ++a) {
+            for (int b = 0; b < 3; ++b) {
+              if (dx2[b] + k_dy2[a] < ex2) {
+                ++count[q];
+                sum[q] += p;
               }
             }
           }
-          count += static_cast<std::uint32_t>(inside);
         }
       }
-      if (count == 0) continue;
-      values.value[t] = sum / count;
+    }
+    for (int q = 0; q < kCellsPerSide; ++q) {
+      if (count[q] == 0) continue;
+      const int t = kCellsPerSide * r + q;
+      values.value[t] = sum[q] / count[q];
       values.measured[t] = true;
     }
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/float_lanes.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 
@@ -87,7 +88,16 @@ struct SampleClamp {
 
   // Copies `count` samples from `in` to `out`, clamped.
   void Copy(float* out, const float* in, std::int32_t count) const noexcept {
-    for (std::int32_t i = 0; i < count; ++i) {
+    const FloatLanes lows = BroadcastLanes(low);
+    const FloatLanes highs = BroadcastLanes(high);
+    std::int32_t i = 0;
+    for (; i + kFloatLanes <= count; i += kFloatLanes) {
+      FloatLanes v = LoadLanes(in + i);
+      v = v < lows ? lows : v;
+      v = v >= highs ? highs : v;
+      StoreLanes(out + i, v);
+    }
+    for (; i < count; ++i) {
       float v = in[i];
       if (v < low) v = low;
       if (v >= high) v = high;
