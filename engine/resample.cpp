@@ -1,7 +1,10 @@
 #include "engine/resample.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <utility>
 
 #include "engine/spare_cores.h"
 
@@ -59,8 +62,6 @@ ColumnTaps EnlargeColumn(double s, std::int32_t width) noexcept {
 // Bilinear taps from the product table; every output sample is four lookups.
 // `columns`, when given, holds the taps of every output column (else they are
 // worked out as the row goes).
-// Output rows first_row .. end_row - 1; a band that starts further down
-// first adds up the row position as the rows above it would have.
 template <class Sink>
 void Enlarge(const double* table, std::int32_t out_width, std::int32_t first_row,
              std::int32_t end_row, Sink sink, const ImageRecord& source, double a,
@@ -93,6 +94,67 @@ void Enlarge(const double* table, std::int32_t out_width, std::int32_t first_row
                                       (far_weight[br[c]] + near_weight[bl[c]]) * fy);
       }
       sink.Put(out, q, value[0], value[1], value[2]);
+    }
+  }
+}
+
+// The horizontal half of the bilinear taps for one source row: for each
+// output column and channel, P[1000 - n][left] + P[n][right]. Enlarging, a
+// source row serves as the lower row of one output row and the upper row of
+// the next few, and the lower row's sum, P[n][right] + P[1000 - n][left], is
+// the same number (addition commutes exactly), so each row is summed once.
+void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out_width,
+                  const ColumnTaps* columns, double* sums) noexcept {
+  for (std::int32_t q = 0; q < out_width; ++q) {
+    const ColumnTaps taps = columns[q];
+    const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
+    const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
+    const std::uint8_t* left = row + 3 * taps.s0;
+    const std::uint8_t* right = row + 3 * taps.s1;
+    for (int c = 0; c < 3; ++c) sums[3 * q + c] = near_weight[left[c]] + far_weight[right[c]];
+  }
+}
+
+// Enlarge with the sums of each source row kept while rows use them:
+// `sums` has room for two rows of 3 * out_width doubles.
+template <class Sink>
+void EnlargeBySourceRows(const double* table, std::int32_t out_width, std::int32_t first_row,
+                         std::int32_t end_row, Sink sink, const ImageRecord& source, double a,
+                         const ColumnTaps* columns, double* sums) noexcept {
+  const std::int32_t height = source.height();
+  const std::size_t row_sums = static_cast<std::size_t>(out_width) * 3;
+  double* upper_sums = sums;
+  double* lower_sums = sums + row_sums;
+  std::int32_t upper_row = -1;
+  std::int32_t lower_row = -1;
+  double y = a * 0.5 - 0.5;
+  for (std::int32_t r = 0; r < first_row; ++r) y += a;
+  for (std::int32_t r = first_row; r < end_row; ++r, y += a) {
+    const std::int32_t y0 =
+        std::min(std::max(static_cast<std::int32_t>(std::floor(y)), 0), height - 1);
+    const std::int32_t y1 = std::min(y0 + 1, height - 1);
+    const double fy = y - y0;
+    if (upper_row != y0) {
+      if (lower_row == y0) {
+        std::swap(upper_sums, lower_sums);
+        std::swap(upper_row, lower_row);
+      } else {
+        SumSourceRow(table, source.Row<std::uint8_t>(y0), out_width, columns, upper_sums);
+        upper_row = y0;
+      }
+    }
+    if (lower_row != y1) {
+      SumSourceRow(table, source.Row<std::uint8_t>(y1), out_width, columns, lower_sums);
+      lower_row = y1;
+    }
+    float* out = sink.Row(r);
+    const double upper_weight = 1.0 - fy;
+    for (std::int32_t q = 0; q < out_width; ++q) {
+      const double* up = upper_sums + 3 * q;
+      const double* down = lower_sums + 3 * q;
+      sink.Put(out, q, static_cast<float>(up[0] * upper_weight + down[0] * fy),
+               static_cast<float>(up[1] * upper_weight + down[1] * fy),
+               static_cast<float>(up[2] * upper_weight + down[2] * fy));
     }
   }
 }
@@ -229,10 +291,24 @@ std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const Im
     }
     double s = a * 0.5 - 0.5;
     for (std::int32_t q = 0; q < width; ++q, s += a) columns[q] = EnlargeColumn(s, source.width());
-    ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
-      Enlarge(table.data(), width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink,
-              source, a, columns.data());
+    // Each worker keeps the sums of two source rows.
+    const std::size_t row_sums = static_cast<std::size_t>(width) * 3;
+    std::array<HeapArray<double>, kMostParallelThreads> sums;
+    std::atomic<bool> failed{false};
+    ParallelFor(Bands(height), [&](std::int32_t band, int worker) noexcept {
+      if (sums[worker].empty() && !sums[worker].Allocate(2 * row_sums)) {
+        failed.store(true);
+        return;
+      }
+      EnlargeBySourceRows(table.data(), width, band * kBandRows,
+                          std::min((band + 1) * kBandRows, height), sink, source, a, columns.data(),
+                          sums[worker].data());
     });
+    if (failed.load()) {
+      guide.Release();
+      carrier.Release();
+      return kResultNoMemory;
+    }
   } else {
     HeapArray<Span> columns;
     if (!columns.Allocate(static_cast<std::size_t>(width))) {
