@@ -112,65 +112,97 @@ struct ResponseBuffers {
   float* ixy = nullptr;
 };
 
-// ComputeResponse on buffers the caller owns (w, h at least 7).
-void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
-                  const ResponseBuffers& buffers, float* response) noexcept {
+// Forward differences of the smoothed tile and their products: Ixx, Iyy and
+// Ixy. The last column (row) of each difference repeats the one before it.
+template <int N>
+PMK_ALWAYS_INLINE void GradientProducts(const float* tile, std::int32_t w, std::int32_t h,
+                                        float* ix, float* iy, float* ixy) noexcept {
   const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  SeparableFilter7(tile, tile, w, h, buffers.ring, kSearchKernel7.data(), scale);
-
-  // Forward differences; the last column (row) repeats the one before it.
-  float* ix = buffers.ixx;
-  float* iy = buffers.iyy;
-  float* ixy = buffers.ixy;
   for (std::int32_t y = 0; y < h; ++y) {
     const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
     float* out = ix + static_cast<std::ptrdiff_t>(y) * w;
     std::int32_t x = 0;
-    for (; x + kFloatLanes <= w - 1; x += kFloatLanes) {
-      StoreLanes(out + x, LoadLanes(row + x + 1) - LoadLanes(row + x));
+    for (; x + N <= w - 1; x += N) {
+      StoreLanesOf<N>(out + x, LoadLanesOf<N>(row + x + 1) - LoadLanesOf<N>(row + x));
     }
     for (; x < w - 1; ++x) out[x] = row[x + 1] - row[x];
     out[w - 1] = out[w - 2];
   }
   const std::size_t above_last = samples - static_cast<std::size_t>(w);
   std::size_t i = 0;
-  for (; i + kFloatLanes <= above_last; i += kFloatLanes) {
-    StoreLanes(iy + i, LoadLanes(tile + i + w) - LoadLanes(tile + i));
+  for (; i + N <= above_last; i += N) {
+    StoreLanesOf<N>(iy + i, LoadLanesOf<N>(tile + i + w) - LoadLanesOf<N>(tile + i));
   }
   for (; i < above_last; ++i) iy[i] = tile[i + w] - tile[i];
   std::memcpy(iy + above_last, iy + above_last - w, static_cast<std::size_t>(w) * sizeof(float));
 
   i = 0;
-  for (; i + kFloatLanes <= samples; i += kFloatLanes) {
-    const FloatLanes dx = LoadLanes(ix + i);
-    const FloatLanes dy = LoadLanes(iy + i);
-    StoreLanes(ixy + i, dx * dy);
-    StoreLanes(ix + i, dx * dx);
-    StoreLanes(iy + i, dy * dy);
+  for (; i + N <= samples; i += N) {
+    const Lanes<N> dx = LoadLanesOf<N>(ix + i);
+    const Lanes<N> dy = LoadLanesOf<N>(iy + i);
+    StoreLanesOf<N>(ixy + i, dx * dy);
+    StoreLanesOf<N>(ix + i, dx * dx);
+    StoreLanesOf<N>(iy + i, dy * dy);
   }
   for (; i < samples; ++i) {
     ixy[i] = ix[i] * iy[i];
     ix[i] = ix[i] * ix[i];
     iy[i] = iy[i] * iy[i];
   }
+}
+
+// R = Sxx Syy - Sxy^2 - k (Sxx + Syy)^2, in single precision.
+template <int N>
+PMK_ALWAYS_INLINE void HarrisResponse(const float* sxx_plane, const float* sxy_plane,
+                                      const float* syy_plane, std::size_t samples,
+                                      float* response) noexcept {
+  std::size_t i = 0;
+  for (; i + N <= samples; i += N) {
+    const Lanes<N> sxx = LoadLanesOf<N>(sxx_plane + i);
+    const Lanes<N> sxy = LoadLanesOf<N>(sxy_plane + i);
+    const Lanes<N> syy = LoadLanesOf<N>(syy_plane + i);
+    const Lanes<N> trace = sxx + syy;
+    StoreLanesOf<N>(response + i, sxx * syy - sxy * sxy - kHarrisK * (trace * trace));
+  }
+  for (; i < samples; ++i) {
+    const float sxx = sxx_plane[i];
+    const float sxy = sxy_plane[i];
+    const float syy = syy_plane[i];
+    const float trace = sxx + syy;
+    response[i] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
+  }
+}
+
+PMK_AVX2 void GradientProductsAvx2(const float* tile, std::int32_t w, std::int32_t h, float* ix,
+                                   float* iy, float* ixy) noexcept {
+  GradientProducts<kWideFloatLanes>(tile, w, h, ix, iy, ixy);
+}
+
+PMK_AVX2 void HarrisResponseAvx2(const float* sxx, const float* sxy, const float* syy,
+                                 std::size_t samples, float* response) noexcept {
+  HarrisResponse<kWideFloatLanes>(sxx, sxy, syy, samples, response);
+}
+
+// ComputeResponse on buffers the caller owns (w, h at least 7).
+void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
+                  const ResponseBuffers& buffers, float* response) noexcept {
+  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  SeparableFilter7(tile, tile, w, h, buffers.ring, kSearchKernel7.data(), scale);
+  float* ix = buffers.ixx;
+  float* iy = buffers.iyy;
+  float* ixy = buffers.ixy;
+  if (HasAvx2()) {
+    GradientProductsAvx2(tile, w, h, ix, iy, ixy);
+  } else {
+    GradientProducts<kFloatLanes>(tile, w, h, ix, iy, ixy);
+  }
   SeparableFilter5(ix, ix, w, h, buffers.ring, kSearchKernel5.data(), scale);
   SeparableFilter5(ixy, ixy, w, h, buffers.ring, kSearchKernel5.data(), scale);
   SeparableFilter5(iy, iy, w, h, buffers.ring, kSearchKernel5.data(), scale);
-
-  i = 0;
-  for (; i + kFloatLanes <= samples; i += kFloatLanes) {
-    const FloatLanes sxx = LoadLanes(ix + i);
-    const FloatLanes sxy = LoadLanes(ixy + i);
-    const FloatLanes syy = LoadLanes(iy + i);
-    const FloatLanes trace = sxx + syy;
-    StoreLanes(response + i, sxx * syy - sxy * sxy - kHarrisK * (trace * trace));
-  }
-  for (; i < samples; ++i) {
-    const float sxx = ix[i];
-    const float sxy = ixy[i];
-    const float syy = iy[i];
-    const float trace = sxx + syy;
-    response[i] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
+  if (HasAvx2()) {
+    HarrisResponseAvx2(ix, ixy, iy, samples, response);
+  } else {
+    HarrisResponse<kFloatLanes>(ix, ixy, iy, samples, response);
   }
 }
 

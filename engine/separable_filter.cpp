@@ -48,17 +48,18 @@ std::array<float, N> AdaptKernel(const float* kernel, double scale) noexcept {
 }
 
 // One horizontal pass over a row: the full sums from `half` to
-// length - 1 - half, eight at a time where possible, then the edge copies.
-template <std::int32_t Taps>
-void FilterRow(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
+// length - 1 - half, N at a time where possible, then the edge copies.
+template <std::int32_t Taps, int N>
+PMK_ALWAYS_INLINE void FilterRowLanes(float* out, const float* in, std::int32_t length,
+                                      const float* taps) noexcept {
   constexpr std::int32_t half = Taps / 2;
   const std::int32_t last = length - 1 - half;
   std::int32_t x = half;
-  for (; x + kFloatLanes - 1 <= last; x += kFloatLanes) {
-    FloatLanes sum = BroadcastLanes(0.0f);
+  for (; x + N - 1 <= last; x += N) {
+    Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
 #pragma GCC unroll 7
-    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(in + x - half + k);
-    StoreLanes(out + x, sum);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanesOf<N>(in + x - half + k);
+    StoreLanesOf<N>(out + x, sum);
   }
   for (; x <= last; ++x) {
     float sum = 0.0f;
@@ -73,20 +74,51 @@ void FilterRow(float* out, const float* in, std::int32_t length, const float* ta
 
 // One output row of the vertical pass: rows[k] is the horizontally filtered
 // row k - half above (or below) the output row.
-template <std::int32_t Taps>
-void FilterColumns(float* out, const float* const* rows, std::int32_t width,
-                   const float* taps) noexcept {
+template <std::int32_t Taps, int N>
+PMK_ALWAYS_INLINE void FilterColumnsLanes(float* out, const float* const* rows, std::int32_t width,
+                                          const float* taps) noexcept {
   std::int32_t x = 0;
-  for (; x + kFloatLanes <= width; x += kFloatLanes) {
-    FloatLanes sum = BroadcastLanes(0.0f);
+  for (; x + N <= width; x += N) {
+    Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
 #pragma GCC unroll 7
-    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanes(rows[k] + x);
-    StoreLanes(out + x, sum);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanesOf<N>(rows[k] + x);
+    StoreLanesOf<N>(out + x, sum);
   }
   for (; x < width; ++x) {
     float sum = 0.0f;
     for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * rows[k][x];
     out[x] = sum;
+  }
+}
+
+template <std::int32_t Taps>
+PMK_AVX2 void FilterRowAvx2(float* out, const float* in, std::int32_t length,
+                            const float* taps) noexcept {
+  FilterRowLanes<Taps, kWideFloatLanes>(out, in, length, taps);
+}
+
+template <std::int32_t Taps>
+PMK_AVX2 void FilterColumnsAvx2(float* out, const float* const* rows, std::int32_t width,
+                                const float* taps) noexcept {
+  FilterColumnsLanes<Taps, kWideFloatLanes>(out, rows, width, taps);
+}
+
+template <std::int32_t Taps>
+void FilterRow(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
+  if (HasAvx2()) {
+    FilterRowAvx2<Taps>(out, in, length, taps);
+  } else {
+    FilterRowLanes<Taps, kFloatLanes>(out, in, length, taps);
+  }
+}
+
+template <std::int32_t Taps>
+void FilterColumns(float* out, const float* const* rows, std::int32_t width,
+                   const float* taps) noexcept {
+  if (HasAvx2()) {
+    FilterColumnsAvx2<Taps>(out, rows, width, taps);
+  } else {
+    FilterColumnsLanes<Taps, kFloatLanes>(out, rows, width, taps);
   }
 }
 

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "engine/cell_grid.h"
+#include "engine/corner_finder.h"
 #include "engine/detect_at_scale.h"
+#include "engine/float_lanes.h"
 #include "engine/guide_plane.h"
 #include "engine/process_state.h"
 #include "engine/resample.h"
@@ -59,6 +61,18 @@ void ExpectSameFloats(const std::vector<float>& actual, const std::vector<float>
   }
 }
 
+// Runs `check` with the eight-lane variants (where the processor has them)
+// and with the baseline four-lane variants.
+template <class Check>
+void ForBothLaneWidths(Check check) {
+  for (const bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "eight lanes where available" : "four lanes");
+    WideLanesAllowed.store(wide);
+    check();
+  }
+  WideLanesAllowed.store(true);
+}
+
 struct FilterCase {
   std::int32_t width;
   std::int32_t height;
@@ -71,31 +85,35 @@ constexpr FilterCase kFilterCases[] = {
     {64, 9, 2.0}, {9, 64, 1.01}, {101, 77, 1.75}, {333, 41, 1.0}, {40, 333, 2.05}};
 
 TEST(FastSeparableFilter, SevenTapsMatchTwoTransposedPassesExactly) {
-  for (const FilterCase& c : kFilterCases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-    const std::vector<float> source = RandomPlane(c.width, c.height, 7u + c.width);
-    const std::vector<float> expected =
-        ReferenceFilter<7>(source, c.width, c.height, kSearchKernel7.data(), c.scale);
-    std::vector<float> out(source.size());
-    std::vector<float> ring(FilterScratchFloats(c.width, 7));
-    SeparableFilter7(out.data(), source.data(), c.width, c.height, ring.data(),
-                     kSearchKernel7.data(), c.scale);
-    ExpectSameFloats(out, expected);
-  }
+  ForBothLaneWidths([] {
+    for (const FilterCase& c : kFilterCases) {
+      SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+      const std::vector<float> source = RandomPlane(c.width, c.height, 7u + c.width);
+      const std::vector<float> expected =
+          ReferenceFilter<7>(source, c.width, c.height, kSearchKernel7.data(), c.scale);
+      std::vector<float> out(source.size());
+      std::vector<float> ring(FilterScratchFloats(c.width, 7));
+      SeparableFilter7(out.data(), source.data(), c.width, c.height, ring.data(),
+                       kSearchKernel7.data(), c.scale);
+      ExpectSameFloats(out, expected);
+    }
+  });
 }
 
 TEST(FastSeparableFilter, FiveTapsMatchTwoTransposedPassesExactly) {
-  for (const FilterCase& c : kFilterCases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-    const std::vector<float> source = RandomPlane(c.width, c.height, 11u + c.height);
-    const std::vector<float> expected =
-        ReferenceFilter<5>(source, c.width, c.height, kSearchKernel5.data(), c.scale);
-    std::vector<float> out(source.size());
-    std::vector<float> ring(FilterScratchFloats(c.width, 5));
-    SeparableFilter5(out.data(), source.data(), c.width, c.height, ring.data(),
-                     kSearchKernel5.data(), c.scale);
-    ExpectSameFloats(out, expected);
-  }
+  ForBothLaneWidths([] {
+    for (const FilterCase& c : kFilterCases) {
+      SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+      const std::vector<float> source = RandomPlane(c.width, c.height, 11u + c.height);
+      const std::vector<float> expected =
+          ReferenceFilter<5>(source, c.width, c.height, kSearchKernel5.data(), c.scale);
+      std::vector<float> out(source.size());
+      std::vector<float> ring(FilterScratchFloats(c.width, 5));
+      SeparableFilter5(out.data(), source.data(), c.width, c.height, ring.data(),
+                       kSearchKernel5.data(), c.scale);
+      ExpectSameFloats(out, expected);
+    }
+  });
 }
 
 TEST(FastSeparableFilter, InPlaceGivesTheSameAsIntoAnotherPlane) {
@@ -157,6 +175,21 @@ TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
   for (const float v : out) ASSERT_EQ(v, -1.0f);
   SeparableFilter5(out.data(), source.data(), 20, 4, ring.data(), kSearchKernel5.data(), 1.0);
   for (const float v : out) ASSERT_EQ(v, -1.0f);
+}
+
+TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
+  const std::int32_t w = 45;
+  const std::int32_t h = 33;
+  const std::vector<float> tile = RandomPlane(w, h, 12);
+  std::vector<std::vector<float>> responses;
+  ForBothLaneWidths([&] {
+    std::vector<float> copy = tile;
+    std::vector<float> response(tile.size());
+    ASSERT_EQ(ComputeResponse(copy.data(), w, h, 1.3, response.data()), kResultOk);
+    responses.push_back(response);
+  });
+  ASSERT_EQ(responses.size(), 2u);
+  ExpectSameFloats(responses[0], responses[1]);
 }
 
 // ---- Resampling straight into the guide and carrier planes ---------------
