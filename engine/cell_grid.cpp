@@ -202,14 +202,16 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
             const double dx = x + kSubsample[j] - row_centres[q].x;
             dx2[j] = dx * dx;
           }
+          // Each inside point adds p once; counting first keeps the
+          // unpredictable tests out of the chain of additions.
+          int inside = 0;
           for (int a = 0; a < 3; ++a) {
-            for (int b = 0; b < 3; ++b) {
-              if (dx2[b] + k_dy2[a] < ex2) {
-                ++count[q];
-                sum[q] += p;
-              }
-            }
+            for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
           }
+          count[q] += static_cast<std::uint32_t>(inside);
+          double cell_sum = sum[q];
+          for (int n = 0; n < inside; ++n) cell_sum += p;
+          sum[q] = cell_sum;
         }
       }
     }
