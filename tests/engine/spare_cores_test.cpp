@@ -1,0 +1,109 @@
+// Lending idle cores to the parts of one scale. The suite's name starts with
+// "Threaded" so that CI also runs it under ThreadSanitizer.
+#include "engine/spare_cores.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#include "engine/check_symbols.h"
+#include "engine/detect_at_scale.h"
+#include "engine/embed_options.h"
+#include "engine/embed_signature.h"
+#include "engine/process_state.h"
+#include "image/image_files.h"
+#include "support/temp_folder.h"
+
+namespace pmk {
+namespace {
+
+// Sets CoreCount for one test and restores it afterwards.
+class CoreCountScope {
+ public:
+  explicit CoreCountScope(std::uint8_t cores) : saved_(CoreCount.load()) { CoreCount = cores; }
+  ~CoreCountScope() { CoreCount = saved_; }
+
+ private:
+  std::uint8_t saved_;
+};
+
+TEST(ThreadedSpareCores, EveryIndexRunsOnceAndTheCoresComeBack) {
+  const CoreCountScope cores(4);
+  constexpr std::int32_t kCount = 500;
+  std::array<std::atomic<int>, kCount> visits{};
+  std::atomic<int> active{0};
+  std::atomic<int> most_active{0};
+  std::atomic<int> largest_worker{0};
+  ParallelFor(kCount, [&](std::int32_t i, int worker) noexcept {
+    const int now = active.fetch_add(1) + 1;
+    int seen = most_active.load();
+    while (now > seen && !most_active.compare_exchange_weak(seen, now)) {
+    }
+    if (worker > largest_worker.load()) largest_worker = worker;
+    visits[i].fetch_add(1);
+    active.fetch_sub(1);
+  });
+  for (std::int32_t i = 0; i < kCount; ++i) EXPECT_EQ(visits[i].load(), 1) << i;
+  EXPECT_LE(most_active.load(), 4);
+  EXPECT_LT(largest_worker.load(), 4);
+  EXPECT_EQ(IdleCores(), 3);
+}
+
+TEST(ThreadedSpareCores, NestedSplitsNeverExceedCoreCount) {
+  const CoreCountScope cores(3);
+  std::atomic<int> active{0};
+  std::atomic<int> most_active{0};
+  std::atomic<int> total{0};
+  ParallelFor(6, [&](std::int32_t, int) noexcept {
+    ParallelFor(20, [&](std::int32_t, int) noexcept {
+      const int now = active.fetch_add(1) + 1;
+      int seen = most_active.load();
+      while (now > seen && !most_active.compare_exchange_weak(seen, now)) {
+      }
+      total.fetch_add(1);
+      active.fetch_sub(1);
+    });
+  });
+  EXPECT_EQ(total.load(), 120);
+  EXPECT_LE(most_active.load(), 3);
+  EXPECT_EQ(IdleCores(), 2);
+}
+
+TEST(ThreadedSpareCores, OneScaleReadsTheSameWhateverTheCoresLent) {
+  ImageRecord colour;
+  ImageRecord alpha;
+  ASSERT_TRUE(LoadImage(testing::TestData("kodim13.png"), colour, alpha));
+  ConvertTo8BitColour(colour);
+  EmbedOptions options;
+  options.use_fixed_seed = true;
+  options.fixed_seed = 77;
+  ASSERT_EQ(EmbedSignature(colour, "signSIGNspare-1", options, nullptr), kResultOk);
+  BuildCheckTriples();
+  FoundSlot = -1;
+
+  std::array<char, 1024> alone{};
+  std::array<char, 1024> helped{};
+  std::uint8_t alone_result = 0;
+  std::uint8_t helped_result = 0;
+  {
+    const CoreCountScope cores(1);
+    alone_result = DetectAtScale(colour, alone.data(), 1.25, nullptr);
+  }
+  {
+    const CoreCountScope cores(2);
+    helped_result = DetectAtScale(colour, helped.data(), 1.25, nullptr);
+  }
+  EXPECT_EQ(alone_result, helped_result);
+  EXPECT_EQ(std::memcmp(alone.data(), helped.data(), alone.size()), 0);
+  {
+    const CoreCountScope cores(2);
+    std::array<char, 1024> text{};
+    ASSERT_EQ(DetectAtScale(colour, text.data(), 1.0, nullptr), kResultOk);
+    EXPECT_STREQ(text.data() + 8, "spare-1");
+  }
+}
+
+}  // namespace
+}  // namespace pmk
