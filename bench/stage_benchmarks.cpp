@@ -190,12 +190,11 @@ void BM_EmbeddingPass(benchmark::State& state) {
     return;
   }
   const CellGrid grid = MakeCellGrid(list[0]);
-  const std::int32_t left = std::max(grid.left - kFilterMargin, 0);
-  const std::int32_t top = std::max(grid.top - kFilterMargin, 0);
-  const std::int32_t right = std::min(grid.right + kFilterMargin, g_picture.width());
-  const std::int32_t bottom = std::min(grid.bottom + kFilterMargin, g_picture.height());
-  const std::int32_t w = right - left;
-  const std::int32_t h = bottom - top;
+  const ExtendedBox extended_box = MakeExtendedBox(grid, g_picture.width(), g_picture.height());
+  const std::int32_t left = extended_box.left;
+  const std::int32_t top = extended_box.top;
+  const std::int32_t w = extended_box.Width();
+  const std::int32_t h = extended_box.Height();
   ImageRecord extended;
   ImageRecord filtered;
   ImageRecord scratch;

@@ -58,6 +58,13 @@ void BytesToFloats(const ImageRecord& bytes, ImageRecord& floats) noexcept {
 
 }  // namespace
 
+ExtendedBox MakeExtendedBox(const CellGrid& grid, std::int32_t width,
+                            std::int32_t height) noexcept {
+  return ExtendedBox{std::max(grid.left - kFilterMargin, 0), std::max(grid.top - kFilterMargin, 0),
+                     std::min(grid.right + kFilterMargin, width),
+                     std::min(grid.bottom + kFilterMargin, height)};
+}
+
 std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits& bits,
                         const EmbedOptions& options, RegionOutcome& outcome) noexcept {
   outcome = RegionOutcome{};
@@ -69,12 +76,11 @@ std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits
       box_width <= 0 || box_height <= 0) {
     return kResultOk;
   }
-  const std::int32_t ext_left = std::max(grid.left - kFilterMargin, 0);
-  const std::int32_t ext_top = std::max(grid.top - kFilterMargin, 0);
-  const std::int32_t ext_right = std::min(grid.right + kFilterMargin, width);
-  const std::int32_t ext_bottom = std::min(grid.bottom + kFilterMargin, height);
-  const std::int32_t ext_width = ext_right - ext_left;
-  const std::int32_t ext_height = ext_bottom - ext_top;
+  const ExtendedBox extended_box = MakeExtendedBox(grid, width, height);
+  const std::int32_t ext_left = extended_box.left;
+  const std::int32_t ext_top = extended_box.top;
+  const std::int32_t ext_width = extended_box.Width();
+  const std::int32_t ext_height = extended_box.Height();
   // The filter leaves smaller planes unwritten, so no cell could be measured.
   if (ext_width < kFilterTaps || ext_height < kFilterTaps) return kResultOk;
   const std::int32_t box_in_ext_x = grid.left - ext_left;

@@ -24,6 +24,18 @@ inline constexpr double kConvergedCorrection = 0.05;
 // Margin around the box that the filter needs to see.
 inline constexpr std::int32_t kFilterMargin = 7;
 
+// The region's integer box grown by kFilterMargin on every side and clipped to
+// a picture of `width` x `height`: the part of the carrier a pass filters.
+struct ExtendedBox {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  std::int32_t Width() const noexcept { return right - left; }
+  std::int32_t Height() const noexcept { return bottom - top; }
+};
+ExtendedBox MakeExtendedBox(const CellGrid& grid, std::int32_t width, std::int32_t height) noexcept;
+
 struct RegionOutcome {
   std::int32_t passes = 0;          // 0 when the region was skipped
   double max_abs_correction = 0.0;  // largest |correction| of the last pass

@@ -212,12 +212,11 @@ std::uint8_t CandidatesAtScale(const ImageRecord& picture, double scale, Candida
 // pass measures them.
 bool MeasureRegion(const ImageRecord& picture, const CandidateRect& rect, CellValues& values) {
   const CellGrid grid = MakeCellGrid(rect);
-  const std::int32_t left = std::max(grid.left - kFilterMargin, 0);
-  const std::int32_t top = std::max(grid.top - kFilterMargin, 0);
-  const std::int32_t right = std::min(grid.right + kFilterMargin, picture.width());
-  const std::int32_t bottom = std::min(grid.bottom + kFilterMargin, picture.height());
-  const std::int32_t w = right - left;
-  const std::int32_t h = bottom - top;
+  const ExtendedBox extended_box = MakeExtendedBox(grid, picture.width(), picture.height());
+  const std::int32_t left = extended_box.left;
+  const std::int32_t top = extended_box.top;
+  const std::int32_t w = extended_box.Width();
+  const std::int32_t h = extended_box.Height();
   ImageRecord extended;
   ImageRecord scratch;
   ImageRecord box;
