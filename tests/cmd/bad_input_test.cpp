@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/pmk_cmd_program.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
@@ -25,7 +26,7 @@ using pmk::testing::TempFolder;
 using pmk::testing::TestData;
 using pmk::testing::WriteBytes;
 
-const std::filesystem::path kProgram = std::filesystem::path(PMK_BINARY_DIR) / "cmd" / "PMKCmd";
+const std::filesystem::path& kProgram = pmk::testing::kPmkCmdProgram;
 constexpr const char* kUnsupported = "Image Format is not supported!\n\n";
 constexpr const char* kSuccess = "Success!\n\n";
 constexpr const char* kNotPreserved = "Signature not preserved!\n\n";

@@ -10,22 +10,13 @@
 #include "engine/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/float_planes.h"
 
 namespace pmk {
 namespace {
 
-ImageRecord MakePlane(int w, int h, float value) {
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(w, h, 1, 32), kResultOk);
-  std::fill(plane.Floats(), plane.Floats() + static_cast<std::size_t>(w) * h, value);
-  return plane;
-}
-
-void FillRect(ImageRecord& plane, int x0, int y0, int x1, int y1, float value) {
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) plane.Row<float>(y)[x] = value;
-  }
-}
+using testing::FillRect;
+using testing::MakePlane;
 
 // ---- Tiles -------------------------------------------------------------
 
