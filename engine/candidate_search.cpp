@@ -1,9 +1,9 @@
-#include "engine/candidate_search.h"
+#include "engine/internal/candidate_search.h"
 
 #include <algorithm>
 #include <array>
 
-#include "engine/process_state.h"
+#include "engine/engine.h"
 
 namespace pmk {
 namespace {

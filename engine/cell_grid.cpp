@@ -1,4 +1,4 @@
-#include "engine/cell_grid.h"
+#include "engine/internal/cell_grid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,17 +8,27 @@
 namespace pmk {
 namespace {
 
-inline constexpr double kCellFraction = 0.0625;
-inline constexpr double kEllipseShare = 0.75;
-inline constexpr double kRingWidth = 2.0;
-inline constexpr int kGridCells = kCellsPerSide * kCellsPerSide;
-
 // dx^2 / a^2 + dy^2 / b^2 < 1; an ellipse with a zero semi-axis has no inside.
 bool InsideEllipse(double dx, double dy, double a, double b) noexcept {
   const double a2 = a * a;
   const double b2 = b * b;
   if (a2 == 0.0 || b2 == 0.0) return false;
   return dx * dx / a2 + dy * dy / b2 < 1.0;
+}
+
+// The nominal ellipse of a cell: dx^2 + k dy^2 < ex2.
+struct NominalEllipse {
+  double ex2 = 0;
+  double k = 0;
+};
+
+NominalEllipse MakeNominalEllipse(double cell_width, double cell_height) noexcept {
+  const double ex = kEllipseShare * cell_width * 0.5;
+  const double ey = kEllipseShare * cell_height * 0.5;
+  const double ex2 = ex * ex;
+  const double ey2 = ey * ey;
+  // A zero-height ellipse has no ring pixels to weigh, so k is never used.
+  return {ex2, ey2 != 0.0 ? ex2 / ey2 : 0.0};
 }
 
 }  // namespace
@@ -34,6 +44,15 @@ CellGrid MakeCellGrid(const CandidateRect& rect) noexcept {
   grid.origin_x = rect.x0 - grid.left;
   grid.origin_y = rect.y0 - grid.top;
   return grid;
+}
+
+CellGrid ShiftCellGrid(const CellGrid& grid, std::int32_t left, std::int32_t top) noexcept {
+  CellGrid shifted = grid;
+  shifted.left -= left;
+  shifted.right -= left;
+  shifted.top -= top;
+  shifted.bottom -= top;
+  return shifted;
 }
 
 std::array<CellCentre, 256> CellCentres(const CellGrid& grid) noexcept {
@@ -122,8 +141,36 @@ std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
   return kResultOk;
 }
 
+void RefineLabelMap(ImageRecord& labels, const std::array<CellCentre, 256>& centres,
+                    double cell_width, double cell_height) noexcept {
+  if (labels.channels() != 1 || labels.bits() != 16) return;
+  const NominalEllipse ellipse = MakeNominalEllipse(cell_width, cell_height);
+  for (std::int32_t y = 0; y < labels.height(); ++y) {
+    auto* label_row = labels.Row<std::uint16_t>(y);
+    for (std::int32_t x = 0; x < labels.width(); ++x) {
+      const std::uint16_t l = label_row[x];
+      if (l % 2 == 0 || l > 2 * kGridCells) continue;
+      const CellCentre& c = centres[(l - 1) / 2];
+      int inside = 0;
+      for (double sy : kRingSubsample) {
+        const double dy = y + sy - c.y;
+        for (double sx : kRingSubsample) {
+          const double dx = x + sx - c.x;
+          if (dx * dx + ellipse.k * (dy * dy) < ellipse.ex2) ++inside;
+        }
+      }
+      if (inside == 0) {
+        label_row[x] = 0;
+      } else if (inside == 9) {
+        label_row[x] = static_cast<std::uint16_t>(l + 1);
+      }
+    }
+  }
+}
+
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
-                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state) noexcept {
   values = CellValues{};
   const std::int32_t width = grid.BoxWidth();
   const std::int32_t height = grid.BoxHeight();
@@ -132,12 +179,10 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
       grid.bottom > plane.height() || width <= 0 || height <= 0) {
     return;
   }
-  const double ex = kEllipseShare * grid.cell_width * 0.5;
-  const double ey = kEllipseShare * grid.cell_height * 0.5;
-  const double ex2 = ex * ex;
-  const double ey2 = ey * ey;
-  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
-  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+  const NominalEllipse ellipse = MakeNominalEllipse(grid.cell_width, grid.cell_height);
+  const double ex2 = ellipse.ex2;
+  const double k = ellipse.k;
+  const bool refined = state == LabelMapState::kRefined;
   const std::int32_t mask_width = mask.width();
   const std::int32_t mask_height = mask.height();
 
@@ -158,8 +203,8 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
   // The 16 cells of a grid row share the mask rows and the centre row, and
   // their sums are independent: they are taken side by side, pixel i of a
   // mask row for each cell in turn. Each cell still adds its own pixels row
-  // by row, left to right, the order in which MeasureCells adds them, so the
-  // sums are the same to the last bit.
+  // by row, left to right, the order of the label map, so the sums are those
+  // of a pixel-by-pixel walk through the map to the last bit.
   std::array<std::int32_t, kCellsPerSide> paste_x{};
   std::array<std::int32_t, kCellsPerSide> end_x{};
   for (int q = 0; q < kCellsPerSide; ++q) {
@@ -178,7 +223,7 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
       // Every cell of the grid row has the same centre row.
       double k_dy2[3];
       for (int j = 0; j < 3; ++j) {
-        const double dy = y + kSubsample[j] - row_centres[0].y;
+        const double dy = y + kRingSubsample[j] - row_centres[0].y;
         k_dy2[j] = k * (dy * dy);
       }
       std::int32_t first = 0;
@@ -199,7 +244,7 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
           }
           double dx2[3];
           for (int j = 0; j < 3; ++j) {
-            const double dx = x + kSubsample[j] - row_centres[q].x;
+            const double dx = x + kRingSubsample[j] - row_centres[q].x;
             dx2[j] = dx * dx;
           }
           // Each inside point adds p once; counting first keeps the
@@ -207,6 +252,12 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
           int inside = 0;
           for (int a = 0; a < 3; ++a) {
             for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
+          }
+          // The refined map holds such a pixel as an inner one.
+          if (refined && inside == 9) {
+            count[q] += 9;
+            sum[q] += static_cast<double>(9.0f * p);
+            continue;
           }
           count[q] += static_cast<std::uint32_t>(inside);
           double cell_sum = sum[q];
@@ -221,67 +272,6 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
       values.value[t] = sum[q] / count[q];
       values.measured[t] = true;
     }
-  }
-}
-
-void MeasureCells(const ImageRecord& plane, ImageRecord& labels,
-                  const std::array<CellCentre, 256>& centres, double cell_width, double cell_height,
-                  CellValues& values) noexcept {
-  values = CellValues{};
-  const std::int32_t width = labels.width();
-  const std::int32_t height = labels.height();
-  if (plane.width() != width || plane.height() != height || plane.channels() != 1 ||
-      plane.bits() != 32 || labels.channels() != 1 || labels.bits() != 16) {
-    return;
-  }
-  const double ex = kEllipseShare * cell_width * 0.5;
-  const double ey = kEllipseShare * cell_height * 0.5;
-  const double ex2 = ex * ex;
-  const double ey2 = ey * ey;
-  // A zero-height ellipse has no ring pixels to weigh, so k is never used.
-  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
-  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
-
-  std::array<double, 256> sum{};
-  std::array<std::uint32_t, 256> count{};
-  for (std::int32_t y = 0; y < height; ++y) {
-    const float* row = plane.Row<float>(y);
-    auto* label_row = labels.Row<std::uint16_t>(y);
-    for (std::int32_t x = 0; x < width; ++x) {
-      const std::uint16_t l = label_row[x];
-      if (l == 0 || l > 2 * kGridCells) continue;
-      const float p = row[x];
-      if (l % 2 == 0) {
-        const int t = l / 2 - 1;
-        count[t] += 9;
-        sum[t] += static_cast<double>(9.0f * p);
-        continue;
-      }
-      const int t = (l - 1) / 2;
-      const CellCentre& c = centres[t];
-      int inside = 0;
-      for (double sy : kSubsample) {
-        const double dy = y + sy - c.y;
-        for (double sx : kSubsample) {
-          const double dx = x + sx - c.x;
-          if (dx * dx + k * (dy * dy) < ex2) {
-            ++inside;
-            sum[t] += p;
-          }
-        }
-      }
-      count[t] += static_cast<std::uint32_t>(inside);
-      if (inside == 0) {
-        label_row[x] = 0;
-      } else if (inside == 9) {
-        label_row[x] = static_cast<std::uint16_t>(l + 1);
-      }
-    }
-  }
-  for (int t = 0; t < kGridCells; ++t) {
-    if (count[t] == 0) continue;
-    values.value[t] = sum[t] / count[t];
-    values.measured[t] = true;
   }
 }
 

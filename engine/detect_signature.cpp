@@ -1,16 +1,16 @@
-#include "engine/detect_signature.h"
+#include "engine/internal/detect_signature.h"
 
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <thread>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/scale_order.h"
-#include "engine/spare_cores.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/scale_order.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 namespace {

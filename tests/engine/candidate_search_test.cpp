@@ -1,4 +1,4 @@
-#include "engine/candidate_search.h"
+#include "engine/internal/candidate_search.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +7,17 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/guide_plane.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/guide_plane.h"
 #include "image/checked_allocation.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
-#include "support/float_planes.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::GuidePlaneOf;
 
 using testing::FillRect;
 using testing::MakePlane;
@@ -313,22 +315,6 @@ TEST(FindCandidateRects, MemoryFailuresReturnSixWithTheListAsItWasOrDropTheSecon
 }
 
 // ---- A real photograph -------------------------------------------------
-
-ImageRecord GuidePlaneOf(const std::filesystem::path& file) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(file, colour, alpha));
-  ConvertTo8BitColour(colour);
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(colour.width(), colour.height(), 3, 32), kResultOk);
-  for (int y = 0; y < colour.height(); ++y) {
-    const std::uint8_t* in = colour.Row<std::uint8_t>(y);
-    float* out = plane.Row<float>(y);
-    for (int i = 0; i < 3 * colour.width(); ++i) out[i] = in[i];
-  }
-  EXPECT_EQ(MakeGuidePlane(plane), kResultOk);
-  return plane;
-}
 
 TEST(FindCandidateRects, RefusesAnythingButAOneChannelFloatPlane) {
   ImageRecord bytes;

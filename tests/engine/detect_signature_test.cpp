@@ -1,4 +1,4 @@
-#include "engine/detect_signature.h"
+#include "engine/internal/detect_signature.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,18 @@
 #include <utility>
 #include <vector>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/process_state.h"
-#include "engine/progress_notifier.h"
-#include "engine/scale_order.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/scale_order.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::GreyPicture;
 
 // Restores the process-wide values every test may change.
 class ProcessStateGuard {
@@ -88,14 +90,6 @@ class WatchingNotifier : public ProgressNotifier {
   std::vector<std::pair<std::thread::id, std::int32_t>> steps_;
   std::set<std::thread::id> askers_;
 };
-
-ImageRecord GreyPicture(std::int32_t width, std::int32_t height, std::int32_t channels = 3,
-                        std::int32_t bits = 8) {
-  ImageRecord picture;
-  EXPECT_EQ(picture.Allocate(width, height, channels, bits), kResultOk);
-  std::memset(picture.data(), 128, static_cast<std::size_t>(picture.size()));
-  return picture;
-}
 
 // Blocks of random grey with coloured noise: plenty of corners, so every
 // scale does the whole work and lasts a while.

@@ -127,7 +127,8 @@ void ExpectDetectionsMatch(const json& actual, const json& expected) {
 class GoldenTest : public ::testing::TestWithParam<GoldenCase> {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
+    // The test program depends on the tool, so a missing tool is a broken build.
+    ASSERT_TRUE(std::filesystem::exists(kInspect)) << kInspect << " is missing";
   }
 };
 

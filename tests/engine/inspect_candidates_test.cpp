@@ -7,17 +7,19 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/run_inspect.h"
-
-#include "engine/candidate_search.h"
-#include "engine/guide_plane.h"
-#include "engine/payload_cells.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
+#include "support/run_inspect.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::GuidePlaneOf;
 
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
@@ -31,25 +33,9 @@ class InspectCandidatesTest : public ::testing::Test {
   }
 };
 
-ImageRecord EngineGuidePlane(const std::filesystem::path& file) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(file, colour, alpha));
-  ConvertTo8BitColour(colour);
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(colour.width(), colour.height(), 3, 32), kResultOk);
-  for (int y = 0; y < colour.height(); ++y) {
-    for (int i = 0; i < 3 * colour.width(); ++i) {
-      plane.Row<float>(y)[i] = colour.Row<std::uint8_t>(y)[i];
-    }
-  }
-  EXPECT_EQ(MakeGuidePlane(plane), kResultOk);
-  return plane;
-}
-
 TEST_F(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecision) {
   const std::filesystem::path photo = kData / "kodim13.png";
-  const ImageRecord plane = EngineGuidePlane(photo);
+  const ImageRecord plane = GuidePlaneOf(photo);
   for (int mode : {0, 1}) {
     const ToolRun run =
         RunInspect("candidates '" + photo.string() + "' --mode " + std::to_string(mode));

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/candidate_search.h"
-#include "engine/check_symbols.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/guide_plane.h"
-#include "engine/resample.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/embed_options.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "support/run_process.h"

@@ -1,6 +1,6 @@
 // Lending idle cores to the parts of one scale. The suite's name starts with
 // "Threaded" so that CI also runs it under ThreadSanitizer.
-#include "engine/spare_cores.h"
+#include "engine/internal/spare_cores.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,10 @@
 #include <atomic>
 #include <cstring>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/embed_options.h"
 #include "image/image_files.h"
 #include "support/temp_folder.h"
 

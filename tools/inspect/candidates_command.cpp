@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/candidate_rect.h"
-#include "engine/candidate_search.h"
-#include "engine/corner_finder.h"
-#include "engine/guide_plane.h"
-#include "engine/resample.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/corner_finder.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"

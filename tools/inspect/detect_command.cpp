@@ -12,12 +12,12 @@
 #include <string>
 #include <system_error>
 
-#include "engine/candidate_rect.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/detect_signature.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"

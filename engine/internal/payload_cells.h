@@ -12,11 +12,13 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/engine.h"
+#include "engine/internal/mark.h"
+
 namespace pmk {
 
-inline constexpr int kCellCount = 256;
+inline constexpr int kCellCount = kGridCells;
 inline constexpr int kPayloadSymbolCount = 18;
-inline constexpr int kPayloadSignatureStart = 8;
 // The shortest signature that reading back accepts.
 inline constexpr int kMinimumSignatureLength = 6;
 

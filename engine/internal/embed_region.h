@@ -4,16 +4,12 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/cell_grid.h"
-#include "engine/embed_options.h"
-#include "engine/payload_cells.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/embed_options.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_record.h"
 
 namespace pmk {
-
-// The low-pass filter through which cells are measured, at scale 1.
-inline constexpr std::array<float, 7> kCarrierLowPass{0.05f,  0.125f, 0.175f, 0.3f,
-                                                      0.175f, 0.125f, 0.05f};
 
 // Most passes one region gets before it is left as it is.
 inline constexpr std::int32_t kMostPasses = 100;

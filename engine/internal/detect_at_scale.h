@@ -8,16 +8,13 @@
 
 #include <cstdint>
 
-#include "engine/candidate_rect.h"
-#include "engine/payload_cells.h"
-#include "engine/progress_notifier.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_record.h"
 
 namespace pmk {
 
-// Size of every caller's output text buffer; the whole buffer is cleared
-// before a payload is written into it.
-inline constexpr std::int32_t kDetectOutputSize = 1024;
 // Rescaled areas above this many pixels are refused before anything is
 // allocated.
 inline constexpr double kMaxRescaledPixels = 200'000'000.0;
@@ -39,14 +36,6 @@ class DetectTrace {
 // Blanks every entry that repeats an earlier one (all coordinates within
 // kDuplicateTolerance) and compacts the list, keeping the order.
 void RemoveDuplicateCandidates(CandidateList& list) noexcept;
-
-// Copies rows top..bottom-1, columns left..right-1 of `source` into
-// `destination`, which already has the rectangle's size and the source's
-// channels and bits. Nothing is clipped; an empty rectangle or a layout other
-// than 1 or 3 channels of up to 16, 32 or 64 bits (64 only with 1 channel)
-// copies nothing.
-void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t left,
-               std::int32_t top, std::int32_t right, std::int32_t bottom) noexcept;
 
 // Removes duplicates from `list` and reads each remaining candidate's cells
 // from `smoothed` (the low-pass filtered blue plane of the rescaled picture,

@@ -8,12 +8,13 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/engine.h"
+
 namespace pmk {
 
-// Detection series: index m stands for the scale m * 0.05 + 0.9 (0.9 .. 2.05).
-inline constexpr std::int32_t kDetectionScaleCount = 24;
-// Pre-signing series: index m stands for m * 0.07 + 0.93 (0.93 .. 1.70).
-inline constexpr std::int32_t kPreSigningScaleCount = 12;
+// Detection series (kDetectionScaleCount): index m stands for the scale
+// m * 0.05 + 0.9 (0.9 .. 2.05). Pre-signing series (kPreSigningScaleCount):
+// index m stands for m * 0.07 + 0.93 (0.93 .. 1.70).
 
 // A permutation of 0..23 for n search threads.
 std::array<std::int32_t, 24> ScaleOrder(int n) noexcept;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/candidate_rect.h"
+#include "engine/internal/candidate_rect.h"
 #include "image/image_record.h"
 
 namespace pmk {

@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "engine/candidate_rect.h"
-#include "engine/corner_finder.h"
-#include "engine/progress_notifier.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/corner_finder.h"
 #include "image/image_record.h"
 
 namespace pmk {

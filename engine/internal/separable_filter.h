@@ -11,11 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/internal/mark.h"
+
 namespace pmk {
 
-// Single-precision search kernels; each sums to 1.
-inline constexpr std::array<float, 7> kSearchKernel7{0.05f,  0.125f, 0.175f, 0.3f,
-                                                     0.175f, 0.125f, 0.05f};
+// The 5-tap kernel of the corner search (single precision, sums to 1); the
+// 7-tap one is the mark's low-pass kernel (mark.h).
 inline constexpr std::array<float, 5> kSearchKernel5{0.1f, 0.2f, 0.4f, 0.2f, 0.1f};
 
 // Scales at or below this use the caller's kernel unchanged.
@@ -27,13 +28,6 @@ inline constexpr double kFilterScaleThreshold = 1.01;
 std::array<float, 7> AdaptKernel7(const float* kernel, double scale) noexcept;
 std::array<float, 5> AdaptKernel5(const float* kernel, double scale) noexcept;
 
-// One pass: reads `rows` rows of `length` samples and writes row i of the
-// input as column i of `out` (which has `length` rows of `rows` samples).
-// The first and last `half` outputs of each row copy the nearest full output.
-// `length` must be at least 2 * half + 1.
-void FilterPassTransposed(float* out, const float* in, std::int32_t length, std::int32_t rows,
-                          const float* taps, std::int32_t half) noexcept;
-
 // Floats of scratch the filters need: a ring of `taps` filtered rows.
 inline constexpr std::size_t FilterScratchFloats(std::int32_t width, std::int32_t taps) noexcept {
   return static_cast<std::size_t>(width) * static_cast<std::size_t>(taps);
@@ -41,7 +35,7 @@ inline constexpr std::size_t FilterScratchFloats(std::int32_t width, std::int32_
 
 // Filters a width x height plane (rows packed) with the 7-tap `kernel` adapted
 // to `scale`: the result is that of a pass along the rows into a transposed
-// scratch plane and a second pass back (FilterPassTransposed), sum for sum,
+// scratch plane and a second pass back, sum for sum,
 // computed in one sweep. `destination` may be `source`; `scratch` must be
 // distinct from both and hold FilterScratchFloats(width, 7) floats (a plane of
 // the same size always does). Writes nothing when width or height is below 7.

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/float_lanes.h"
+#include "engine/internal/float_lanes.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 

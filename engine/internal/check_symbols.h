@@ -8,13 +8,14 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/engine.h"
+
 namespace pmk {
 
 using CheckTriple = std::array<std::uint8_t, 3>;
 
 inline constexpr int kCheckTripleCount = 70;
 inline constexpr int kCheckSymbolCount = 8;
-inline constexpr int kSignatureSymbolCount = 10;
 
 // Fills the process-wide table once; safe to call from any thread, any number
 // of times.

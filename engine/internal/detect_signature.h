@@ -10,14 +10,10 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/progress_notifier.h"
+#include "engine/engine.h"
 #include "image/image_record.h"
 
 namespace pmk {
-
-// Which series a search runs.
-inline constexpr int kDetectionMode = 0;   // 24 scales, 0.9 .. 2.05
-inline constexpr int kPreSigningMode = 1;  // 12 scales, 0.93 .. 1.70
 
 // Pictures above this many pixels are searched on one thread, which bounds
 // the memory of the rescaled copies held at once.
@@ -27,9 +23,6 @@ inline constexpr int kMaxSearchThreads = 24;
 
 // The scale of series index m (0..23 or 0..11 by mode).
 double SeriesScale(int mode, std::int32_t m) noexcept;
-// The scale of the i-th trial of the sequential search: 1.0 first, then the
-// smallest, then upwards.
-double SequentialScale(int mode, std::int32_t i) noexcept;
 // CoreCount as the search uses it: 0 means 1, above 24 means 24.
 int SearchThreadCount() noexcept;
 
