@@ -5,6 +5,13 @@
 // TIFF files are read, whatever else FreeImage could decode. Writing takes the
 // format from the name's extension and carries the metadata and ICC profile of
 // a source file over into the new file. Names are UTF-8.
+//
+// Failures in the image layer. Only the writers (SaveImage, SavePluginImage)
+// and the plug-in's reader (LoadPluginImage) throw, and only the three
+// exceptions below. Everything else returns: the record and checked
+// allocations give 6 (image/result_codes.h) or false, with the record empty or
+// unchanged as each says; LoadImage gives false and leaves both records as
+// they were. Nothing in this folder prints.
 #pragma once
 
 #include <filesystem>

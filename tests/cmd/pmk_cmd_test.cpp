@@ -13,18 +13,10 @@
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
-namespace pmk::cmd {
+namespace pmk::testing {
 namespace {
 
-using pmk::testing::ProcessResult;
-using pmk::testing::ReadBytes;
-using pmk::testing::RunProcess;
-using pmk::testing::TempFolder;
-using pmk::testing::TestData;
-using pmk::testing::WriteBytes;
-
-const std::filesystem::path& kProgram = pmk::testing::kPmkCmdProgram;
-const std::string kUsage(kUsageText);
+const std::string kUsage(cmd::kUsageText);
 
 class PmkCmdTest : public ::testing::Test {
  protected:
@@ -35,7 +27,7 @@ class PmkCmdTest : public ::testing::Test {
       shared_ = std::make_unique<TempFolder>();
       signed_png_ = (*shared_ / "signed.png").string();
       const ProcessResult result =
-          RunProcess(kProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
+          RunProcess(kPmkCmdProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
                                 "abcdef", "-cores", "2"},
                      shared_->path());
       EXPECT_EQ(result.out, "Success!\n\n") << result.err;
@@ -45,7 +37,7 @@ class PmkCmdTest : public ::testing::Test {
   static void TearDownTestSuite() { shared_.reset(); }
 
   ProcessResult Run(const std::vector<std::string>& arguments) {
-    return RunProcess(kProgram, arguments, folder_.path());
+    return RunProcess(kPmkCmdProgram, arguments, folder_.path());
   }
   std::string At(const std::string& name) const { return (folder_ / name).string(); }
 
@@ -127,7 +119,7 @@ TEST_F(PmkCmdTest, BareNamesAreLookedUpBesideTheProgram) {
   const std::filesystem::path elsewhere = folder_ / "elsewhere";
   std::filesystem::create_directories(program_folder);
   std::filesystem::create_directories(elsewhere);
-  std::filesystem::copy_file(kProgram, program_folder / "PMKCmd");
+  std::filesystem::copy_file(kPmkCmdProgram, program_folder / "PMKCmd");
   std::filesystem::copy_file(SignedPng(), program_folder / "photo.png");
   std::filesystem::copy_file(TestData("kodim13.png"), elsewhere / "photo.png");
 
@@ -265,4 +257,4 @@ TEST_F(PmkCmdTest, OverlongArgumentsAreRefusedNotCut) {
 }
 
 }  // namespace
-}  // namespace pmk::cmd
+}  // namespace pmk::testing

@@ -50,10 +50,7 @@ class SeamGuard {
 // A photograph reduced by box averaging, so that every walk stays short while
 // the picture still has corners and regions to sign.
 ImageRecord SmallPhotograph(const char* name, std::int32_t factor) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(std::string(PMK_TEST_DATA_DIR) + "/" + name, colour, alpha));
-  ConvertTo8BitColour(colour);
+  const ImageRecord colour = testing::LoadColourPhoto(name);
   ImageRecord small;
   EXPECT_EQ(small.Allocate(colour.width() / factor, colour.height() / factor, 3, 8), kResultOk);
   for (std::int32_t y = 0; y < small.height(); ++y) {

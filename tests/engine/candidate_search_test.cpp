@@ -17,19 +17,15 @@
 namespace pmk {
 namespace {
 
-using pmk::testing::GuidePlaneOf;
 
 using testing::FillRect;
 using testing::MakePlane;
+using testing::SameRect;
 
 CandidateList Reserved(std::uint32_t capacity) {
   CandidateList list;
   EXPECT_TRUE(list.Reserve(capacity));
   return list;
-}
-
-bool SameRect(const CandidateRect& a, const CandidateRect& b) {
-  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 bool HasCorner(const CandidateRect& r, const Corner& c) {
@@ -332,7 +328,7 @@ TEST(FindCandidateRects, RefusesAnythingButAOneChannelFloatPlane) {
 class RealPhotograph : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RealPhotograph, GivesTheSameCandidatesOnEveryRun) {
-  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / GetParam());
+  const ImageRecord plane = testing::GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / GetParam());
   ASSERT_TRUE(plane.HasData());
   for (int mode : {0, 1}) {
     CandidateList first = Reserved(10000);
@@ -351,7 +347,7 @@ TEST_P(RealPhotograph, GivesTheSameCandidatesOnEveryRun) {
 }
 
 TEST(FindCandidateRects, APhotographWithFarCornersGivesMoreThanTheFallback) {
-  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim13.png");
+  const ImageRecord plane = testing::GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim13.png");
   CandidateList list = Reserved(10000);
   ASSERT_EQ(FindCandidateRects(list, plane, kPairingDetection, 1.0, nullptr), kResultOk);
   EXPECT_GT(list.count(), 1u);

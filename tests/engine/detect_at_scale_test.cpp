@@ -21,7 +21,7 @@ namespace pmk {
 namespace {
 
 using pmk::testing::GreyPicture;
-using pmk::testing::MakePlane;
+using pmk::testing::SameRect;
 
 class DetectAtScaleTest : public ::testing::Test {
  protected:
@@ -85,7 +85,7 @@ constexpr CandidateRect kLongRect{360, 48, 680, 368};
 // A smoothed plane carrying a consistent 5-character payload in kShortRect
 // and a valid 6-character one in kLongRect.
 ImageRecord TwoPayloadPlane() {
-  ImageRecord plane = MakePlane(700, 400, 7.5f);
+  ImageRecord plane = testing::MakePlane(700, 400, 7.5f);
   PaintPayload(plane, kShortRect, "signSIGNshort");
   PaintPayload(plane, kLongRect, "signSIGNlonger");
   return plane;
@@ -102,10 +102,6 @@ std::array<char, kDetectOutputSize> FilledText(char fill) {
   std::array<char, kDetectOutputSize> text;
   text.fill(fill);
   return text;
-}
-
-bool SameRect(const CandidateRect& a, const CandidateRect& b) {
-  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 TEST(RemoveDuplicateCandidates, KeepsTheFirstOfEachGroupInOrder) {
@@ -197,7 +193,7 @@ TEST_F(DetectAtScaleTest, EmptyListGivesNotFoundAndLeavesTheOutput) {
 TEST_F(DetectAtScaleTest, UnmarkedRegionIsNotAccepted) {
   // All cells read 0: the check symbols agree on an empty signature, which is
   // refused.
-  const ImageRecord plane = MakePlane(400, 400, 1.5f);
+  const ImageRecord plane = testing::MakePlane(400, 400, 1.5f);
   CandidateList list = ListOf({{10, 10, 390, 390}});
   auto text = FilledText('x');
   RecordingTrace trace;

@@ -21,16 +21,13 @@ namespace pmk {
 namespace {
 
 using pmk::testing::CopyOf;
+using pmk::testing::Sample;
 using pmk::testing::LoadColourPhoto;
 
 constexpr const char* kPayload = "signSIGNtest-42ab";
 
 bool SamePixels(const ImageRecord& a, const ImageRecord& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y, std::int32_t c) {
-  return image.Row<std::uint8_t>(y)[x * image.channels() + c];
 }
 
 bool InsideBox(const std::array<std::int32_t, 4>& box, std::int32_t x, std::int32_t y) {

@@ -36,8 +36,8 @@ struct GoldenCase {
 constexpr GoldenCase kCases[] = {
     {"kodim13.png.json", "kodim13.png", nullptr},
     {"kodim23.png.json", "kodim23.png", nullptr},
-    {"kodim13_exif_icc.jpg.json", "kodim13_exif_icc.jpg", nullptr},
-    {"rocket_adobergb.jpg.json", "rocket_adobergb.jpg", nullptr},
+    {"kodim13_q92.png.json", "kodim13_q92.png", nullptr},
+    {"rocket_night.png.json", "rocket_night.png", nullptr},
     {"tulips_rgba.png.json", "tulips_rgba.png", nullptr},
     {"cliff_grey.png.json", "cliff_grey.png", nullptr},
     {"synthetic_blocks.json", nullptr, "blocks"},

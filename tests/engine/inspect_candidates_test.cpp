@@ -19,23 +19,14 @@
 namespace pmk {
 namespace {
 
-using pmk::testing::GuidePlaneOf;
 
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
-const std::string kInspect = pmk::testing::kInspectProgram;
 const std::filesystem::path kData = PMK_TEST_DATA_DIR;
 
-class InspectCandidatesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-  }
-};
-
-TEST_F(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecision) {
+TEST(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecision) {
   const std::filesystem::path photo = kData / "kodim13.png";
-  const ImageRecord plane = GuidePlaneOf(photo);
+  const ImageRecord plane = testing::GuidePlaneOf(photo);
   for (int mode : {0, 1}) {
     const ToolRun run =
         RunInspect("candidates '" + photo.string() + "' --mode " + std::to_string(mode));
@@ -66,7 +57,7 @@ TEST_F(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecisi
   }
 }
 
-TEST_F(InspectCandidatesTest, ModeDefaultsToEmbeddingAndBadArgumentsAreUsageErrors) {
+TEST(InspectCandidatesTest, ModeDefaultsToEmbeddingAndBadArgumentsAreUsageErrors) {
   const std::string photo = "'" + (kData / "kodim23.png").string() + "'";
   const ToolRun plain = RunInspect("candidates " + photo);
   ASSERT_EQ(plain.exit_code, 0);
@@ -99,7 +90,7 @@ void WritePayloadPicture(const std::filesystem::path& file, const CellBits& bits
   ASSERT_TRUE(SaveImage(colour, no_alpha, file, {}, 0));
 }
 
-TEST_F(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
+TEST(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
   const CellBits bits = EncodePayloadCells("signSIGNabcdef");
   testing::TempFolder folder;
   const std::filesystem::path file = folder / "cells.png";
@@ -121,7 +112,7 @@ TEST_F(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
   EXPECT_EQ(out["valid"], true);
 }
 
-TEST_F(InspectCandidatesTest, CellsRefusesRectanglesOutsideThePictureAndBadArguments) {
+TEST(InspectCandidatesTest, CellsRefusesRectanglesOutsideThePictureAndBadArguments) {
   const std::string photo = "'" + (kData / "kodim23.png").string() + "'";  // 768 x 512
   EXPECT_EQ(RunInspect("cells " + photo + " --rect 0,0,768.5,512").exit_code, 1);
   EXPECT_EQ(RunInspect("cells " + photo + " --rect 0,0,768,512").exit_code, 0);

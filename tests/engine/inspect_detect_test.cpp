@@ -15,28 +15,24 @@
 #include "engine/internal/resample.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "support/run_inspect.h"
+#include "support/pictures.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
 namespace {
 
-const std::filesystem::path kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
+const std::filesystem::path kInspect = testing::kInspectProgram;
 
 class InspectDetectTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-  }
   testing::ProcessResult Inspect(const std::vector<std::string>& arguments) {
     return testing::RunProcess(kInspect, arguments, folder_.path());
   }
   // kodim13 signed with a fixed seed, written losslessly.
   std::string SignedPhoto() {
-    ImageRecord colour;
-    ImageRecord alpha;
-    EXPECT_TRUE(LoadImage(testing::TestData("kodim13.png"), colour, alpha));
-    ConvertTo8BitColour(colour);
+    ImageRecord colour = testing::LoadColourPhoto("kodim13.png");
     EmbedOptions options;
     options.use_fixed_seed = true;
     options.fixed_seed = 77;
@@ -128,10 +124,7 @@ TEST_F(InspectDetectTest, UnreadablePictureFails) {
 
 TEST_F(InspectDetectTest, CandidatesAtAScaleSearchTheResampledGuidePlane) {
   const std::filesystem::path photo = testing::TestData("kodim13.png");
-  ImageRecord colour;
-  ImageRecord alpha;
-  ASSERT_TRUE(LoadImage(photo, colour, alpha));
-  ConvertTo8BitColour(colour);
+  const ImageRecord colour = testing::LoadColourPhoto(photo);
   ImageRecord plane;
   ASSERT_EQ(ResampleImage(plane, colour, 1.3), kResultOk);
   ASSERT_EQ(MakeGuidePlane(plane), kResultOk);

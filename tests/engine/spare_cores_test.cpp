@@ -13,6 +13,7 @@
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/embed_options.h"
 #include "image/image_files.h"
+#include "support/pictures.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
@@ -71,10 +72,7 @@ TEST(ThreadedSpareCores, NestedSplitsNeverExceedCoreCount) {
 }
 
 TEST(ThreadedSpareCores, OneScaleReadsTheSameWhateverTheCoresLent) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  ASSERT_TRUE(LoadImage(testing::TestData("kodim13.png"), colour, alpha));
-  ConvertTo8BitColour(colour);
+  ImageRecord colour = testing::LoadColourPhoto("kodim13.png");
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 77;

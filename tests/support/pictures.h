@@ -1,4 +1,4 @@
-// The pictures and planes the tests build, in one place.
+// The pictures, planes and rectangles the tests build, in one place.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/internal/candidate_rect.h"
 #include "engine/internal/guide_plane.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
@@ -64,6 +65,10 @@ inline ImageRecord CopyOf(const ImageRecord& source) {
 inline std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y,
                            std::int32_t c) {
   return image.Row<std::uint8_t>(y)[x * image.channels() + c];
+}
+
+inline bool SameRect(const CandidateRect& a, const CandidateRect& b) {
+  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 // A picture of tests/data (or any file) as the 8-bit colour the engine reads.

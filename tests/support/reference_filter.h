@@ -12,10 +12,8 @@
 
 namespace pmk {
 
-// One pass: reads `rows` rows of `length` samples and writes row i of the
-// input as column i of `out` (which has `length` rows of `rows` samples).
-// The first and last `half` outputs of each row copy the nearest full output.
-// `length` must be at least 2 * half + 1.
+// One pass: row i of the `rows` x `length` input becomes column i of `out`;
+// the first and last `half` outputs copy the nearest full one.
 inline void FilterPassTransposed(float* out, const float* in, std::int32_t length,
                                  std::int32_t rows, const float* taps, std::int32_t half) noexcept {
   const std::int32_t span = 2 * half + 1;
