@@ -1,9 +1,9 @@
 // Process-wide set-up of FreeImage and the codec libraries under it.
 #pragma once
 
-#include <string>
-
 #include <FreeImage.h>
+
+#include <string>
 
 namespace pmk {
 
