@@ -25,9 +25,10 @@ using testing::TempFolder;
 // Make, Model, DateTimeOriginal, GPS position, and exiftool's warning, one
 // line each ("-" for a missing tag).
 std::string CameraTags(const std::filesystem::path& file) {
-  return ShellOutput("exiftool -f -s -s -s -Make -Model -DateTimeOriginal -GPSLatitude "
-                     "-GPSLongitude -Warning " +
-                     Quoted(file));
+  return ShellOutput(
+      "exiftool -f -s -s -s -Make -Model -DateTimeOriginal -GPSLatitude "
+      "-GPSLongitude -Warning " +
+      Quoted(file));
 }
 
 std::string Profile(const std::filesystem::path& file) {
@@ -105,7 +106,8 @@ TEST_F(CarriedMetadataTest, MalformedExifNeverReachesFreeImage) {
     SCOPED_TRACE(name);
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile((*folder_ / name).string(), bytes));
-    const FREE_IMAGE_FORMAT format = name[std::string(name).size() - 1] == 'g' ? FIF_JPEG : FIF_TIFF;
+    const FREE_IMAGE_FORMAT format =
+        name[std::string(name).size() - 1] == 'g' ? FIF_JPEG : FIF_TIFF;
     // Whatever FreeImage's metadata readers find lands in these models;
     // they stay empty because the readers never see a block.
     BitmapHandle bitmap = DecodeWithoutMetadata(format, bytes, 0);
@@ -138,6 +140,30 @@ TEST_F(CarriedMetadataTest, DamagedMetadataIsToldAndThePictureWritten) {
       EXPECT_EQ(ShellOutput("exiftool -s -s -s -Warning " + Quoted(output)), "");
     }
   }
+}
+
+// FreeImage's TIFF reader freed the profile while following the EXIF
+// directory of such a file and then copied from the freed block. Also run
+// under valgrind, as the CTest case valgrind.readers_camera_tiff.
+TEST(CameraTiffReadersTest, BothReadersAndTheMetadataCopyReadIt) {
+  TempFolder folder;
+  testing::MakeSmallCameraTiff(folder.path());
+  ImageRecord picture;
+  EXPECT_FALSE(LoadPluginImage(folder / "small_camera.tif", picture));
+  EXPECT_EQ(picture.channels(), 3);
+  ImageRecord colour;
+  ImageRecord alpha;
+  ASSERT_TRUE(LoadImage(folder / "small_camera.tif", colour, alpha));
+  MetadataNotices notices;
+  for (const char* name : {"out.png", "out.tif"}) {
+    EXPECT_TRUE(SaveImage(colour, alpha, folder / name, folder / "small_camera.tif", 95, &notices));
+    EXPECT_TRUE(SavePluginImage(picture, folder / (std::string("plugin_") + name),
+                                PluginFileFormat::kFromName, folder / "small_camera.tif", 95,
+                                &notices));
+  }
+  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(Profile(folder / "out.png"), Profile(folder / "plugin_out.tif"));
+  EXPECT_NE(Profile(folder / "out.png"), "");
 }
 
 }  // namespace

@@ -25,7 +25,9 @@ inline std::string ShellOutput(const std::string& line) {
   return out;
 }
 
-inline std::string Quoted(const std::filesystem::path& file) { return "'" + file.string() + "'"; }
+inline std::string Quoted(const std::filesystem::path& file) {
+  return "'" + file.string() + "'";
+}
 
 // The matrix's sources in `folder`:
 //   camera.jpg  EXIF with GPS and DateTimeOriginal, Adobe RGB profile
@@ -43,8 +45,9 @@ inline void MakeCameraSources(const std::filesystem::path& folder) {
       "cd " + Quoted(folder) + " && cp " + jpeg + " camera.jpg && " + set +
       "-GPSLatitude=47.5 -GPSLatitudeRef=N -GPSLongitude=8.25 -GPSLongitudeRef=E "
       "'-DateTimeOriginal=2024:05:06 07:08:09' camera.jpg && "
-      "exiftool -b -ICC_Profile camera.jpg > profile.icc && convert " + png + " camera.png && " +
-      set + "-tagsfromfile camera.jpg -exif:all '-icc_profile<=profile.icc' camera.png && " +
+      "exiftool -b -ICC_Profile camera.jpg > profile.icc && convert " +
+      png + " camera.png && " + set +
+      "-tagsfromfile camera.jpg -exif:all '-icc_profile<=profile.icc' camera.png && " +
       "convert camera.jpg -compress lzw camera.tif && " + set +
       "-tagsfromfile camera.jpg -exif:all camera.tif && convert " + png +
       " -depth 16 -compress zip deep.tif && " + set + "'-icc_profile<=profile.icc' deep.tif && " +
@@ -52,16 +55,27 @@ inline void MakeCameraSources(const std::filesystem::path& folder) {
   ASSERT_EQ(ShellOutput(line), "made\n") << "ImageMagick and exiftool are needed";
 }
 
+// small_camera.tif in `folder`: camera.tif's kind of file (LZW, EXIF
+// directory, profile) at 384 x 256, for runs under valgrind.
+inline void MakeSmallCameraTiff(const std::filesystem::path& folder) {
+  const std::string jpeg = Quoted(TestData("kodim13_exif_icc.jpg"));
+  ASSERT_EQ(ShellOutput("cd " + Quoted(folder) + " && convert " + jpeg +
+                        " -resize 384x256 -compress lzw small_camera.tif && exiftool -q -q "
+                        "-overwrite_original -tagsfromfile " +
+                        jpeg + " -exif:all small_camera.tif && echo made"),
+            "made\n");
+}
+
 // A big-endian EXIF block whose first directory names a Make string far past
 // the block's end, and whose EXIF directory and next directory both lead back
 // to the first directory: a loop.
 inline std::string MalformedExif() {
   const unsigned char block[] = {
-      'M', 'M', 0, 42, 0, 0, 0, 8,          // header, first directory at 8
-      0, 2,                                 // two entries
-      0x01, 0x0F, 0, 2, 0, 0, 0, 40, 0xFF, 0xFF, 0xFF, 0x00,  // Make, past the end
-      0x87, 0x69, 0, 4, 0, 0, 0, 1, 0, 0, 0, 8,               // EXIF directory: itself
-      0, 0, 0, 8};                          // next directory: itself again
+      'M',  'M',  0, 42, 0, 0, 0, 8,                           // header, first directory at 8
+      0,    2,                                                 // two entries
+      0x01, 0x0F, 0, 2,  0, 0, 0, 40, 0xFF, 0xFF, 0xFF, 0x00,  // Make, past the end
+      0x87, 0x69, 0, 4,  0, 0, 0, 1,  0,    0,    0,    8,     // EXIF directory: itself
+      0,    0,    0, 8};                                       // next directory: itself again
   return std::string(reinterpret_cast<const char*>(block), sizeof block);
 }
 
@@ -111,8 +125,7 @@ inline std::uint32_t FirstDirectory(const std::filesystem::path& tiff) {
 //   exif_cut.jpg       a JPEG whose EXIF block breaks off after 40 bytes
 //   lying_profile.jpg  camera.jpg whose profile claims 1000 bytes more
 inline void MakeDamagedSources(const std::filesystem::path& folder) {
-  ASSERT_EQ(ShellOutput("cd " + Quoted(folder) + " && convert " +
-                        Quoted(TestData("kodim13.png")) +
+  ASSERT_EQ(ShellOutput("cd " + Quoted(folder) + " && convert " + Quoted(TestData("kodim13.png")) +
                         " -quality 92 exif_loop.jpg && cp exif_loop.jpg exif_cut.jpg && "
                         "cp camera.tif exif_loop.tif && echo made"),
             "made\n");
