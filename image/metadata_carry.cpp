@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -133,7 +134,7 @@ std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FO
     EnsureExiv2Ready();
     first_exiv2_message.clear();
     std::string fault;
-    Exiv2::Image::AutoPtr from;
+    std::unique_ptr<Exiv2::Image> from;
     try {
       from = Exiv2::ImageFactory::open(source.data(), static_cast<long>(source.size()));
       from->readMetadata();
@@ -144,7 +145,7 @@ std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FO
     if (from.get() == nullptr) return fault;
     if (fault.empty() && !first_exiv2_message.empty()) fault = ReadFault("");
 
-    Exiv2::Image::AutoPtr to =
+    std::unique_ptr<Exiv2::Image> to =
         Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
     if (to->supportsMetadata(Exiv2::mdExif)) {
       to->setExifData(WithoutSourceLayout(from->exifData(), width, height));
