@@ -15,6 +15,7 @@ bool IsBareName(const std::string& name) noexcept;
 // them; other names, and any name when the executable's path holds no
 // separator, come back as they are. Empty when the joined name would exceed
 // kMaxJoinedNameLength characters.
-std::optional<std::string> ResolveBareName(const std::string& name, const std::string& executable);
+std::optional<std::string> ResolveBareName(const std::string& name,
+                                           const std::string& executable);
 
 }  // namespace pmk::cmd

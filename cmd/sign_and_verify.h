@@ -16,7 +16,8 @@ inline constexpr std::string_view kMessageCannotSign = "Cannot sign current pict
 inline constexpr std::string_view kMessageSuccess = "Success!\n\n";
 inline constexpr std::string_view kMessageNotPreserved = "Signature not preserved!\n\n";
 // Our own, for outcomes the classic messages do not cover.
-inline constexpr std::string_view kMessageOutputUnsupported = "Output Format is not supported!\n\n";
+inline constexpr std::string_view kMessageOutputUnsupported =
+    "Output Format is not supported!\n\n";
 inline constexpr std::string_view kMessageMetadataUnreadable =
     "Cannot read metadata of the input file!\n\n";
 

@@ -22,9 +22,7 @@ void* TryAllocate(std::size_t bytes) noexcept {
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
-void Deallocate(void* block) noexcept {
-  std::free(block);
-}
+void Deallocate(void* block) noexcept { std::free(block); }
 
 void ArmAllocationFailure(std::int64_t n) noexcept {
   failure_triggered.store(false);
@@ -32,12 +30,8 @@ void ArmAllocationFailure(std::int64_t n) noexcept {
   failing_allocation.store(n);
 }
 
-std::int64_t AllocationCount() noexcept {
-  return allocations_since_arming.load();
-}
+std::int64_t AllocationCount() noexcept { return allocations_since_arming.load(); }
 
-bool AllocationFailureTriggered() noexcept {
-  return failure_triggered.load();
-}
+bool AllocationFailureTriggered() noexcept { return failure_triggered.load(); }
 
 }  // namespace pmk

@@ -1,9 +1,9 @@
 // Process-wide set-up of FreeImage and the codec libraries under it.
 #pragma once
 
-#include <FreeImage.h>
-
 #include <string>
+
+#include <FreeImage.h>
 
 namespace pmk {
 
