@@ -110,8 +110,8 @@ bool CanHoldMetadata(FREE_IMAGE_FORMAT format) {
   return format == FIF_JPEG || format == FIF_PNG || format == FIF_TIFF;
 }
 
-}  // namespace
-
+// Says why an ICC profile cannot be trusted (its header disagrees with its
+// length, or it is too short to have one); empty for a sound profile.
 std::string IccProfileFault(const std::uint8_t* profile, std::size_t size) {
   constexpr std::size_t kHeaderBytes = 128;
   if (size < kHeaderBytes) return "the ICC profile is too short to be one";
@@ -125,6 +125,8 @@ std::string IccProfileFault(const std::uint8_t* profile, std::size_t size) {
   if (std::memcmp(profile + 36, "acsp", 4) != 0) return "the ICC profile has no valid header";
   return "";
 }
+
+}  // namespace
 
 std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FORMAT format,
                           std::int32_t width, std::int32_t height,

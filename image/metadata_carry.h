@@ -29,8 +29,4 @@ std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FO
                           std::int32_t width, std::int32_t height,
                           std::vector<std::uint8_t>& encoded) noexcept;
 
-// Says why an ICC profile cannot be trusted (its header disagrees with its
-// length, or it is too short to have one); empty for a sound profile.
-std::string IccProfileFault(const std::uint8_t* profile, std::size_t size);
-
 }  // namespace pmk
