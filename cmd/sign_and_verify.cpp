@@ -73,8 +73,12 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   }
 
   try {
+    // Damaged metadata in the input costs that metadata, never the picture:
+    // the user hears about it on standard error, beside the run's message.
+    MetadataNotices notices;
     const std::string failure =
-        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality);
+        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality, &notices);
+    for (const std::string& notice : notices) std::fprintf(stderr, "PMKCmd: %s\n", notice.c_str());
     if (!failure.empty()) std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());
   } catch (const UnsupportedImageFormat& error) {
     // Without a message the output's own format was the problem.
