@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/detect_at_scale.h"
-#include "engine/embed_signature.h"
+#include "engine/engine.h"
 #include "image/freeimage_bitmap.h"
 #include "image/image_files.h"
 #include "image/plugin_image_files.h"
@@ -60,8 +59,8 @@ class CarriedMetadataTest : public ::testing::Test {
     ImageRecord back;
     ImageRecord alpha;
     ASSERT_TRUE(LoadImage(output, back, alpha)) << output;
-    std::array<char, 1024> text{};
-    EXPECT_EQ(DetectAtScale(back, text.data(), 1.0, nullptr), kResultOk) << output;
+    OutputText text;
+    EXPECT_EQ(DetectAtScale(back, text, 1.0, nullptr), kResultOk) << output;
   }
 
   static std::unique_ptr<TempFolder> folder_;
