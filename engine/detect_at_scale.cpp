@@ -12,6 +12,7 @@
 #include "engine/resample.h"
 #include "engine/separable_filter.h"
 #include "engine/spare_cores.h"
+#include "engine/whole_picture_candidate.h"
 
 namespace pmk {
 namespace {
@@ -172,6 +173,9 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
   const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
   if (found != kResultOk) return found;
+  if (AppendWholePicture(candidates, guide.width(), guide.height()) && trace != nullptr) {
+    trace->WholePictureAdded(candidates[candidates.count() - 1]);
+  }
   guide.Release();
   if (StopAsked(notifier)) return kResultRefused;
 

@@ -198,6 +198,17 @@ TEST_F(PmkCmdTest, SignsToJpegWithTheInputsMetadata) {
   FreeImage_Unload(jpeg);
 }
 
+// Its signing marks the whole picture, while detection pairs its corners: the
+// read-back check still finds the signature, and so does a later check.
+TEST_F(PmkCmdTest, WholePictureSignatureReadsBackWhereDetectionPairsCorners) {
+  ProcessResult result = Run({"-i", TestData("kodim01_crop.jpg").string(), "-o", At("leaf.png"),
+                              "-s", "Leaf-26", "-cores", "2"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "Success!\n\n");
+  result = Run({"-i", At("leaf.png"), "-cores", "2"});
+  EXPECT_EQ(result.out, "Signature detected:Leaf-26\n");
+}
+
 TEST_F(PmkCmdTest, LowJpegQualityIsUsedAndReportedEitherWay) {
   const ProcessResult result = Run({"-c", "50", "-i", TestData("kodim23.png").string(), "-o",
                                     At("q50.jpg"), "-s", "abcdef", "-cores", "2"});
