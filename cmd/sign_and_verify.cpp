@@ -44,6 +44,16 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     return 1;
   }
 
+  // The signing would refuse it after a search that takes minutes at this
+  // size, so it is refused at once.
+  const std::int64_t pixels = static_cast<std::int64_t>(input.width()) * input.height();
+  if (request.sign && pixels > kMaxEmbedPixels) {
+    std::fprintf(stderr, "PMKCmd: the picture has %lld pixels; signing accepts at most %lld\n",
+                 static_cast<long long>(pixels), static_cast<long long>(kMaxEmbedPixels));
+    messages.Write(kMessageCannotSign);
+    return 1;
+  }
+
   OutputText text;
   const std::uint8_t found = DetectSignature(input, text);
   if (found == kResultOk) {

@@ -12,6 +12,7 @@
 #include "engine/internal/resample.h"
 #include "engine/internal/separable_filter.h"
 #include "engine/internal/spare_cores.h"
+#include "engine/internal/whole_picture_candidate.h"
 
 namespace pmk {
 namespace {
@@ -141,6 +142,9 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
   const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
   if (found != kResultOk) return found;
+  if (AppendWholePicture(candidates, guide.width(), guide.height()) && trace != nullptr) {
+    trace->WholePictureAdded(candidates[candidates.count() - 1]);
+  }
   guide.Release();
   if (StopAsked(notifier)) return kResultRefused;
 

@@ -98,10 +98,14 @@ struct EmbedReport {
   std::array<double, 5> max_abs_correction{};  // last pass of each region
 };
 
+// Larger pictures are refused: the float copy of a signing takes 12 bytes a
+// pixel, 1.2 GB at this size, while cameras take up to about 61 megapixels.
+inline constexpr std::int64_t kMaxEmbedPixels = 100'000'000;
+
 // Signs an 8-bit picture of at least three channels (blue first) in place with
 // `payload_text` (a PayloadText's c_str()), seeding the rounding from the
 // clock. Returns 0 when signed (also when no region was found: the picture is
-// then only clamped), 1 when the picture has more than 20,000,000 pixels or the
+// then only clamped), 1 when the picture has more than kMaxEmbedPixels or the
 // search was stopped, 6 when memory runs out, or another nonzero code of the
 // search. The carrier clamp to 3..252 stays whatever the result; after a
 // memory failure the regions finished before it stay signed.

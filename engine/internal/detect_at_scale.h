@@ -31,6 +31,9 @@ class DetectTrace {
   // read back as, accepted or not.
   virtual void CandidateTried(const CandidateRect& rect,
                               const DecodedPayload& payload) noexcept = 0;
+  // Called before any candidate is decoded when the whole picture `rect` was
+  // added after the search's candidates (whole_picture_candidate.h).
+  virtual void WholePictureAdded(const CandidateRect& /*rect*/) noexcept {}
 };
 
 // Blanks every entry that repeats an earlier one (all coordinates within
@@ -46,8 +49,10 @@ std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, 
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept;
 
 // Looks for a signature in `image` (three 8-bit channels, blue green red) as if
-// it had been rescaled by 1/`scale` after signing. Returns 0 with the 18
-// payload characters at the start of the zero-filled 1024-byte `output_text`;
+// it had been rescaled by 1/`scale` after signing. The search's candidates are
+// read first, then the whole rescaled picture unless they include it. Returns
+// 0 with the 18 payload characters at the start of the zero-filled 1024-byte
+// `output_text`;
 // 1 when nothing is found, when stopped (notifier, StopRequested, or FoundSlot
 // set by another search thread), when the rescaled area is above the cap, or
 // for a picture of any other layout; 6 when memory runs out. `trace`, when

@@ -15,8 +15,8 @@
 
 namespace pmk {
 
-// Pictures above this many pixels are searched on one thread, which bounds
-// the memory of the rescaled copies held at once.
+// Pictures up to this many pixels are searched on every thread; larger ones
+// on as many as the memory budget allows (search_memory_budget.h).
 inline constexpr std::int64_t kMaxThreadedPixels = 20'000'000;
 // Most search threads that can be busy at once: one per scale.
 inline constexpr int kMaxSearchThreads = 24;
@@ -42,13 +42,13 @@ struct SearchBlock {
 // asked to stop, or the signature is found.
 void ScaleSearchThread(SearchBlock& block) noexcept;
 
-// The series on SearchThreadCount() threads (the caller being thread 0).
+// The series on SearchThreadsFor() threads (the caller being thread 0).
 // Returns 0 with the 18 payload characters at the start of `output_text`, or 1.
 std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
                                   ProgressNotifier* notifier, int mode) noexcept;
 
 // Resets FoundSlot and runs the series threaded, or sequentially on one thread
-// (CoreCount 1, or more than 20,000,000 pixels). `record` has three 8-bit
+// (CoreCount 1, or a picture too large for two threads' memory). `record` has three 8-bit
 // channels. Returns 0 found, 1 not found or stopped, 6 out of memory.
 std::uint8_t SearchScales(const ImageRecord& record, char* output_text, ProgressNotifier* notifier,
                           int mode) noexcept;

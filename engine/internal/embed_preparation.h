@@ -8,9 +8,6 @@
 
 namespace pmk {
 
-// Larger pictures are refused: their float copies would not fit comfortably.
-inline constexpr std::int64_t kMaxEmbedPixels = 20'000'000;
-
 // Room the signing gives the candidate search.
 inline constexpr std::uint32_t kEmbedCandidateRoom = 1000;
 

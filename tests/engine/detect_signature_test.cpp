@@ -16,6 +16,7 @@
 #include "engine/internal/check_symbols.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/scale_order.h"
+#include "engine/internal/search_memory_budget.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 #include "support/pictures.h"
@@ -324,7 +325,7 @@ TEST(ThreadedSearch, ThreadCountIsCappedBySeriesLength) {
   }
 }
 
-TEST(ThreadedSearch, LargePicturesAreSearchedOnOneThread) {
+TEST(ThreadedSearch, LargePicturesAreSearchedOnAsManyThreadsAsMemoryAllows) {
   ProcessStateGuard guard;
   CoreCount.store(8);
   // The samples are never read: the notifier stops every thread at once.
@@ -335,11 +336,14 @@ TEST(ThreadedSearch, LargePicturesAreSearchedOnOneThread) {
   EXPECT_EQ(DetectSignature(at_limit, text.data(), &threaded, kDetectionMode), kResultRefused);
   EXPECT_EQ(threaded.AskerCount(), 8u);
 
+  // Above the limit the memory budget decides, down to one thread.
   ImageRecord above_limit;
   ASSERT_EQ(above_limit.Allocate(5000, 4001, 3, 8), kResultOk);
-  WatchingNotifier sequential(false);
-  EXPECT_EQ(DetectSignature(above_limit, text.data(), &sequential, kDetectionMode), kResultRefused);
-  EXPECT_TRUE(sequential.AskedOnlyBy(std::this_thread::get_id()));
+  const int threads = ThreadsWithinBudget(5000 * 4001, SearchMemoryBudget(), 8, kDetectionMode);
+  WatchingNotifier budgeted(false);
+  EXPECT_EQ(DetectSignature(above_limit, text.data(), &budgeted, kDetectionMode), kResultRefused);
+  EXPECT_EQ(budgeted.AskerCount(), static_cast<std::size_t>(threads));
+  EXPECT_EQ(SearchThreadsFor(5000, 4001, kDetectionMode), threads);
 }
 
 TEST(ThreadedSearch, StopRequestedDuringTheSearchEndsEveryThread) {

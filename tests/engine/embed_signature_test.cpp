@@ -129,12 +129,13 @@ class EmbedSignatureTest : public ::testing::Test {
 };
 
 TEST_F(EmbedSignatureTest, TooManyPixelsIsRefusedAfterTheClamp) {
-  ImageRecord image = MakeExtremeCarrier(5000, 4001);
+  // 100,010,000 pixels: one row more than the limit allows.
+  ImageRecord image = MakeExtremeCarrier(10000, 10001);
   const ImageRecord before = CopyOf(image);
   MarkUsedRegions();
   EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
   ExpectOnlyClamped(before, image);
-  for (std::int32_t y : {0, 2000, 4000}) {
+  for (std::int32_t y : {0, 5000, 10000}) {
     for (std::int32_t x = 0; x < 3; ++x) {
       EXPECT_NE(Sample(image, x, y, 0), 0);
       EXPECT_NE(Sample(image, x, y, 0), 255);

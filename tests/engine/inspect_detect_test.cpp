@@ -146,6 +146,31 @@ TEST_F(InspectDetectTest, CandidatesAtAScaleSearchTheResampledGuidePlane) {
     EXPECT_EQ(candidates[i][2].get<double>(), list[i].x1) << i;
     EXPECT_EQ(candidates[i][3].get<double>(), list[i].y1) << i;
   }
+  // Detection reads the whole resampled picture after them.
+  EXPECT_EQ(out["whole_picture_added"], nlohmann::json({0.0, 0.0, 998.0, 665.0}));
+}
+
+TEST_F(InspectDetectTest, TheAddedWholePictureIsMarked) {
+  // The search's own whole-plane candidate is not added twice, nor marked.
+  const std::string flat = testing::TestData("kodim23.png").string();
+  auto out = nlohmann::json::parse(Inspect({"candidates", flat, "--mode", "1"}).out);
+  EXPECT_TRUE(out["whole_picture_added"].is_null());
+  out = nlohmann::json::parse(Inspect({"detect", flat, "--scale", "1.0"}).out);
+  ASSERT_EQ(out["tried"].size(), 1u);
+  EXPECT_FALSE(out["tried"][0]["whole_picture_added"]);
+  // The embedding's pairing adds nothing.
+  out = nlohmann::json::parse(Inspect({"candidates", flat, "--mode", "0"}).out);
+  EXPECT_FALSE(out.contains("whole_picture_added"));
+
+  const std::string photo = testing::TestData("kodim13.png").string();
+  out = nlohmann::json::parse(Inspect({"detect", photo, "--scale", "1.1"}).out);
+  const auto& tried = out["tried"];
+  ASSERT_GE(tried.size(), 2u);
+  for (std::size_t i = 0; i + 1 < tried.size(); ++i) {
+    EXPECT_FALSE(tried[i]["whole_picture_added"]) << i;
+  }
+  EXPECT_TRUE(tried.back()["whole_picture_added"]);
+  EXPECT_EQ(tried.back()["rect"], nlohmann::json({0.0, 0.0, 844.0, 563.0}));
 }
 
 }  // namespace

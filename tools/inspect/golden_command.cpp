@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "engine/engine.h"
@@ -236,15 +237,21 @@ bool MeasureRegion(const ImageRecord& picture, const CandidateRect& rect, CellVa
 
 class JsonTrace : public DetectTrace {
  public:
+  void WholePictureAdded(const CandidateRect& rect) noexcept override { added_ = rect; }
   void CandidateTried(const CandidateRect& rect, const DecodedPayload& payload) noexcept override {
     nlohmann::ordered_json entry;
     entry["rect"] = Rect(rect);
     entry["text"] = VisibleText(payload.text.data());
     entry["consistent"] = payload.consistent;
     entry["valid"] = payload.valid;
+    entry["whole_picture_added"] = added_ && added_->x0 == rect.x0 && added_->y0 == rect.y0 &&
+                                   added_->x1 == rect.x1 && added_->y1 == rect.y1;
     tried.push_back(std::move(entry));
   }
   nlohmann::ordered_json tried = nlohmann::ordered_json::array();
+
+ private:
+  std::optional<CandidateRect> added_;
 };
 
 nlohmann::ordered_json DetectTraced(const ImageRecord& picture, const char* which, double scale) {
