@@ -6,8 +6,9 @@
 
 #include "engine/engine.h"
 #include "plugin/ui/highlight_frames.h"
-#include "plugin/ui/standin_language_table.h"
-#include "plugin/ui/standin_plugin_settings.h"
+#include "plugin/ui/language_table.h"
+#include "plugin/ui/plugin_settings.h"
+#include "plugin/ui/standin_module_folder.h"
 #include "plugin/ui/view_drawing.h"
 #include "plugin/ui/viewer_dialogs.h"
 #include "plugin/ui/viewer_engine.h"
@@ -27,6 +28,8 @@ void Message(QWidget* owner, int text, int caption, MessageIcon icon) {
 }  // namespace
 
 bool ViewerWindow::CheckImageForEngine() {
+  // The search spreads over the cores the options allow.
+  CoreCount = CurrentSettings().cores_in_use;
   if (!HasImage() || image_.width() < kMinimumSignedSide || image_.height() < kMinimumSignedSide) {
     Message(this, 28, 27, MessageIcon::kNone);
     return false;
@@ -115,12 +118,15 @@ void ViewerWindow::ShowAbout() {
   CurrentViewerDialogs().message(this, text, LanguageText(37), MessageIcon::kInformation);
 }
 
+// The product's description page is the README installed beside the plug-in:
+// it is always there and says what the product does, with or without a network.
 void ViewerWindow::OpenProductPage() {
-  CurrentViewerDialogs().open_url(StandinProductPage());
+  CurrentViewerDialogs().open_url(
+      QUrl::fromLocalFile(StandinPluginFolder() + QStringLiteral("/README.md")));
 }
 
 void ViewerWindow::OpenShortener() {
-  CurrentViewerDialogs().open_url(QUrl(StandinShortenerBaseAddress()));
+  CurrentViewerDialogs().open_url(QUrl(ShortenerUrl()));
 }
 
 }  // namespace pmk::ui

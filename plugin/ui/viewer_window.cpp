@@ -13,10 +13,10 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "platform/processor_count.h"
 #include "plugin/ui/control_skin.h"
-#include "plugin/ui/standin_language_table.h"
-#include "plugin/ui/standin_plugin_settings.h"
+#include "plugin/ui/language_table.h"
+#include "plugin/ui/plugin_settings.h"
+#include "plugin/ui/standin_module_folder.h"
 #include "plugin/ui/toolbar_icons.h"
 #include "plugin/ui/view_area.h"
 #include "plugin/ui/view_drawing.h"
@@ -28,8 +28,6 @@ namespace pmk::ui {
 
 namespace {
 
-// Detection never uses more search threads than this.
-constexpr int kMaxProcessorCount = 24;
 // The zoom box's slot in the toolbar and its place inside it.
 constexpr int kZoomSlotWidth = 95;
 constexpr int kZoomBoxInset = 5;
@@ -43,9 +41,12 @@ ViewerWindow::ViewerWindow(ImageRecord& host_picture, QWidget* parent)
     : QMainWindow(parent), host_picture_(host_picture) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QString::fromLatin1(kViewerTitle));
-  processor_count_ = std::clamp(platform::ProcessorCount(), 1, kMaxProcessorCount);
-
-  if (StandinTakeCrashMark()) {
+  PluginSettings& settings = CurrentSettings();
+  settings.processor_count = ViewerProcessorCount();
+  const QString plugin_folder = StandinPluginFolder();
+  LoadSettingsAndLanguageList(settings, plugin_folder);
+  LoadLanguageTableFor(settings, plugin_folder);
+  if (settings.crash_mark != 0) {
     CurrentViewerDialogs().message(this, LanguageText(100), LanguageText(86),
                                    MessageIcon::kInformation);
   }
@@ -66,7 +67,7 @@ ViewerWindow::~ViewerWindow() {
   // The editor gets back whatever the viewer holds now; a failed copy leaves
   // the host buffer empty, which the host treats as "nothing changed".
   CopyPicture(image_, host_picture_);
-  StandinMarkOrderlyClose();
+  WriteCrashedLastTime(0);
 }
 
 void ViewerWindow::BuildToolbar() {

@@ -86,7 +86,6 @@ class ViewerWindow : public QMainWindow {
   double last_y_ = 0;
   bool busy_ = false;
   QString zoom_text_;
-  int processor_count_ = 1;
 
   ViewArea* view_area_ = nullptr;
   QToolBar* toolbar_ = nullptr;

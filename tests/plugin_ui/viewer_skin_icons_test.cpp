@@ -6,13 +6,13 @@
 
 #include "plugin/ui/control_skin.h"
 #include "plugin/ui/toolbar_icons.h"
-#include "support/qt_application.h"
+#include "plugin_ui/ui_test_support.h"
 
 namespace pmk::ui {
 namespace {
 
 TEST(ViewerSkin, SkinsOurWindowsAndLeavesTheApplicationsLookAlone) {
-  pmk::testing::TestApplication();
+  TestApplication();
   const QString app_style = QApplication::style()->name();
   const QColor app_window = QApplication::palette().color(QPalette::Window);
 
@@ -38,7 +38,7 @@ TEST(ViewerSkin, SkinsOurWindowsAndLeavesTheApplicationsLookAlone) {
 }
 
 TEST(ViewerToolbarIcons, EveryButtonHasItsOwnDrawing) {
-  pmk::testing::TestApplication();
+  TestApplication();
   for (const char* name :
        {"IDP_PENCIL", "IDP_SEARCH", "IDP_PENCILS", "IDP_SEARCH_MULTI", "IDP_ZOOMIN", "IDP_ZOOMOUT",
         "IDP_ZOOM100", "IDP_ZOOMFIT", "IDP_PICKER", "IDP_FOLDER"}) {

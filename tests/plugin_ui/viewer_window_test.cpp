@@ -14,13 +14,13 @@
 #include "plugin/ui/view_area.h"
 #include "plugin/ui/viewer_commands.h"
 #include "plugin/ui/viewer_dialogs.h"
-#include "support/qt_application.h"
+#include "plugin_ui/ui_test_support.h"
 
 namespace pmk::ui {
 namespace {
 
 // Answers the viewer's dialogs and records what they showed.
-class ViewerWindowTest : public ::testing::Test {
+class ViewerWindowTest : public UiFixture {
  protected:
   struct NoWaiting : WaitingDialog {
     ProgressNotifier* notifier() override { return nullptr; }
@@ -28,7 +28,8 @@ class ViewerWindowTest : public ::testing::Test {
   };
 
   void SetUp() override {
-    pmk::testing::TestApplication();
+    UiFixture::SetUp();
+    TestApplication();
     saved_ = CurrentViewerDialogs();
     ViewerDialogs& dialogs = CurrentViewerDialogs();
     dialogs.message = [this](QWidget*, const QString& text, const QString& caption, MessageIcon) {
@@ -49,7 +50,6 @@ class ViewerWindowTest : public ::testing::Test {
       urls_.push_back(url);
       return true;
     };
-    CoreCount = 2;
   }
   void TearDown() override {
     delete viewer_;
@@ -108,6 +108,19 @@ TEST_F(ViewerWindowTest, OpensFittedWithTitleZoomBoxAndTableDrivenCommands) {
   EXPECT_EQ(viewer_->CommandAction(kCommandSign)->toolTip(), "Sign Current Image");
   viewer_->RunCommand(kCommandShortener);
   ASSERT_EQ(urls_.size(), 1u);
+}
+
+TEST_F(ViewerWindowTest, WarnsAfterACrashAndMarksAnOrderlyClose) {
+  WriteSettingsText("[General]\nCrashed Last Time=1\n");
+  Open(Photo());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].startsWith("The application crashed last time."));
+  EXPECT_EQ(captions_[0], "Warning");
+  EXPECT_NE(SettingsText().find("Crashed Last Time=1"), std::string::npos);
+  viewer_->RunCommand(kCommandExit);
+  QApplication::processEvents();
+  EXPECT_TRUE(viewer_.isNull());
+  EXPECT_NE(SettingsText().find("Crashed Last Time=0"), std::string::npos);
 }
 
 TEST_F(ViewerWindowTest, TypedZoomAppliesOnEnterAndALetterRestoresTheText) {
