@@ -99,6 +99,7 @@ void ViewerWindow::DetectSign() {
   std::uint8_t result;
   {
     auto waiting = dialogs.please_wait(this, kStepsOfDetection, LanguageText(95));
+    waiting->ResetBar();
     result = DetectInPicture(image_, waiting->notifier(), signature);
   }
   if (result != kResultOk) {
@@ -106,6 +107,10 @@ void ViewerWindow::DetectSign() {
   } else {
     dialogs.sign_found(this, QString::fromStdString(signature));
   }
+}
+
+void ViewerWindow::ShowOptions() {
+  CurrentViewerDialogs().options(this, StandinPluginFolder());
 }
 
 void ViewerWindow::ShowAbout() {

@@ -7,7 +7,7 @@ namespace {
 constexpr QKeyCombination kNoKey{};
 
 constexpr std::array<CommandEntry, 21> kCommands = {{
-    {kCommandOptions, nullptr, 97, 0, MenuGroup::kFile, {kNoKey, kNoKey}, false},
+    {kCommandOptions, nullptr, 97, 0, MenuGroup::kFile, {kNoKey, kNoKey}, true},
     {kCommandExit, nullptr, 49, 0, MenuGroup::kFile, {kNoKey, kNoKey}, true},
     {kCommandSign, "IDP_PENCIL", 50, 16, MenuGroup::kSign, {kNoKey, kNoKey}, true},
     {kCommandBatchSign, "IDP_PENCILS", 51, 51, MenuGroup::kSign, {kNoKey, kNoKey}, false},

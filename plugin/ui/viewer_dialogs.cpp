@@ -1,11 +1,13 @@
 #include "plugin/ui/viewer_dialogs.h"
 
-#include <QDesktopServices>
-#include <QMessageBox>
+#include <QProgressBar>
 #include <QUrl>
 
-#include "plugin/ui/control_skin.h"
-#include "plugin/ui/standin_dialogs.h"
+#include "plugin/ui/dialog_support.h"
+#include "plugin/ui/options_dialog.h"
+#include "plugin/ui/please_wait_dialog.h"
+#include "plugin/ui/result_boxes.h"
+#include "plugin/ui/sign_dialog.h"
 
 namespace pmk::ui {
 
@@ -25,22 +27,47 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) {
-  QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, owner);
-  ApplyControlSkin(&box);
-  box.exec();
-}
+// "Please wait ..." with the engine's progress receiver attached to it.
+class PleaseWait final : public WaitingDialog {
+ public:
+  PleaseWait(QWidget* viewer, int steps, const QString& text)
+      : dialog_(new PleaseWaitDialog(viewer, steps)), notifier_(dialog_.get()) {
+    dialog_->SetText(text);
+    dialog_->show();
+  }
+  ProgressNotifier* notifier() override { return &notifier_; }
+  void SetText(const QString& text) override { dialog_->SetText(text); }
+  void ResetBar() override { dialog_->ProgressBar()->setValue(0); }
+
+ private:
+  std::unique_ptr<PleaseWaitDialog> dialog_;
+  ProgressBarNotifier notifier_;
+};
 
 }  // namespace
 
 ViewerDialogs PluginDialogs() {
   ViewerDialogs dialogs;
-  dialogs.message = ShowMessageBox;
-  dialogs.sign = StandinSignDialog;
-  dialogs.please_wait = StandinPleaseWait;
-  dialogs.result = StandinResultBox;
-  dialogs.sign_found = StandinSignFoundBox;
-  dialogs.open_url = [](const QUrl& address) { return QDesktopServices::openUrl(address); };
+  dialogs.message = [](QWidget* owner, const QString& text, const QString& caption,
+                       MessageIcon icon) { ShowMessage(owner, text, caption, BoxIcon(icon)); };
+  dialogs.sign = [](QWidget* viewer, std::string& payload) {
+    SignPayloadBuffer buffer{};
+    const int result = RunSignDialog(viewer, false, buffer);
+    payload = buffer.data();
+    return result;
+  };
+  dialogs.please_wait = [](QWidget* viewer, int steps, const QString& text) {
+    return std::unique_ptr<WaitingDialog>(std::make_unique<PleaseWait>(viewer, steps, text));
+  };
+  dialogs.result = ShowResultsBox;
+  dialogs.sign_found = ShowSignFoundBox;
+  dialogs.options = [](QWidget* viewer, const QString& plugin_folder) {
+    RunOptionsDialog(viewer, plugin_folder);
+  };
+  dialogs.open_url = [](const QUrl& address) {
+    OpenWebAddress(address.toString());
+    return true;
+  };
   return dialogs;
 }
 

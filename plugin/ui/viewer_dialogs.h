@@ -24,6 +24,8 @@ class WaitingDialog {
   virtual ~WaitingDialog() = default;
   virtual ProgressNotifier* notifier() = 0;
   virtual void SetText(const QString& text) = 0;
+  // Detection starts its bar at 0 rather than where the dialog puts it.
+  virtual void ResetBar() = 0;
 };
 
 struct ViewerDialogs {
@@ -40,6 +42,8 @@ struct ViewerDialogs {
   // The Results box ("No sign detected") and the "Sign found!" box.
   std::function<void(QWidget* viewer, const QString& text)> result;
   std::function<void(QWidget* viewer, const QString& signature)> sign_found;
+  // The options and language dialog (reads and writes the settings itself).
+  std::function<void(QWidget* viewer, const QString& plugin_folder)> options;
   // Opens a web page or file in the user's browser.
   std::function<bool(const QUrl& address)> open_url;
 };

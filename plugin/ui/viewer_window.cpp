@@ -337,6 +337,9 @@ void ViewerWindow::RunCommand(int id) {
     case kCommandShortener:
       OpenShortener();
       break;
+    case kCommandOptions:
+      ShowOptions();
+      break;
     case kCommandAbout:
       ShowAbout();
       break;

@@ -72,6 +72,7 @@ class ViewerWindow : public QMainWindow {
   bool CheckImageForEngine();
   void SignImage();
   void DetectSign();
+  void ShowOptions();
   void ShowAbout();
   void OpenProductPage();
   void OpenShortener();

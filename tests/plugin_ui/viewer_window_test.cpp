@@ -25,6 +25,7 @@ class ViewerWindowTest : public UiFixture {
   struct NoWaiting : WaitingDialog {
     ProgressNotifier* notifier() override { return nullptr; }
     void SetText(const QString&) override {}
+    void ResetBar() override {}
   };
 
   void SetUp() override {
@@ -46,6 +47,7 @@ class ViewerWindowTest : public UiFixture {
     };
     dialogs.result = [this](QWidget*, const QString& text) { results_.push_back(text); };
     dialogs.sign_found = [this](QWidget*, const QString& text) { found_.push_back(text); };
+    dialogs.options = [this](QWidget*, const QString&) { ++options_shown_; };
     dialogs.open_url = [this](const QUrl& url) {
       urls_.push_back(url);
       return true;
@@ -86,6 +88,7 @@ class ViewerWindowTest : public UiFixture {
   std::string signature_ = "viewer-1";
   std::vector<QString> messages_, captions_, results_, found_;
   std::vector<QUrl> urls_;
+  int options_shown_ = 0;
   std::function<void(const QString&)> on_message_;
 };
 
@@ -107,7 +110,12 @@ TEST_F(ViewerWindowTest, OpensFittedWithTitleZoomBoxAndTableDrivenCommands) {
   EXPECT_EQ(viewer_->CommandAction(kCommandZoomIn)->shortcut(), QKeySequence(Qt::Key_Plus));
   EXPECT_EQ(viewer_->CommandAction(kCommandSign)->toolTip(), "Sign Current Image");
   viewer_->RunCommand(kCommandShortener);
-  ASSERT_EQ(urls_.size(), 1u);
+  viewer_->RunCommand(kCommandVisitWebSite);
+  ASSERT_EQ(urls_.size(), 2u);
+  EXPECT_EQ(urls_[0].toString(), "https://tinyurl.com");
+  EXPECT_TRUE(urls_[1].isLocalFile());
+  viewer_->RunCommand(kCommandOptions);
+  EXPECT_EQ(options_shown_, 1);
 }
 
 TEST_F(ViewerWindowTest, WarnsAfterACrashAndMarksAnOrderlyClose) {
@@ -193,6 +201,8 @@ TEST_F(ViewerWindowTest, SignShowsFramesWhileTheMessageIsOpenThenDetectFindsIt) 
   EXPECT_EQ(CountColour(viewer_->view_area()->grab().toImage(), green), 0);
   EXPECT_EQ(viewer_->windowTitle(), "Tavelwood - Pictomarker plug-in - SIGNED");
 
+  // Detection reports to the plug-in's own "Please wait ..." dialog.
+  CurrentViewerDialogs().please_wait = PluginDialogs().please_wait;
   viewer_->RunCommand(kCommandDetect);
   ASSERT_EQ(found_.size(), 1u);
   EXPECT_EQ(found_[0], "viewer-1");
