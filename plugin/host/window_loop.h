@@ -10,9 +10,10 @@ namespace pmk::plugin {
 int RunWindowLoop(ImageRecord& picture);
 
 // Test seam honoured by every implementation: when this environment variable
-// is "fail" the window cannot be created (-128); when it is "invert" the
-// window closes at once after inverting the colour samples (alpha kept), so
-// that tests can tell a picture that came back from one that never left.
+// is "fail" the window cannot be created (-128); when it is "clear-blue" the
+// window closes at once after setting the blue samples (channel 0) to 0, so
+// that tests can tell a picture that came back, and in which channel order,
+// from one that never left.
 inline constexpr const char* kWindowLoopTestVariable = "PMK_WINDOW_LOOP_TEST";
 
 }  // namespace pmk::plugin

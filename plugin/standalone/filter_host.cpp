@@ -38,7 +38,10 @@ std::string RectText(const VRect& r) {
 struct FilterHost::Procs {
   static FilterHost& H() { return *active; }
 
-  static Handle NewProc(int32 size) { return H().NewHandle(size, true); }
+  static Handle NewProc(int32 size) {
+    ++H().plugin_new_calls_;
+    return H().NewHandle(size, true);
+  }
   static void DisposeProc(Handle h) { H().DisposeHandle(h); }
   static int32 GetSizeProc(Handle h) {
     auto* bytes = H().HandleBytes(h);

@@ -73,6 +73,7 @@ class FilterHost {
   const std::map<std::string, Descriptor>& registry() const { return registry_; }
   // Handles created so far and still alive; suites acquired and not released.
   int handles_created() const { return handles_created_; }
+  int plugin_new_calls() const { return plugin_new_calls_; }
   std::size_t live_handles() const { return handles_.size(); }
   int suites_held() const { return suites_held_; }
   std::size_t live_action_descriptors() const { return action_descriptors_.size(); }
@@ -114,6 +115,7 @@ class FilterHost {
   std::intptr_t data_ = 0;
   std::map<host_api::Handle, std::unique_ptr<HostHandle>> handles_;
   int handles_created_ = 0;
+  int plugin_new_calls_ = 0;
   int lock_calls_ = 0;
   int suites_held_ = 0;
   std::vector<std::uint8_t> in_buffer_;
