@@ -25,15 +25,14 @@ std::uint8_t MakeDisplayCopy(const ImageRecord& picture, ImageRecord& display) n
 // copy). Returns 0, or 6 with an empty destination.
 std::uint8_t CopyPicture(const ImageRecord& source, ImageRecord& destination) noexcept;
 
-// Makes `back` a three-channel 8-bit buffer of at least `width` x `height`
-// pixels, keeping the buffer when it is already large enough: it grows with the
-// window and is never given back while the viewer lives. Returns 0 or 6.
+// Makes `back` a three-channel 8-bit buffer of the view's size (at least one
+// pixel each way), keeping the buffer while the size stays: it follows the
+// window, however large the display. Returns 0 or 6 (with an empty buffer).
 std::uint8_t EnsureBackBuffer(ImageRecord& back, std::int32_t width, std::int32_t height) noexcept;
 
-// Fills the top left `width` x `height` pixels of `back` with grey 48 and maps
-// `display` (may be empty) into them through `state`: view pixel (x, y) shows
-// the picture pixel under its centre, (x + 0.5, y + 0.5).
-void DrawView(const ImageRecord& display, const ViewState& state, ImageRecord& back,
-              std::int32_t width, std::int32_t height) noexcept;
+// Fills `back` with grey 48 and maps `display` (may be empty) into it through
+// `state`: view pixel (x, y) shows the picture pixel under its centre,
+// (x + 0.5, y + 0.5).
+void DrawView(const ImageRecord& display, const ViewState& state, ImageRecord& back) noexcept;
 
 }  // namespace pmk::ui

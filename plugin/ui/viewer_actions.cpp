@@ -8,7 +8,6 @@
 #include "plugin/ui/highlight_frames.h"
 #include "plugin/ui/language_table.h"
 #include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/standin_module_folder.h"
 #include "plugin/ui/view_drawing.h"
 #include "plugin/ui/viewer_dialogs.h"
 #include "plugin/ui/viewer_engine.h"
@@ -110,7 +109,7 @@ void ViewerWindow::DetectSign() {
 }
 
 void ViewerWindow::ShowOptions() {
-  CurrentViewerDialogs().options(this, StandinPluginFolder());
+  CurrentViewerDialogs().options(this, PluginFolder());
 }
 
 void ViewerWindow::ShowAbout() {
@@ -127,7 +126,7 @@ void ViewerWindow::ShowAbout() {
 // it is always there and says what the product does, with or without a network.
 void ViewerWindow::OpenProductPage() {
   CurrentViewerDialogs().open_url(
-      QUrl::fromLocalFile(StandinPluginFolder() + QStringLiteral("/README.md")));
+      QUrl::fromLocalFile(PluginFolder() + QStringLiteral("/README.md")));
 }
 
 void ViewerWindow::OpenShortener() {

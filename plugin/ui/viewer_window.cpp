@@ -13,10 +13,10 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "platform/module_folder.h"
 #include "plugin/ui/control_skin.h"
 #include "plugin/ui/language_table.h"
 #include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/standin_module_folder.h"
 #include "plugin/ui/toolbar_icons.h"
 #include "plugin/ui/view_area.h"
 #include "plugin/ui/view_drawing.h"
@@ -37,13 +37,17 @@ constexpr double kDragMargin = 2;
 
 }  // namespace
 
+QString PluginFolder() {
+  return QString::fromStdString(platform::ModuleFolder().string());
+}
+
 ViewerWindow::ViewerWindow(ImageRecord& host_picture, QWidget* parent)
     : QMainWindow(parent), host_picture_(host_picture) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QString::fromLatin1(kViewerTitle));
   PluginSettings& settings = CurrentSettings();
   settings.processor_count = ViewerProcessorCount();
-  const QString plugin_folder = StandinPluginFolder();
+  const QString plugin_folder = PluginFolder();
   LoadSettingsAndLanguageList(settings, plugin_folder);
   LoadLanguageTableFor(settings, plugin_folder);
   if (settings.crash_mark != 0) {
@@ -220,7 +224,7 @@ void ViewerWindow::Redraw() {
   const int width = view_area_->width();
   const int height = view_area_->height();
   if (EnsureBackBuffer(back_, width, height) != kResultOk) return;
-  DrawView(display_, view_, back_, width, height);
+  DrawView(display_, view_, back_);
   view_area_->update();
 }
 

@@ -23,6 +23,10 @@ namespace pmk::ui {
 
 class ViewArea;
 
+// The folder of the plug-in library: the language file and the README (the
+// product's description page) are installed beside it.
+QString PluginFolder();
+
 inline constexpr const char* kViewerTitle = "Tavelwood - Pictomarker plug-in";
 // Pictures narrower or lower than this are refused by sign and detect.
 inline constexpr std::int32_t kMinimumSignedSide = 128;
@@ -43,6 +47,7 @@ class ViewerWindow : public QMainWindow {
   // For tests and tools.
   const ViewState& view() const { return view_; }
   const ImageRecord& image() const { return image_; }
+  ImageRecord& image() { return image_; }
   QString ZoomBoxText() const;
   QAction* CommandAction(int id) const;
   QComboBox* zoom_box() const { return zoom_box_; }

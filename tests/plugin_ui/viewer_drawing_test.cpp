@@ -50,7 +50,7 @@ TEST(ViewerDrawing, NearestNeighbourMapsTheAnchorToTheCentre) {
   ImageRecord back;
   ASSERT_EQ(EnsureBackBuffer(back, 6, 6), 0);
   // Zoom 2 with the picture's centre at view (3, 3): picture covers 1 .. 5.
-  DrawView(picture, {1, 1, 3, 3, 2.0}, back, 6, 6);
+  DrawView(picture, {1, 1, 3, 3, 2.0}, back);
   const std::uint8_t expected[6][6] = {
       {48, 48, 48, 48, 48, 48}, {48, 10, 10, 20, 20, 48}, {48, 10, 10, 20, 20, 48},
       {48, 30, 30, 40, 40, 48}, {48, 30, 30, 40, 40, 48}, {48, 48, 48, 48, 48, 48},
@@ -60,15 +60,19 @@ TEST(ViewerDrawing, NearestNeighbourMapsTheAnchorToTheCentre) {
   }
 }
 
-TEST(ViewerDrawing, BackBufferGrowsWithTheWindowBeyond3000By2000) {
+TEST(ViewerDrawing, BackBufferFollowsTheViewBeyond3000By2000) {
   ImageRecord back;
   ASSERT_EQ(EnsureBackBuffer(back, 800, 600), 0);
-  ASSERT_EQ(EnsureBackBuffer(back, 3840, 2100), 0);
+  const std::uint8_t* before = back.data();
+  ASSERT_EQ(EnsureBackBuffer(back, 800, 600), 0);  // same size: kept
+  EXPECT_EQ(back.data(), before);
+  ASSERT_EQ(EnsureBackBuffer(back, 3840, 2100), 0);  // a maximised 4K window
   EXPECT_EQ(back.width(), 3840);
   EXPECT_EQ(back.height(), 2100);
-  const std::uint8_t* before = back.data();
-  ASSERT_EQ(EnsureBackBuffer(back, 1000, 1000), 0);  // smaller: kept
-  EXPECT_EQ(back.data(), before);
+  ImageRecord picture = Filled(2, 2, 3, {1, 2, 3});
+  DrawView(picture, {1, 1, 3000, 2050, 4.0}, back);
+  EXPECT_EQ(PixelAt(back, 3001, 2051)[2], 3);  // drawn beyond 3000 x 2000
+  EXPECT_EQ(PixelAt(back, 3839, 2099)[0], 48);
 }
 
 TEST(ViewerDrawing, HighlightBoxesAreWidenedClampedAndAtMostFour) {
