@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -30,6 +31,8 @@ namespace {
 
 // The zoom box's slot in the toolbar and its place inside it.
 constexpr int kZoomSlotWidth = 95;
+// Room beside the zoom text for the frame and the list's arrow.
+constexpr int kZoomArrowWidth = 48;
 constexpr int kZoomBoxInset = 5;
 constexpr double kArrowStep = 50;
 // Dragging starts this far below the toolbar.
@@ -115,18 +118,22 @@ void ViewerWindow::BuildToolbar() {
       toolbar_->addWidget(spacer);
     } else if (slot == kCommandZoomBox) {
       auto* holder = new QWidget(toolbar_);
-      holder->setFixedWidth(kZoomSlotWidth);
       zoom_box_ = new QComboBox(holder);
       zoom_box_->setObjectName(QString::number(kCommandZoomBox));
       zoom_box_->setEditable(true);
       zoom_box_->setInsertPolicy(QComboBox::NoInsert);
       zoom_box_->setMaxVisibleItems(static_cast<int>(kZoomPresets.size()));
-      zoom_box_->setGeometry(kZoomBoxInset, 0, kZoomSlotWidth - 2 * kZoomBoxInset,
-                             zoom_box_->sizeHint().height());
       QFont font(QStringLiteral("Tahoma"));
       font.setPixelSize(16);
       font.setWeight(QFont::DemiBold);
       zoom_box_->setFont(font);
+      // The slot is 95 pixels where Tahoma is at hand; with a wider stand-in
+      // font and the style's arrow it grows until "800.0 %" fits whole.
+      const int text_width = QFontMetrics(font).horizontalAdvance(QStringLiteral("800.0 %"));
+      const int slot_width = std::max(kZoomSlotWidth, text_width + kZoomArrowWidth);
+      holder->setFixedWidth(slot_width);
+      zoom_box_->setGeometry(kZoomBoxInset, 0, slot_width - 2 * kZoomBoxInset,
+                             zoom_box_->sizeHint().height());
       for (const double preset : kZoomPresets) {
         zoom_box_->addItem(QString::fromStdString(ZoomText(preset)));
       }
