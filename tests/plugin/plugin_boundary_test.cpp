@@ -55,6 +55,17 @@ TEST(PluginBoundaryTest, ARunAndARepeatCallTheirSelectorsAndKeepTheBlocks) {
   EXPECT_EQ(host.live_action_descriptors(), 0u);
 }
 
+TEST(PluginBoundaryTest, WithoutScriptingOnlyTheFirstStartAfterParametersOpensTheWindow) {
+  HostSettings settings;
+  settings.descriptor_parameters = false;
+  FilterHost host(Library().entry(), PaintedDocument(256, 256, 3), settings);
+  ASSERT_EQ(host.RunFilter(false), noErr);
+  ASSERT_EQ(Matching(host.log(), "advanceState").size(), 2u);
+  ASSERT_EQ(host.Call(filterSelectorPrepare), noErr);
+  ASSERT_EQ(host.Call(filterSelectorStart), noErr);
+  EXPECT_EQ(Matching(host.log(), "advanceState").size(), 2u);
+}
+
 TEST(PluginBoundaryTest, ResultCodes) {
   struct Case {
     const char* name;
