@@ -110,8 +110,9 @@ TEST(PluginBoundaryTest, ResultCodes) {
     if (c.selector == filterSelectorStart) {
       // A Start that cannot have its blocks neither fetches nor touches them.
       EXPECT_TRUE(Matching(host.log(), "advanceState").empty());
-      if (host.data() != 0)
+      if (host.data() != 0) {
         EXPECT_EQ(*host.HandleBytes(reinterpret_cast<Handle>(host.data())), data_block);
+      }
     }
   }
 }
