@@ -57,7 +57,11 @@ extern "C" __attribute__((visibility("default"))) void PluginMain(
     pmk::plugin::host_api::int16 selector, void* block, std::intptr_t* data,
     pmk::plugin::host_api::int16* result) {
   using namespace pmk::plugin;
-  if (result == nullptr || block == nullptr || data == nullptr) return;
+  if (result == nullptr || block == nullptr) return;
+  if (data == nullptr && selector != host_api::filterSelectorAbout) {
+    *result = host_api::filterBadParameters;
+    return;
+  }
   PluginState& state = State();
   state.result = result;
   state.data = data;

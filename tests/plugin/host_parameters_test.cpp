@@ -74,7 +74,9 @@ TEST(HostParametersTest, ValuesReadFromScriptingAreRecordedAndRegistered) {
     EXPECT_EQ(FourCharText(items.disposition->enum_value), c.disposition);
     // Scripting records the flag only when it is set; the registry always.
     EXPECT_EQ(items.ignore != nullptr, c.ignore);
-    if (items.ignore != nullptr) EXPECT_TRUE(items.ignore->flag);
+    if (items.ignore != nullptr) {
+      EXPECT_TRUE(items.ignore->flag);
+    }
     EXPECT_EQ(host.descriptor_parameters().recordInfo, plugInDialogOptional);
 
     const Recorded registered = Items(host.registry().at(kRegistryKey));

@@ -73,6 +73,17 @@ TEST_F(PluginBoundaryTest, ARunAndARepeatCallTheirSelectorsAndKeepTheBlocks) {
   EXPECT_EQ(host.live_action_descriptors(), 0u);
 }
 
+TEST_F(PluginBoundaryTest, WithoutScriptingOnlyTheFirstStartAfterParametersOpensTheWindow) {
+  HostSettings settings;
+  settings.descriptor_parameters = false;
+  FilterHost host(Library().entry(), PaintedDocument(256, 256, 3), settings);
+  ASSERT_EQ(host.RunFilter(false), noErr);
+  ASSERT_EQ(Matching(host.log(), "advanceState").size(), 2u);
+  ASSERT_EQ(host.Call(filterSelectorPrepare), noErr);
+  ASSERT_EQ(host.Call(filterSelectorStart), noErr);
+  EXPECT_EQ(Matching(host.log(), "advanceState").size(), 2u);
+}
+
 TEST_F(PluginBoundaryTest, ResultCodes) {
   struct Case {
     const char* name;
@@ -117,8 +128,9 @@ TEST_F(PluginBoundaryTest, ResultCodes) {
     if (c.selector == filterSelectorStart) {
       // A Start that cannot have its blocks neither fetches nor touches them.
       EXPECT_TRUE(Matching(host.log(), "advanceState").empty());
-      if (host.data() != 0)
+      if (host.data() != 0) {
         EXPECT_EQ(*host.HandleBytes(reinterpret_cast<Handle>(host.data())), data_block);
+      }
     }
   }
 }
