@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
+#include "image/picture_buffer_ops.h"
 #include "plugin/ui/highlight_frames.h"
 #include "plugin/ui/view_drawing.h"
 
@@ -57,6 +59,32 @@ TEST(ViewerDrawing, NearestNeighbourMapsTheAnchorToTheCentre) {
   };
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(back, x, y)[1], expected[y][x]) << x << "," << y;
+  }
+}
+
+TEST(ViewerDrawing, RedrawMatchesThePlainPixelByPixelMap) {
+  ImageRecord picture;
+  ASSERT_EQ(picture.Allocate(37, 23, 3, 8), 0);
+  for (std::int32_t i = 0; i < picture.size(); ++i) picture.data()[i] = std::uint8_t(i * 7);
+  for (const ViewState state :
+       {ViewState{18.5, 11.5, 40, 30, 1.7}, ViewState{3.2, 20.9, 0, 61, 0.3},
+        ViewState{-5, 7, 33.3, 12.1, 8.0}}) {
+    ImageRecord back;
+    ASSERT_EQ(EnsureBackBuffer(back, 81, 63), 0);
+    DrawView(picture, state, back);
+    const auto map = picture_buffer::PicMap::Compute(state.centre_x, state.centre_y, state.anchor_x,
+                                                     state.anchor_y, 0, state.zoom);
+    for (std::int32_t y = 0; y < 63; ++y) {
+      for (std::int32_t x = 0; x < 81; ++x) {
+        double u = 0, v = 0;
+        map.Source(x, y, u, v);
+        const bool inside = u >= 0 && v >= 0 && u < 37 && v < 23;
+        const std::uint8_t expected =
+            inside ? PixelAt(picture, std::int32_t(std::floor(u)), std::int32_t(std::floor(v)))[1]
+                   : 48;
+        ASSERT_EQ(PixelAt(back, x, y)[1], expected) << x << "," << y << " zoom " << state.zoom;
+      }
+    }
   }
 }
 
