@@ -27,8 +27,10 @@ inline QApplication& TestApplication() {
   static int argc = 1;
   static char name[] = "plugin_ui_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
-  return application;
+  // Never destroyed: Qt's input devices outlive any static application object
+  // and would be torn down after it at exit.
+  static QApplication* application = new QApplication(argc, argv);
+  return *application;
 }
 
 // The control with the given id inside `dialog`.
