@@ -98,6 +98,11 @@ struct EmbedReport {
   std::array<double, 5> max_abs_correction{};  // last pass of each region
 };
 
+// Builds the payload coding's process-wide table (CheckTriples) once; safe to
+// call from any thread, any number of times. Every operation builds it on
+// first use; a program may build it ahead to keep that cost out of a command.
+void BuildCheckTriples() noexcept;
+
 // Larger pictures are refused: the float copy of a signing takes 12 bytes a
 // pixel, 1.2 GB at this size, while cameras take up to about 61 megapixels.
 inline constexpr std::int64_t kMaxEmbedPixels = 100'000'000;

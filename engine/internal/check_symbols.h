@@ -17,10 +17,6 @@ using CheckTriple = std::array<std::uint8_t, 3>;
 inline constexpr int kCheckTripleCount = 70;
 inline constexpr int kCheckSymbolCount = 8;
 
-// Fills the process-wide table once; safe to call from any thread, any number
-// of times.
-void BuildCheckTriples() noexcept;
-
 // The process-wide table, built on first use if nobody built it yet.
 const std::array<CheckTriple, kCheckTripleCount>& CheckTriples() noexcept;
 

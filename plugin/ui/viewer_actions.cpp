@@ -1,0 +1,136 @@
+// The viewer's commands that run the engine or leave the window: sign,
+// detect, about and the two web pages.
+#include <QUrl>
+#include <memory>
+#include <string>
+
+#include "engine/engine.h"
+#include "plugin/ui/highlight_frames.h"
+#include "plugin/ui/language_table.h"
+#include "plugin/ui/plugin_settings.h"
+#include "plugin/ui/view_drawing.h"
+#include "plugin/ui/viewer_dialogs.h"
+#include "plugin/ui/viewer_engine.h"
+#include "plugin/ui/viewer_window.h"
+
+namespace pmk::ui {
+
+namespace {
+
+constexpr int kStepsBeforeSigning = 17;
+constexpr int kStepsOfDetection = 29;
+
+void Message(QWidget* owner, int text, int caption, MessageIcon icon) {
+  CurrentViewerDialogs().message(owner, LanguageText(text), LanguageText(caption), icon);
+}
+
+}  // namespace
+
+bool ViewerWindow::CheckImageForEngine() {
+  // The search spreads over the cores the options allow.
+  CoreCount = CurrentSettings().cores_in_use;
+  if (!HasImage() || image_.width() < kMinimumSignedSide || image_.height() < kMinimumSignedSide) {
+    Message(this, 28, 27, MessageIcon::kNone);
+    return false;
+  }
+  if ((image_.channels() != 3 && image_.channels() != 4) || image_.bits() != 8) {
+    Message(this, 29, 27, MessageIcon::kNone);
+    return false;
+  }
+  return true;
+}
+
+void ViewerWindow::SignImage() {
+  if (!CheckImageForEngine()) return;
+  ViewerDialogs& dialogs = CurrentViewerDialogs();
+  std::string payload;
+  if (dialogs.sign(this, payload) != 1) {
+    RedrawFromImage();
+    return;
+  }
+
+  auto waiting = dialogs.please_wait(this, kStepsBeforeSigning, LanguageText(95));
+  const std::uint8_t found = SearchBeforeSigning(image_, waiting->notifier());
+  if (found == kResultOk || found == kResultNoMemory || StopRequested != 0) {
+    waiting.reset();
+    const int text = found == kResultOk ? 31 : found == kResultNoMemory ? 141 : 92;
+    Message(this, text, 86, MessageIcon::kError);
+    return;
+  }
+
+  // The mark goes into a copy, so that a failed signing leaves the picture
+  // exactly as it was (the signing clamps the carrier even when it fails).
+  waiting->SetText(LanguageText(96));
+  ImageRecord signed_image;
+  if (CopyPicture(image_, signed_image) != kResultOk) {
+    waiting.reset();
+    Message(this, 141, 86, MessageIcon::kError);
+    return;
+  }
+  const std::uint8_t result = SignPicture(signed_image, payload.c_str());
+  waiting.reset();
+  if (result != kResultOk) {
+    Message(this, 32, 25, MessageIcon::kNone);
+    return;
+  }
+  image_.Swap(signed_image);
+  setWindowTitle(windowTitle() + LanguageText(33));
+
+  // The frames live in the picture only while the message is open.
+  ImageRecord unframed;
+  const bool framed = CopyPicture(image_, unframed) == kResultOk;
+  if (framed) {
+    const auto boxes = HighlightBoxes(SignedAreas(), image_.width(), image_.height());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      DrawHighlightFrame(image_, boxes[i], static_cast<int>(i));
+    }
+    RedrawFromImage();
+  }
+  Message(this, 34, 35, MessageIcon::kNone);
+  if (framed) image_.Swap(unframed);
+  RedrawFromImage();
+}
+
+void ViewerWindow::DetectSign() {
+  if (!CheckImageForEngine()) return;
+  ViewerDialogs& dialogs = CurrentViewerDialogs();
+  std::string signature;
+  std::uint8_t result;
+  {
+    auto waiting = dialogs.please_wait(this, kStepsOfDetection, LanguageText(95));
+    waiting->ResetBar();
+    result = DetectInPicture(image_, waiting->notifier(), signature);
+  }
+  if (result != kResultOk) {
+    dialogs.result(this, LanguageText(30));
+  } else {
+    dialogs.sign_found(this, QString::fromStdString(signature));
+  }
+}
+
+void ViewerWindow::ShowOptions() {
+  CurrentViewerDialogs().options(this, PluginFolder());
+}
+
+void ViewerWindow::ShowAbout() {
+  const QString text = QStringLiteral(
+                           "Pictomarker plug-in %1\n\n"
+                           "Hides a short signature in a photograph and finds it again,\n"
+                           "also after JPEG compression or rescaling.\n\n"
+                           "Tavelwood")
+                           .arg(QStringLiteral(PMK_VERSION));
+  CurrentViewerDialogs().message(this, text, LanguageText(37), MessageIcon::kInformation);
+}
+
+// The product's description page is the README installed beside the plug-in:
+// it is always there and says what the product does, with or without a network.
+void ViewerWindow::OpenProductPage() {
+  CurrentViewerDialogs().open_url(
+      QUrl::fromLocalFile(PluginFolder() + QStringLiteral("/README.md")));
+}
+
+void ViewerWindow::OpenShortener() {
+  CurrentViewerDialogs().open_url(QUrl(ShortenerUrl()));
+}
+
+}  // namespace pmk::ui

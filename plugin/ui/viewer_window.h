@@ -1,0 +1,104 @@
+// The viewer: the one top-level window of the plug-in. It shows the editor's
+// picture with zoom and panning, and every plug-in function starts from it.
+//
+// It takes the picture from the host's buffer when it is told to and hands
+// it back when it is destroyed.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <map>
+
+#include "image/image_record.h"
+#include "plugin/ui/view_math.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace pmk::ui {
+
+class ViewArea;
+
+// The folder of the plug-in library: the language file and the README (the
+// product's description page) are installed beside it.
+QString PluginFolder();
+
+inline constexpr const char* kViewerTitle = "Tavelwood - Pictomarker plug-in";
+// Pictures narrower or lower than this are refused by sign and detect.
+inline constexpr std::int32_t kMinimumSignedSide = 128;
+
+class ViewerWindow : public QMainWindow {
+ public:
+  // `host_picture` receives the viewer's picture when the window goes.
+  explicit ViewerWindow(ImageRecord& host_picture, QWidget* parent = nullptr);
+  ~ViewerWindow() override;
+
+  // Copies the host's picture in and fits it to the view.
+  void TakeImage();
+  // Rebuilds the display copy from the picture and redraws.
+  void RedrawFromImage();
+  // Runs one command of the table.
+  void RunCommand(int id);
+
+  // For tests and tools.
+  const ViewState& view() const { return view_; }
+  const ImageRecord& image() const { return image_; }
+  ImageRecord& image() { return image_; }
+  QString ZoomBoxText() const;
+  QAction* CommandAction(int id) const;
+  QComboBox* zoom_box() const { return zoom_box_; }
+  ViewArea* view_area() const { return view_area_; }
+  QMenu* popup_menu() const { return menu_; }
+  bool dragging() const { return dragging_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildToolbar();
+  void BuildMenu();
+  void ConnectViewInput();
+  void Redraw();
+  void ShowZoom();
+  bool HasImage() const { return image_.HasData(); }
+  ViewSize ViewAreaSize() const;
+
+  void ZoomToFit();
+  void ApplyPreset(int index);
+  void ApplyTypedZoom();
+  void MoveCentre(double dx, double dy);
+  void ShowPopupMenu();
+
+  // Commands that run the engine or open dialogs.
+  bool CheckImageForEngine();
+  void SignImage();
+  void DetectSign();
+  void ShowOptions();
+  void ShowAbout();
+  void OpenProductPage();
+  void OpenShortener();
+
+  ImageRecord& host_picture_;
+  ImageRecord image_;    // what the commands work on
+  ImageRecord display_;  // the image ready for drawing
+  ImageRecord back_;     // the view as drawn
+  ViewState view_;
+  bool dragging_ = false;
+  double last_x_ = 0;
+  double last_y_ = 0;
+  bool busy_ = false;
+  QString zoom_text_;
+
+  ViewArea* view_area_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QComboBox* zoom_box_ = nullptr;
+  QToolButton* menu_button_ = nullptr;
+  QMenu* menu_ = nullptr;
+  std::map<int, QAction*> actions_;
+};
+
+}  // namespace pmk::ui
