@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "image/image_files.h"
 #include "image/plugin_image_files.h"
 #include "platform/folder_search.h"
 #include "plugin/batch/jpeg_check_detect.h"
@@ -66,18 +67,16 @@ std::uint8_t CheckJpegSurvival(const ImageRecord& picture, int quality,
       return kJpegCheckNoWorkFiles;
     }
     colour.Release();
+    // Read back with the accurate DCT, as PMKCmd verifies what it writes and
+    // as any careful decoder reads the file: the plug-in's own reader takes the
+    // fast integer DCT, whose rounding alone wipes the mark out at scale 1.0
+    // even at quality 100, so every check would read "undetectable".
     ImageRecord loaded;
-    LoadPluginImage(test_file, loaded);
-    if (loaded.channels() == 4) {
-      ImageRecord three;
-      if (DropAlpha(loaded, three) != kResultOk) return kResultNoMemory;
-      loaded.Swap(three);
-    }
+    ImageRecord no_alpha;
+    if (!LoadImage(test_file, loaded, no_alpha)) return kJpegCheckNoWorkFiles;
     return DetectAtOriginalScale(loaded);
-  } catch (const FreeImageOperationFailure&) {
-    return kResultNoMemory;
   } catch (...) {
-    // Written but unreadable, or removed in between.
+    // The writer refuses with an exception; the user sees "undetectable".
     return kJpegCheckNoWorkFiles;
   }
 }

@@ -28,7 +28,8 @@ std::filesystem::path JpegCheckWorkFolder(const std::filesystem::path& cache_fol
 bool MakeJpegCheckWorkFolder(const std::filesystem::path& work_folder) noexcept;
 
 // 0 when the signature of `picture` (3 or 4 channels of 8 bits; a fourth is
-// dropped, JPEG carries none) is found in its JPEG copy at `quality`;
+// dropped, JPEG carries none) is found in its JPEG copy at `quality`, read
+// back with the accurate DCT;
 // kJpegCheckNoWorkFiles; otherwise the detection's result (1 not found or a
 // picture of another layout, 6 out of memory). Never throws.
 std::uint8_t CheckJpegSurvival(const ImageRecord& picture, int quality,
