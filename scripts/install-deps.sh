@@ -11,6 +11,7 @@ packages=(
   libimage-exiftool-perl
   imagemagick
   clang libclang-rt-14-dev
+  qt6-base-dev
 )
 
 missing=()
