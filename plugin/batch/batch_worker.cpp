@@ -1,5 +1,6 @@
 #include "plugin/batch/batch_worker.h"
 
+#include <chrono>
 #include <utility>
 
 #include "plugin/batch/batch_cancel.h"
@@ -31,9 +32,13 @@ bool BatchWorker::Start(BatchRequest request, FinishedCallback finished) {
   return true;
 }
 
-void BatchWorker::CancelAndWait() {
+void BatchWorker::CancelAndWait(const std::function<void()>& while_waiting) {
   if (!thread_.joinable()) return;
   if (running_.load()) BatchCancel.store(1);
+  while (running_.load()) {
+    if (while_waiting) while_waiting();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   thread_.join();
   BatchCancel.store(0);
 }

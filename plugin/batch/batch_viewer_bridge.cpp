@@ -1,0 +1,32 @@
+#include "plugin/batch/batch_viewer_bridge.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include "plugin/ui/language_table.h"
+
+namespace pmk::ui {
+
+namespace {
+
+constexpr int kReportCaption = 25;
+constexpr int kSigningEndText = 103;
+constexpr int kDetectionEndText = 104;
+
+}  // namespace
+
+void PostTo(QObject* receiver, std::function<void()> action) {
+  QMetaObject::invokeMethod(receiver, std::move(action), Qt::QueuedConnection);
+}
+
+void ShowBatchEndMessage(QWidget* viewer, BatchKind kind) {
+  QMessageBox::information(
+      viewer, LanguageText(kReportCaption),
+      LanguageText(kind == BatchKind::kSigning ? kSigningEndText : kDetectionEndText));
+}
+
+void CancelBatchAndWait(BatchWorker& worker) {
+  worker.CancelAndWait([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+}
+
+}  // namespace pmk::ui
