@@ -1,0 +1,168 @@
+#include "plugin/ui/sign_dialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/ui/dialog_ids.h"
+#include "plugin/ui/dialog_support.h"
+#include "plugin/ui/language_table.h"
+#include "plugin/ui/plugin_settings.h"
+
+namespace pmk::ui {
+namespace {
+
+constexpr int kMaxSignatureLength = 10;
+constexpr int kMinSignatureLength = 6;
+// The payload text is zero-filled up to this many bytes.
+constexpr std::size_t kPayloadBytes = 120;
+
+bool IsSignatureCharacter(char32_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+QLabel* MakeLabel(int id, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  SetId(label, id);
+  return label;
+}
+
+}  // namespace
+
+QString SignaturePreview(const QString& typed) {
+  // Counted in characters, so that a letter outside ASCII becomes one dash.
+  const auto characters = typed.toUcs4().mid(0, kMaxSignatureLength);
+  QString preview;
+  for (auto c : characters) {
+    preview += IsSignatureCharacter(c) ? QChar(static_cast<char16_t>(c)) : QChar(u'-');
+  }
+  if (!preview.isEmpty() && (preview[0] == 'Q' || preview[0] == 'q')) preview[0] = '-';
+  return preview;
+}
+
+SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& payload)
+    : QDialog(viewer), payload_(payload) {
+  payload_.fill(0);
+  SetId(this, with_quality ? ids::kSignWithQualityDialog : ids::kSignDialog);
+  setWindowTitle(LanguageText(68));
+
+  edit_ = new QLineEdit(this);
+  SetId(edit_, ids::kSignEdit);
+  preview_ = new QLineEdit(this);
+  SetId(preview_, ids::kSignPreview);
+  preview_->setReadOnly(true);
+  preview_->setFocusPolicy(Qt::NoFocus);
+  UseLargeBoldFont(edit_);
+  UseLargeBoldFont(preview_);
+  characters_left_ = MakeLabel(ids::kCharactersLeft, QString(), this);
+
+  auto* group = new QGroupBox(LanguageText(137), this);
+  SetId(group, ids::kShortenerGroup);
+  auto* open = MakeButton(ids::kShortenerOpen, LanguageText(138), group);
+  open->hide();
+  auto* test = MakeButton(ids::kShortenerTest, LanguageText(139), group);
+  auto* group_layout = new QHBoxLayout(group);
+  group_layout->addWidget(open);
+  group_layout->addWidget(test);
+
+  auto* ok = MakeButton(ids::kOk, LanguageText(61), this);
+  ok->setDefault(true);
+  auto* cancel = MakeButton(ids::kCancel, LanguageText(62), this);
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(MakeLabel(ids::kFirstText, LanguageText(65), this), 0, 0, 1, 2);
+  grid->addWidget(edit_, 1, 0, 1, 2);
+  grid->addWidget(MakeLabel(ids::kSecondText, LanguageText(66), this), 2, 0, 1, 2);
+  grid->addWidget(preview_, 3, 0, 1, 2);
+  grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(67), this), 4, 0);
+  grid->addWidget(characters_left_, 4, 1);
+  if (with_quality) {
+    CurrentSettings().jpeg_quality = ReadJpegQuality();
+    quality_slider_ = new QSlider(Qt::Horizontal, this);
+    SetId(quality_slider_, ids::kQualitySlider);
+    // Every step, by arrow key or by page, moves the quality by one.
+    quality_slider_->setRange(20, 100);
+    quality_slider_->setSingleStep(1);
+    quality_slider_->setPageStep(1);
+    quality_slider_->setValue(CurrentSettings().jpeg_quality);
+    quality_value_ = MakeLabel(ids::kQualityValue, QString::number(quality_slider_->value()), this);
+    auto* quality_row = new QHBoxLayout;
+    quality_row->addWidget(MakeLabel(ids::kQualityLabel, LanguageText(80), this));
+    quality_row->addWidget(quality_slider_, 1);
+    quality_row->addWidget(quality_value_);
+    quality_row->addWidget(new QLabel(QStringLiteral("%"), this));
+    grid->addLayout(quality_row, 5, 0, 1, 2);
+    connect(quality_slider_, &QSlider::valueChanged, this, [this](int value) {
+      quality_value_->setText(QString::number(value));
+      CurrentSettings().jpeg_quality = value;
+    });
+  }
+  grid->addWidget(group, 6, 0, 1, 2);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addLayout(buttons);
+
+  connect(edit_, &QLineEdit::textChanged, this, &SignDialog::Refresh);
+  connect(ok, &QPushButton::clicked, this, &SignDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &SignDialog::reject);
+  connect(test, &QPushButton::clicked, this,
+          [this] { OpenWebAddress(ShortenerUrlFor(edit_->text().left(kMaxSignatureLength))); });
+
+  QString latest = ReadLatestSign();
+  if (!latest.isEmpty() && (latest[0] == 'Q' || latest[0] == 'q')) latest[0] = '-';
+  edit_->setText(latest);
+  Refresh();
+  CentreOver(this, viewer);
+  edit_->setFocus();
+}
+
+void SignDialog::Refresh() {
+  const QString preview = SignaturePreview(edit_->text());
+  preview_->setText(preview);
+  characters_left_->setText(QString::number(kMaxSignatureLength - preview.size()));
+}
+
+void SignDialog::FillPayload() {
+  payload_.fill(0);
+  const std::string text = "signSIGN" + preview_->text().left(kMaxSignatureLength).toStdString();
+  std::memcpy(payload_.data(), text.data(), std::min(text.size(), kPayloadBytes));
+}
+
+void SignDialog::accept() {
+  const QString preview = preview_->text();
+  if (preview.size() > kMaxSignatureLength) {
+    ShowMessage(this, LanguageText(39), LanguageText(27));
+    return;
+  }
+  if (preview.size() < kMinSignatureLength) {
+    ShowMessage(this, LanguageText(87), LanguageText(27));
+    return;
+  }
+  WriteLatestSign(preview);
+  WriteJpegQuality(CurrentSettings().jpeg_quality);
+  FillPayload();
+  done(ids::kOk);
+}
+
+void SignDialog::reject() {
+  FillPayload();
+  done(ids::kCancel);
+}
+
+int RunSignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& payload) {
+  SignDialog dialog(viewer, with_quality, payload);
+  return dialog.exec();
+}
+
+}  // namespace pmk::ui
