@@ -1,8 +1,8 @@
 #include "plugin/batch/batch_viewer_bridge.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 
+#include "plugin/ui/dialog_support.h"
 #include "plugin/ui/language_table.h"
 
 namespace pmk::ui {
@@ -20,9 +20,9 @@ void PostTo(QObject* receiver, std::function<void()> action) {
 }
 
 void ShowBatchEndMessage(QWidget* viewer, BatchKind kind) {
-  QMessageBox::information(
-      viewer, LanguageText(kReportCaption),
-      LanguageText(kind == BatchKind::kSigning ? kSigningEndText : kDetectionEndText));
+  ShowMessage(viewer,
+              LanguageText(kind == BatchKind::kSigning ? kSigningEndText : kDetectionEndText),
+              LanguageText(kReportCaption), QMessageBox::Information);
 }
 
 void CancelBatchAndWait(BatchWorker& worker) {

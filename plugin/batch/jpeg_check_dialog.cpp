@@ -11,6 +11,7 @@
 #include "platform/user_folders.h"
 #include "plugin/batch/jpeg_slider_codes.h"
 #include "plugin/batch/jpeg_survival_check.h"
+#include "plugin/ui/dialog_support.h"
 #include "plugin/ui/language_table.h"
 #include "plugin/ui/plugin_settings.h"
 
@@ -21,10 +22,6 @@ namespace {
 constexpr int kJpegQualityText = 80;    // "Jpg quality:"
 constexpr int kPreservedText = 108;     // "Sign will be preserved!"
 constexpr int kUndetectableText = 124;  // "Sign will be undetectable!"
-
-void SetId(QWidget* widget, int id) {
-  widget->setObjectName(QString::number(id));
-}
 
 // Found in green, not found in red; anything that kept the check from giving
 // an answer (no work files, no memory) in black.
@@ -69,8 +66,7 @@ JpegCheckDialog::JpegCheckDialog(const ImageRecord& picture, std::int32_t& quali
   SetId(number_, kJpegQualityNumberId);
   number_->setText(QString::number(quality_));
   SetId(verdict_label_, kJpegVerdictId);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
-  SetId(close, kJpegCloseButtonId);
+  auto* close = MakeButton(kJpegCloseButtonId, QStringLiteral("Close"), this);
   close->setDefault(true);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
