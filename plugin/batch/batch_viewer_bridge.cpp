@@ -1,7 +1,5 @@
 #include "plugin/batch/batch_viewer_bridge.h"
 
-#include <QCoreApplication>
-
 #include "plugin/ui/dialog_support.h"
 #include "plugin/ui/language_table.h"
 
@@ -23,10 +21,6 @@ void ShowBatchEndMessage(QWidget* viewer, BatchKind kind) {
   ShowMessage(viewer,
               LanguageText(kind == BatchKind::kSigning ? kSigningEndText : kDetectionEndText),
               LanguageText(kReportCaption), QMessageBox::Information);
-}
-
-void CancelBatchAndWait(BatchWorker& worker) {
-  worker.CancelAndWait([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
 }  // namespace pmk::ui

@@ -1,12 +1,11 @@
 // What the viewer needs around a batch job on the Qt side: notifications from
-// the worker thread, the end message, and closing while a job runs.
+// the worker thread and the end message.
 #pragma once
 
 #include <QObject>
 #include <functional>
 
 #include "plugin/batch/batch_job.h"
-#include "plugin/batch/batch_worker.h"
 
 class QWidget;
 
@@ -20,10 +19,5 @@ void PostTo(QObject* receiver, std::function<void()> action);
 // The job's end text (string103 or string104) in a message box captioned
 // string25 ("Report") with the information icon, over the viewer.
 void ShowBatchEndMessage(QWidget* viewer, BatchKind kind);
-
-// For the viewer's close: cancels the running job and waits for it while
-// delivering posted events, so a worker blocked in a notification that waits
-// for the viewer's thread can still get to its end.
-void CancelBatchAndWait(BatchWorker& worker);
 
 }  // namespace pmk::ui

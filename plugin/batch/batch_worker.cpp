@@ -1,6 +1,5 @@
 #include "plugin/batch/batch_worker.h"
 
-#include <chrono>
 #include <utility>
 
 #include "plugin/batch/batch_cancel.h"
@@ -32,13 +31,9 @@ bool BatchWorker::Start(BatchRequest request, FinishedCallback finished) {
   return true;
 }
 
-void BatchWorker::CancelAndWait(const std::function<void()>& while_waiting) {
+void BatchWorker::CancelAndWait() {
   if (!thread_.joinable()) return;
   if (running_.load()) BatchCancel.store(1);
-  while (running_.load()) {
-    if (while_waiting) while_waiting();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
   thread_.join();
   BatchCancel.store(0);
 }

@@ -32,11 +32,7 @@ class BatchWorker {
 
   // Sets BatchCancel and waits for the worker: PMKCmd finishes the file it is
   // working on, no further file is started. Returns at once when idle.
-  // `while_waiting`, when given, is called every few milliseconds until the
-  // walk has ended: a viewer whose file-done notification waits for its own
-  // thread pumps its posted events there, or the two would wait for each
-  // other.
-  void CancelAndWait(const std::function<void()>& while_waiting = {});
+  void CancelAndWait();
 
  private:
   std::thread thread_;

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include "image/plugin_image_files.h"
-#include "plugin_batch/signed_picture.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
@@ -13,18 +12,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-TEST(JpegSurvivalCheck, SignedSurvivesAtNinetyUnsignedNeverReadsPreserved) {
+// The signed picture that survives is shown by the dialog's tests.
+TEST(JpegSurvivalCheck, UnsignedNeverReadsPreservedWorkFolderIsPrivate) {
   TempFolder cache;
   const fs::path work = JpegCheckWorkFolder(cache.path());
   ImageRecord unsigned_picture;
   LoadPluginImage(testing::TestData("kodim23.png"), unsigned_picture);
-  const ImageRecord signed_picture = testing::SignedPicture("kodim23.png", "Jpeg-Check");
 
-  EXPECT_EQ(CheckJpegSurvival(signed_picture, 90, work), 0);
   for (int quality : {20, 90, 100}) {
     EXPECT_EQ(CheckJpegSurvival(unsigned_picture, quality, work), kResultRefused) << quality;
   }
-  EXPECT_EQ(SaveLosslessCopy(signed_picture, work), 0);
+  EXPECT_EQ(SaveLosslessCopy(unsigned_picture, work), 0);
   EXPECT_TRUE(fs::exists(work / "orig.tif"));
   struct stat attributes {};
   ASSERT_EQ(stat(work.c_str(), &attributes), 0);
