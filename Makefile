@@ -24,7 +24,7 @@ test: build
 test-sanitize: deps
 	@[ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=address,undefined -DPMK_BUILD_BENCHMARKS=OFF
 	@cmake --build build-asan -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 # The threaded scale search under ThreadSanitizer.
 test-thread: deps
