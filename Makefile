@@ -24,13 +24,14 @@ test: build
 test-sanitize: deps
 	@[ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=address,undefined -DPMK_BUILD_BENCHMARKS=OFF
 	@cmake --build build-asan -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 # The threaded scale search under ThreadSanitizer.
 test-thread: deps
 	@[ -f build-tsan/CMakeCache.txt ] || cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=thread -DPMK_BUILD_BENCHMARKS=OFF
-	@cmake --build build-tsan -j $(JOBS) --target engine_tests
+	@cmake --build build-tsan -j $(JOBS) --target engine_tests plugin_batch_tests
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/engine_tests --gtest_filter='Threaded*'
+	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/plugin_batch_tests --gtest_filter='BatchWorker*:BatchJob*'
 
 # Every fuzz target for 30 seconds on a copy of its committed seed corpus
 # (clang and libFuzzer). Longer runs: the same binaries with -max_total_time.

@@ -71,6 +71,10 @@ ViewerWindow::ViewerWindow(ImageRecord& host_picture, QWidget* parent)
 }
 
 ViewerWindow::~ViewerWindow() {
+  // A running batch job finishes its current file and stops; its notifications
+  // must not reach a half-destroyed window.
+  batch_worker_.CancelAndWait();
+  if (busy_) EndBatch();
   // The editor gets back whatever the viewer holds now; a failed copy leaves
   // the host buffer empty, which the host treats as "nothing changed".
   CopyPicture(image_, host_picture_);
@@ -350,6 +354,15 @@ void ViewerWindow::RunCommand(int id) {
       break;
     case kCommandOptions:
       ShowOptions();
+      break;
+    case kCommandBatchSign:
+      RunBatch(BatchKind::kSigning);
+      break;
+    case kCommandBatchDetect:
+      RunBatch(BatchKind::kDetection);
+      break;
+    case kCommandJpegCheck:
+      CheckJpegSurvival();
       break;
     case kCommandAbout:
       ShowAbout();

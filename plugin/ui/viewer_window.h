@@ -10,6 +10,8 @@
 #include <map>
 
 #include "image/image_record.h"
+#include "plugin/batch/batch_job.h"
+#include "plugin/batch/batch_worker.h"
 #include "plugin/ui/view_math.h"
 
 class QAction;
@@ -81,6 +83,12 @@ class ViewerWindow : public QMainWindow {
   void ShowAbout();
   void OpenProductPage();
   void OpenShortener();
+  void RunBatch(BatchKind kind);
+  void CheckJpegSurvival();
+  // Around a batch job: the commands that change or read the picture are off
+  // and the picture is kept aside, to be put back when the job ends.
+  void BeginBatch();
+  void EndBatch();
 
   ImageRecord& host_picture_;
   ImageRecord image_;    // what the commands work on
@@ -99,6 +107,10 @@ class ViewerWindow : public QMainWindow {
   QToolButton* menu_button_ = nullptr;
   QMenu* menu_ = nullptr;
   std::map<int, QAction*> actions_;
+  ImageRecord kept_;  // the picture while a batch job runs
+  // Declared last so that it is destroyed first: a running job never outlives
+  // the widgets and pictures it reports to.
+  BatchWorker batch_worker_;
 };
 
 }  // namespace pmk::ui

@@ -1,0 +1,65 @@
+#include "plugin/batch/batch_command.h"
+
+#include <QFileDialog>
+#include <cstring>
+
+#include "plugin/batch/batch_cancel.h"
+#include "plugin/batch/batch_viewer_bridge.h"
+#include "plugin/ui/batch_progress_dialog.h"
+#include "plugin/ui/plugin_settings.h"
+#include "plugin/ui/sign_dialog.h"
+
+namespace pmk::ui {
+
+namespace {
+
+// The payload text is "signSIGN" followed by the signature.
+constexpr std::size_t kPayloadPrefixLength = 8;
+
+}  // namespace
+
+bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
+                       const std::filesystem::path& plugin_folder, BatchViewerHooks hooks) {
+  if (worker.IsRunning()) return false;
+  const QString folder = QFileDialog::getExistingDirectory(viewer, QString(), ReadLatestFolder());
+  if (folder.isEmpty()) return false;
+  const PluginSettings& settings = CurrentSettings();
+  const std::uint32_t count = CountImagesInTree(folder.toStdString(), settings.recursive, kind);
+  WriteLatestFolder(folder);
+
+  BatchRequest request;
+  request.kind = kind;
+  request.folder = folder.toStdString();
+  request.recursive = settings.recursive;
+  if (kind == BatchKind::kSigning) {
+    SignPayloadBuffer payload{};
+    if (RunSignDialog(viewer, /*with_quality=*/true, payload) != 1) return false;
+    request.signature.assign(
+        payload.data() + kPayloadPrefixLength,
+        strnlen(payload.data() + kPayloadPrefixLength, payload.size() - kPayloadPrefixLength));
+  }
+  request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality};
+
+  auto* progress = new BatchProgressDialog(
+      viewer, kind == BatchKind::kSigning ? BatchJobKind::kSigning : BatchJobKind::kDetection,
+      static_cast<int>(count), &BatchCancel);
+  progress->show();
+  request.file_done = [progress] { PostTo(progress, [progress] { progress->FileDone(); }); };
+
+  if (hooks.job_started) hooks.job_started();
+  auto finished = [viewer, progress, job_ended = hooks.job_ended](BatchKind ended) {
+    PostTo(viewer, [viewer, progress, job_ended, ended] {
+      delete progress;
+      if (job_ended) job_ended();
+      ShowBatchEndMessage(viewer, ended);
+    });
+  };
+  if (!worker.Start(std::move(request), std::move(finished))) {
+    delete progress;
+    if (hooks.job_ended) hooks.job_ended();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace pmk::ui

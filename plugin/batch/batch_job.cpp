@@ -1,0 +1,103 @@
+#include "plugin/batch/batch_job.h"
+
+#include "plugin/batch/batch_cancel.h"
+#include "plugin/batch/batch_image_names.h"
+
+namespace pmk {
+
+std::atomic<std::uint8_t> BatchCancel{0};
+
+namespace {
+
+bool IsCancelled() {
+  return BatchCancel.load() == 1;
+}
+
+BatchJob OpenJob(const std::filesystem::path& folder, BatchKind kind) {
+  BatchJob job;
+  job.folder = folder;
+  job.output_folder = kind == BatchKind::kSigning ? folder / kSignedFolderName : folder;
+  job.output_ready = kind == BatchKind::kDetection;
+  // An unreadable folder is a level without entries.
+  if (auto entries = platform::ListFolder(folder)) job.entries = std::move(*entries);
+  return job;
+}
+
+// Whether the walk enters this subfolder at all.
+bool EntersFolder(const std::filesystem::path& parent, const platform::FolderEntry& entry,
+                  BatchKind kind) {
+  if (kind == BatchKind::kSigning && entry.name == kSignedFolderName) return false;
+  return (parent / entry.name).string().size() <= kMaxBatchFolderLength;
+}
+
+void HandOn(const BatchRequest& request, BatchKind kind, BatchJob& job, const std::string& name) {
+  const std::filesystem::path input = job.folder / name;
+  if (kind == BatchKind::kSigning) {
+    // PMKCmd does not create folders; the "signed" folder must exist before
+    // the first output path inside it is handed on.
+    if (!job.output_ready) {
+      job.output_ready = platform::EnsureFolder(job.output_folder, 0777);
+    }
+    RunSignerProcess(request.pmk_cmd, input, job.output_folder / name,
+                     request.signature.substr(0, kMaxBatchSignatureLength),
+                     job.output_folder / kSigningLogName);
+  } else {
+    RunDetectorProcess(request.pmk_cmd, input, job.output_folder / kDetectingLogName);
+  }
+  if (request.file_done && IsCountedBatchImageName(name)) request.file_done();
+}
+
+void RunBatchWalk(const BatchRequest& request, BatchKind kind) {
+  std::vector<BatchJob> levels;
+  levels.push_back(OpenJob(request.folder, kind));
+  while (!levels.empty() && !IsCancelled()) {
+    BatchJob& job = levels.back();
+    if (job.current == job.entries.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const platform::FolderEntry& entry = job.entries[job.current++];
+    if (entry.is_folder) {
+      // A folder is never a picture, whatever its name says.
+      if (request.recursive && EntersFolder(job.folder, entry, kind)) {
+        BatchJob deeper = OpenJob(job.folder / entry.name, kind);
+        levels.push_back(std::move(deeper));  // `job` and `entry` are invalid from here on
+      }
+    } else if (IsBatchImageName(entry.name)) {
+      HandOn(request, kind, job, entry.name);
+    }
+  }
+}
+
+}  // namespace
+
+void RunBatchSigning(const BatchRequest& request) {
+  RunBatchWalk(request, BatchKind::kSigning);
+}
+
+void RunBatchDetection(const BatchRequest& request) {
+  RunBatchWalk(request, BatchKind::kDetection);
+}
+
+std::uint32_t CountImagesInTree(const std::filesystem::path& folder, bool recursive,
+                                BatchKind kind) {
+  std::uint32_t count = 0;
+  std::vector<std::filesystem::path> pending = {folder};
+  while (!pending.empty()) {
+    const std::filesystem::path current = std::move(pending.back());
+    pending.pop_back();
+    const auto entries = platform::ListFolder(current);
+    if (!entries) continue;
+    for (const platform::FolderEntry& entry : *entries) {
+      if (entry.is_folder) {
+        if (recursive && EntersFolder(current, entry, kind))
+          pending.push_back(current / entry.name);
+      } else if (IsCountedBatchImageName(entry.name)) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace pmk

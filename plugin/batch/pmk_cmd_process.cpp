@@ -1,0 +1,48 @@
+#include "plugin/batch/pmk_cmd_process.h"
+
+#include "platform/run_program.h"
+
+namespace pmk {
+
+std::filesystem::path PmkCmdProgram(const std::filesystem::path& plugin_folder) {
+  return plugin_folder / "pmk_cmd" / "PMKCmd";
+}
+
+std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
+                                         const std::filesystem::path& input,
+                                         const std::filesystem::path& output,
+                                         const std::string& signature,
+                                         const std::filesystem::path& log) {
+  return {"-s", signature,      "-cores", std::to_string(settings.cores),
+          "-i", input.string(), "-o",     output.string(),
+          "-l", log.string(),   "-c",     std::to_string(settings.jpeg_quality)};
+}
+
+std::vector<std::string> DetectorArguments(const PmkCmdSettings& settings,
+                                           const std::filesystem::path& input,
+                                           const std::filesystem::path& log) {
+  return {"-cores", std::to_string(settings.cores), "-i", input.string(), "-l", log.string()};
+}
+
+int RunSignerProcess(const PmkCmdSettings& settings, const std::filesystem::path& input,
+                     const std::filesystem::path& output, const std::string& signature,
+                     const std::filesystem::path& log) noexcept {
+  try {
+    return platform::RunProgramAndWait(PmkCmdProgram(settings.plugin_folder),
+                                       SignerArguments(settings, input, output, signature, log));
+  } catch (...) {
+    return platform::kProgramNotStarted;
+  }
+}
+
+int RunDetectorProcess(const PmkCmdSettings& settings, const std::filesystem::path& input,
+                       const std::filesystem::path& log) noexcept {
+  try {
+    return platform::RunProgramAndWait(PmkCmdProgram(settings.plugin_folder),
+                                       DetectorArguments(settings, input, log));
+  } catch (...) {
+    return platform::kProgramNotStarted;
+  }
+}
+
+}  // namespace pmk
