@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   libimage-exiftool-perl
   imagemagick
+  parallel
   clang libclang-rt-14-dev
 )
 
