@@ -1,0 +1,10 @@
+// The About selector's modal box, owned by the host's window.
+#pragma once
+
+#include "plugin/host/host_interface.h"
+
+namespace pmk::plugin {
+
+void ShowAboutBox(const host_api::AboutRecord& about);
+
+}  // namespace pmk::plugin
