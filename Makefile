@@ -6,15 +6,17 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo test-sanitize test-thread fuzz-smoke clean
+.PHONY: all deps configure build test demo package install test-sanitize test-thread fuzz-smoke clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@[ -f build/CMakeCache.txt ] || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: configure
 	@cmake --build build -j $(JOBS)
 
 test: build
@@ -51,7 +53,18 @@ fuzz-smoke: deps
 	  grep -h '^Done' build-fuzz/$$t.log; \
 	done
 
-demo: build
+# The Debian package (build/pictomarker_VERSION_ARCH.deb) of the installed tree.
+package: build
+	@cd build && cpack -G DEB
+
+# Installs under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install build --prefix $(PREFIX)
+
+# Builds only the program it runs, not the tests and benchmarks.
+demo: configure
+	@cmake --build build -j $(JOBS) --target PMKCmd
 	@mkdir -p out
 	@echo "Signing tests/data/kodim23.png with the signature DEMO-26 into out/kodim23_signed.png:"
 	@./build/cmd/PMKCmd -i ./tests/data/kodim23.png -o ./out/kodim23_signed.png -s DEMO-26 -cores $(JOBS)

@@ -1,5 +1,11 @@
 // Where a run's one message goes: the log file when "-l" was given, else
 // standard output.
+//
+// Batch jobs run many PMKCmd processes at once on one log. A log line is made
+// of pieces (the header with the file names, then the message), so the stream
+// gathers them and hands each finished line (up to and including its last line
+// break) to the system in a single write on a descriptor opened for
+// appending: lines of concurrent runs never interleave within a line.
 #pragma once
 
 #include <cstdio>
@@ -19,13 +25,18 @@ class MessageStream {
   // standard output instead and a one-line notice says so on standard error.
   void OpenLog(const std::string& log_name);
 
+  // On a log, text without a line break waits for the rest of its line.
   void Write(std::string_view text);
+  // Writes what still waits for its line break, then closes the log.
   void Close();
 
-  bool IsLog() const { return log_ != nullptr; }
+  bool IsLog() const { return log_ >= 0; }
 
  private:
-  std::FILE* log_ = nullptr;
+  void AppendToLog(std::string_view text);
+
+  int log_ = -1;
+  std::string pending_;
 };
 
 }  // namespace pmk::cmd

@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
   imagemagick
+  parallel
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev
 )

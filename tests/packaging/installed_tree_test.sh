@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The installed tree, or the Debian package unpacked into a throw-away root,
+# runs from any folder and refers to nothing in the build tree.
+#   installed_tree_test.sh install|package BUILD_DIR SOURCE_DIR
+set -euo pipefail
+how="$1"
+build="$(readlink -f "$2")"
+source="$(readlink -f "$3")"
+work="$(readlink -f "$(mktemp -d)")"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+if [ "$how" = install ]; then
+  cmake --install "$build" --prefix "$work/root/usr" --strip >/dev/null
+else
+  cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >"$work/cpack.log" ||
+    { cat "$work/cpack.log" >&2; exit 1; }
+  deb="$(find "$work/package" -maxdepth 1 -name 'pictomarker_*.deb')"
+  [ -n "$deb" ] || { echo "FAIL: no package" >&2; exit 1; }
+  depends="$(dpkg-deb -f "$deb" Depends)"
+  for needed in libfreeimage3 parallel libc6; do
+    [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
+  done
+  dpkg -x "$deb" "$work/root"
+fi
+usr="$work/root/usr"
+
+expected=(bin/PMKCmd bin/PMKInspect bin/PictomarkerHost bin/pmk-batch
+  lib/pictomarker/libPictomarkerPS.so lib/pictomarker/pmk_cmd/PMKCmd
+  share/man/man1/PMKCmd.1 share/man/man1/PMKInspect.1 share/man/man1/PictomarkerHost.1
+  share/doc/pictomarker/README.md share/doc/pictomarker/SECURITY.md
+  share/doc/pictomarker/LICENSE)
+# The language file ships once the plug-in's dialogs are built.
+[ ! -f "$source/plugin/ui/Pictomarker_loc.ini" ] || expected+=(lib/pictomarker/Pictomarker_loc.ini)
+for file in "${expected[@]}"; do
+  [ -f "$usr/$file" ] || fail "$file not installed"
+done
+[ ! -L "$usr/lib/pictomarker/pmk_cmd/PMKCmd" ] || fail "pmk_cmd/PMKCmd is a link"
+
+# Nothing points back into the build tree: no run path, no path in any file.
+while IFS= read -r -d '' file; do
+  if readelf -d "$file" 2>/dev/null | grep -Eq 'R(UN)?PATH'; then fail "$file has a run path"; fi
+done < <(find "$usr" -type f -print0)
+if grep -rlF "$build" "$usr" >"$work/refs"; then fail "refer to the build tree: $(cat "$work/refs")"; fi
+
+for page in "$usr"/share/man/man1/*.1; do
+  warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/page.txt")"
+  [ -z "$warnings" ] || fail "$page: $warnings"
+  if ! grep -q '^NAME' "$work/page.txt" || ! grep -q '^SYNOPSIS' "$work/page.txt"; then
+    fail "$page has no NAME or SYNOPSIS"
+  fi
+done
+
+# From a folder unrelated to both trees: sign, check, and let the host load
+# the plug-in, which finds pmk_cmd/PMKCmd beside itself.
+mkdir "$work/elsewhere"
+cd "$work/elsewhere"
+cp "$source/tests/data/kodim23.png" photo.png
+[ "$("$usr/bin/PMKCmd" -i ./photo.png -o ./signed.png -s abcdef -cores 2)" = "Success!" ] ||
+  fail "installed PMKCmd did not sign"
+[ "$("$usr/lib/pictomarker/pmk_cmd/PMKCmd" -i ./signed.png)" = "Signature detected:abcdef" ] ||
+  fail "the plug-in's PMKCmd did not find the signature"
+QT_QPA_PLATFORM=offscreen "$usr/bin/PictomarkerHost" --about >about.txt 2>&1 ||
+  fail "PictomarkerHost --about: $(cat about.txt)"
+grep -q 'Pictomarker' about.txt || fail "no plug-in name in: $(cat about.txt)"
+"$usr/bin/pmk-batch" check . >/dev/null 2>&1 || fail "installed pmk-batch failed"
+grep -qx './signed.png:Signature detected:abcdef' detecting_output.log ||
+  fail "installed pmk-batch did not run the PMKCmd beside it"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "$how: the installed tree is complete and runs on its own"
