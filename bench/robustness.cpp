@@ -4,10 +4,12 @@
 // searches it the way PMKCmd does (DetectSignature on two cores). Unsigned
 // originals are searched too, to count false positives.
 //
-//   robustness [FOLDER] [--out FILE] [--cores N]
+//   robustness [FOLDER] [--out FILE] [--cores N] [--robust]
 //
 // FOLDER defaults to the committed test photographs. The report is Markdown,
-// printed and, with --out, written to FILE.
+// printed and, with --out, written to FILE. --robust signs a second time with
+// larger regions (PMKCmd -robust) and sets both modes side by side;
+// --robust-only signs with larger regions alone.
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -123,41 +125,20 @@ std::string Join(const std::vector<std::string>& items) {
   return out.empty() ? "–" : out;
 }
 
-}  // namespace
-}  // namespace pmk::bench
+// What one signing mode gave on the whole folder.
+struct ModeResult {
+  std::string label;
+  std::string pictures;  // the Markdown rows of "What signing changes"
+  std::vector<Row> rows;
+};
 
-int main(int argc, char** argv) {
-  using namespace pmk;
-  using namespace pmk::bench;
-  std::string out_file;
-  int cores = 2;
-  std::filesystem::path folder = TestDataFolder();
-  std::string folder_label = "tests/data";
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--out" && i + 1 < argc) {
-      out_file = argv[++i];
-    } else if (argument == "--cores" && i + 1 < argc) {
-      cores = std::atoi(argv[++i]);
-    } else if (!argument.empty() && argument[0] != '-') {
-      folder = argument;
-      folder_label = argument;
-    } else {
-      std::fputs("usage: robustness [FOLDER] [--out FILE] [--cores N]\n", stderr);
-      return 2;
-    }
-  }
-  CoreCount.store(static_cast<std::uint8_t>(cores));
-
+ModeResult RunMode(const std::string& label, bool larger_regions,
+                   const std::vector<std::filesystem::path>& files,
+                   const std::vector<Attack>& attacks, std::vector<std::string>& skipped) {
+  ModeResult result{label, "", std::vector<Row>(attacks.size())};
   const PayloadText payload = FormatPayload(kSignature);
-  const std::vector<Attack> attacks = Attacks();
-  std::vector<Row> rows(attacks.size());
   std::ostringstream pictures;
-  pictures << "| Picture | Size | Regions | PSNR (dB) | PSNR blue (dB) | Largest change |\n"
-           << "|---|---|---|---|---|---|\n";
-  std::vector<std::string> skipped;
-
-  for (const auto& file : PicturesIn(folder)) {
+  for (const auto& file : files) {
     const std::string name = file.filename().string();
     ImageRecord original;
     if (!LoadColour(file, original)) {
@@ -169,14 +150,17 @@ int main(int argc, char** argv) {
     EmbedOptions options;
     options.use_fixed_seed = true;
     options.fixed_seed = kSeed;
+    options.larger_regions = larger_regions;
     EmbedReport report;
     const std::uint8_t signed_result =
         EmbedSignature(signed_picture, payload.c_str(), options, &report);
     if (signed_result != kResultOk) {
-      skipped.push_back(name + " (signing refused, code " + std::to_string(signed_result) + ")");
+      skipped.push_back(name + " (" + label + " signing refused, code " +
+                        std::to_string(signed_result) + ")");
       continue;
     }
-    std::fprintf(stderr, "%s: signed in %d region(s)\n", name.c_str(), report.regions);
+    std::fprintf(stderr, "%s (%s): signed in %d region(s)\n", name.c_str(), label.c_str(),
+                 report.regions);
     pictures << "| " << name << " | " << original.width() << "×" << original.height() << " | "
              << report.regions << " | " << Fixed(Psnr(original, signed_picture, -1), 2) << " | "
              << Fixed(Psnr(original, signed_picture, 0), 2) << " | "
@@ -184,7 +168,7 @@ int main(int argc, char** argv) {
 
     for (std::size_t a = 0; a < attacks.size(); ++a) {
       const Attack& attack = attacks[a];
-      Row& row = rows[a];
+      Row& row = result.rows[a];
       ImageRecord attacked;
       if (!attack.apply(attack.on_original ? original : signed_picture, attacked)) {
         row.failures.push_back(name + " (attack failed)");
@@ -213,29 +197,109 @@ int main(int argc, char** argv) {
                    verdict.found ? ("found at " + Fixed(verdict.scale, 2)).c_str() : "not found");
     }
   }
+  result.pictures = pictures.str();
+  return result;
+}
+
+std::string Rate(const Row& row, bool false_positive_row) {
+  return false_positive_row
+             ? std::to_string(row.tried - row.correct) + " false of " + std::to_string(row.tried)
+             : std::to_string(row.correct) + "/" + std::to_string(row.tried);
+}
+
+std::string Scales(const Row& row, bool false_positive_row) {
+  if (false_positive_row) return "–";
+  std::vector<std::string> scales;
+  for (const auto& [scale, count] : row.scales) {
+    scales.push_back(scale + (count > 1 ? " (" + std::to_string(count) + ")" : ""));
+  }
+  return Join(scales);
+}
+
+constexpr char kPictureHeader[] =
+    "| Picture | Size | Regions | PSNR (dB) | PSNR blue (dB) | Largest change |\n"
+    "|---|---|---|---|---|---|\n";
+
+}  // namespace
+}  // namespace pmk::bench
+
+int main(int argc, char** argv) {
+  using namespace pmk;
+  using namespace pmk::bench;
+  std::string out_file;
+  int cores = 2;
+  bool robust = false;
+  bool robust_only = false;
+  std::filesystem::path folder = TestDataFolder();
+  std::string folder_label = "tests/data";
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--out" && i + 1 < argc) {
+      out_file = argv[++i];
+    } else if (argument == "--cores" && i + 1 < argc) {
+      cores = std::atoi(argv[++i]);
+    } else if (argument == "--robust") {
+      robust = true;
+    } else if (argument == "--robust-only") {
+      robust_only = true;
+    } else if (!argument.empty() && argument[0] != '-') {
+      folder = argument;
+      folder_label = argument;
+    } else {
+      std::fputs("usage: robustness [FOLDER] [--out FILE] [--cores N] [--robust | --robust-only]\n",
+                 stderr);
+      return 2;
+    }
+  }
+  CoreCount.store(static_cast<std::uint8_t>(cores));
+
+  const std::vector<Attack> attacks = Attacks();
+  const std::vector<std::filesystem::path> files = PicturesIn(folder);
+  std::vector<std::string> skipped;
+  std::vector<ModeResult> modes;
+  if (!robust_only) modes.push_back(RunMode("as specified", false, files, attacks, skipped));
+  if (robust || robust_only) {
+    modes.push_back(RunMode("larger regions", true, files, attacks, skipped));
+  }
+  robust = robust && !robust_only;
 
   std::ostringstream report;
   report << "# Robustness report\n\n"
          << "Folder: `" << folder_label << "`; signature `" << kSignature << "`, fixed seed "
          << kSeed << "; detection with `DetectSignature` on " << cores
          << " cores. Resizing uses FreeImage_Rescale; JPEG is written as PMKCmd writes it "
-         << "(FreeImage, 4:2:0) and read back.\n\n"
-         << "## What signing changes\n\n"
-         << pictures.str() << "\n## Detection after attacks\n\n"
-         << "| Attack | Detection rate | Found at scale | Failures |\n|---|---|---|---|\n";
-  for (std::size_t a = 0; a < attacks.size(); ++a) {
-    const Row& row = rows[a];
-    std::vector<std::string> scales;
-    for (const auto& [scale, count] : row.scales) {
-      scales.push_back(scale + (count > 1 ? " (" + std::to_string(count) + ")" : ""));
+         << "(FreeImage, 4:2:0) and read back.\n\n";
+  if (robust) {
+    report << "Two signing modes: as specified (smallest regions) and larger regions "
+           << "(`PMKCmd -robust`); detection is the same for both.\n\n";
+  }
+  report << "## What signing changes\n\n";
+  for (const ModeResult& mode : modes) {
+    if (robust) report << "### " << mode.label << "\n\n";
+    report << kPictureHeader << mode.pictures << "\n";
+  }
+  report << "## Detection after attacks\n\n";
+  if (!robust) {
+    report << "| Attack | Detection rate | Found at scale | Failures |\n|---|---|---|---|\n";
+    for (std::size_t a = 0; a < attacks.size(); ++a) {
+      const Row& row = modes[0].rows[a];
+      const bool fp = attacks[a].on_original;
+      report << "| " << attacks[a].name << " | " << Rate(row, fp) << " | " << Scales(row, fp)
+             << " | " << Join(row.failures) << " |\n";
     }
-    const bool false_positive_row = attacks[a].on_original;
-    report << "| " << attacks[a].name << " | "
-           << (false_positive_row ? std::to_string(row.tried - row.correct) + " false of " +
-                                        std::to_string(row.tried)
-                                  : std::to_string(row.correct) + "/" + std::to_string(row.tried))
-           << " | " << (false_positive_row ? "–" : Join(scales)) << " | " << Join(row.failures)
-           << " |\n";
+  } else {
+    report << "| Attack | Rate: " << modes[0].label << " | Rate: " << modes[1].label
+           << " | Scales: " << modes[0].label << " | Scales: " << modes[1].label
+           << " | Failures: " << modes[0].label << " | Failures: " << modes[1].label
+           << " |\n|---|---|---|---|---|---|---|\n";
+    for (std::size_t a = 0; a < attacks.size(); ++a) {
+      const Row& plain = modes[0].rows[a];
+      const Row& larger = modes[1].rows[a];
+      const bool fp = attacks[a].on_original;
+      report << "| " << attacks[a].name << " | " << Rate(plain, fp) << " | " << Rate(larger, fp)
+             << " | " << Scales(plain, fp) << " | " << Scales(larger, fp) << " | "
+             << Join(plain.failures) << " | " << Join(larger.failures) << " |\n";
+    }
   }
   if (!skipped.empty()) report << "\nNot used: " << Join(skipped) << ".\n";
 

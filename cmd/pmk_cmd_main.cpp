@@ -72,6 +72,7 @@ int Run(int argc, char** argv) {
   request.sign = options.has_output;
   request.signature = options.signature;
   request.jpeg_quality = options.jpeg_quality;
+  request.larger_regions = options.robust;
   return pmk::cmd::RunSignAndVerify(request, messages);
 }
 

@@ -55,6 +55,9 @@ RunOptions ParseArguments(std::span<const std::string_view> arguments) {
     } else if (argument == "-c" && take(options.has_quality)) {
       const int quality = ReadInteger(value);
       if (quality > 0) options.jpeg_quality = quality;
+    } else if (argument == "-robust") {
+      options.robust = true;
+      ++i;
     } else {
       ++i;  // unknown token, or an option without its value
     }

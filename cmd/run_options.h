@@ -29,6 +29,9 @@ struct RunOptions {
   // Set whenever "-cores" was read; the last occurrence wins.
   bool has_cores = false;
   std::uint8_t cores = 1;
+  // "-robust": sign with larger regions. Not in the usage text, which stays
+  // as callers know it; older programs skip the token as unknown.
+  bool robust = false;
 };
 
 // Reads a decimal integer the way atoi does: leading blanks, an optional

@@ -77,7 +77,9 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     return 1;
   }
   const PayloadText payload = FormatPayload(request.signature);
-  if (EmbedSignature(work, payload.c_str()) != kResultOk) {
+  EmbedOptions embed_options;
+  embed_options.larger_regions = request.larger_regions;
+  if (EmbedSignature(work, payload.c_str(), embed_options, nullptr) != kResultOk) {
     messages.Write(kMessageCannotSign);
     return 1;
   }

@@ -26,6 +26,7 @@ struct SignRequest {
   bool sign = false;
   std::string signature;
   int jpeg_quality = 95;
+  bool larger_regions = false;  // "-robust"
 };
 
 // Returns the exit code (0 or 1); writes exactly one message.

@@ -33,9 +33,11 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
   CandidateList list;
   const std::uint8_t search_result = FindEmbeddingCandidates(image, list);
   if (search_result != kResultOk) return search_result;
-  RemoveNestedCandidates(list);
+  const RegionPreference preference =
+      options.larger_regions ? RegionPreference::kLarger : RegionPreference::kSmaller;
+  RemoveNestedCandidates(list, preference);
   if (list.count() > 0) {
-    const std::uint8_t choice_result = ChooseRegions(list);
+    const std::uint8_t choice_result = ChooseRegions(list, preference);
     if (choice_result != kResultOk) return choice_result;
   }
 

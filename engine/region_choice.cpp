@@ -13,6 +13,15 @@ constexpr double kShrink = 0.0001;
 constexpr double kGrow = 20.0;
 constexpr std::size_t kMostRegions = 5;
 
+// A removed candidate; its negative top drops it when the list is compacted,
+// and it contains no real candidate, nor lies inside one.
+constexpr CandidateRect kRemoved{-1.0, -1.0, -1.0, -1.0};
+
+bool Contains(const CandidateRect& outer, const CandidateRect& inner) noexcept {
+  return outer.x0 <= inner.x0 && outer.x1 >= inner.x1 && outer.y0 <= inner.y0 &&
+         outer.y1 >= inner.y1;
+}
+
 double Area(const CandidateRect& r) noexcept {
   return (r.x1 - r.x0) * (r.y1 - r.y0);
 }
@@ -34,14 +43,19 @@ struct Collection {
   std::size_t count = 0;
 };
 
+// Strictly better only, so that the first of equal areas wins.
+bool Preferred(double area, double best_area, RegionPreference preference) noexcept {
+  return preference == RegionPreference::kLarger ? area > best_area : area < best_area;
+}
+
 template <std::size_t K>
-std::size_t SmallestCombination(const CandidateList& list,
-                                const Collection<K>& collection) noexcept {
+std::size_t BestCombination(const CandidateList& list, const Collection<K>& collection,
+                            RegionPreference preference) noexcept {
   std::size_t best = 0;
   double best_area = TotalArea(list, collection.entries[0]);
   for (std::size_t i = 1; i < collection.count; ++i) {
     const double area = TotalArea(list, collection.entries[i]);
-    if (area < best_area) {
+    if (Preferred(area, best_area, preference)) {
       best = i;
       best_area = area;
     }
@@ -87,16 +101,20 @@ void TakeCombination(CandidateList& list, const Combination<K>& combination) noe
 
 }  // namespace
 
-void RemoveNestedCandidates(CandidateList& list) noexcept {
+void RemoveNestedCandidates(CandidateList& list, RegionPreference preference) noexcept {
   const std::uint32_t n = list.count();
   for (std::uint32_t i = 0; i < n; ++i) {
     for (std::uint32_t j = 0; j < n; ++j) {
       if (j == i) continue;
-      const CandidateRect& inner = list[i];
+      CandidateRect& inner = list[i];
       CandidateRect& outer = list[j];
-      if (outer.x0 <= inner.x0 && outer.x1 >= inner.x1 && outer.y0 <= inner.y0 &&
-          outer.y1 >= inner.y1) {
-        outer = CandidateRect{-1.0, -1.0, -1.0, -1.0};
+      if (!Contains(outer, inner)) continue;
+      if (preference == RegionPreference::kSmaller) {
+        outer = kRemoved;
+      } else if (j < i || !Contains(inner, outer)) {
+        // The outer one stays; of identical ones the earlier.
+        inner = kRemoved;
+        break;
       }
     }
   }
@@ -124,7 +142,7 @@ bool CandidatesApart(const CandidateRect& a, const CandidateRect& b) noexcept {
   return left - kGrow > right + kGrow || top - kGrow > bottom + kGrow;
 }
 
-std::uint8_t ChooseRegions(CandidateList& list) noexcept {
+std::uint8_t ChooseRegions(CandidateList& list, RegionPreference preference) noexcept {
   const std::uint32_t n = list.count();
   if (n == 0) return kResultOk;
 
@@ -136,18 +154,18 @@ std::uint8_t ChooseRegions(CandidateList& list) noexcept {
     }
   }
   if (pairs.count == 0) {
-    std::uint32_t smallest = 0;
+    std::uint32_t best = 0;
     for (std::uint32_t i = 1; i < n; ++i) {
-      if (Area(list[i]) < Area(list[smallest])) smallest = i;
+      if (Preferred(Area(list[i]), Area(list[best]), preference)) best = i;
     }
-    TakeCombination<1>(list, {smallest});
+    TakeCombination<1>(list, {best});
     return kResultOk;
   }
 
   Collection<3> triples;
   if (!ExtendApart(list, pairs, triples)) return kResultNoMemory;
   if (triples.count == 0) {
-    TakeCombination(list, pairs.entries[SmallestCombination(list, pairs)]);
+    TakeCombination(list, pairs.entries[BestCombination(list, pairs, preference)]);
     return kResultOk;
   }
   pairs.entries.Release();
@@ -155,7 +173,7 @@ std::uint8_t ChooseRegions(CandidateList& list) noexcept {
   Collection<4> quadruples;
   if (!ExtendApart(list, triples, quadruples)) return kResultNoMemory;
   if (quadruples.count == 0) {
-    TakeCombination(list, triples.entries[SmallestCombination(list, triples)]);
+    TakeCombination(list, triples.entries[BestCombination(list, triples, preference)]);
     return kResultOk;
   }
   triples.entries.Release();
@@ -163,10 +181,10 @@ std::uint8_t ChooseRegions(CandidateList& list) noexcept {
   Collection<kMostRegions> quintuples;
   if (!ExtendApart(list, quadruples, quintuples)) return kResultNoMemory;
   if (quintuples.count == 0) {
-    TakeCombination(list, quadruples.entries[SmallestCombination(list, quadruples)]);
+    TakeCombination(list, quadruples.entries[BestCombination(list, quadruples, preference)]);
     return kResultOk;
   }
-  TakeCombination(list, quintuples.entries[SmallestCombination(list, quintuples)]);
+  TakeCombination(list, quintuples.entries[BestCombination(list, quintuples, preference)]);
   return kResultOk;
 }
 

@@ -7,10 +7,16 @@
 
 namespace pmk {
 
-// Drops every candidate that contains another one, so that of nested
-// rectangles the innermost stays, and of identical ones the earliest. The
-// survivors keep their order.
-void RemoveNestedCandidates(CandidateList& list) noexcept;
+// Which regions a signing prefers. The classic choice keeps the smallest,
+// which changes the fewest pixels; larger regions keep more of the mark
+// through JPEG and rescaling. Detection proposes both, so either reads back.
+enum class RegionPreference : std::uint8_t { kSmaller, kLarger };
+
+// Of nested candidates keeps one and drops the others: the innermost for
+// kSmaller, the outermost for kLarger. Of identical ones the earliest stays.
+// The survivors keep their order.
+void RemoveNestedCandidates(CandidateList& list,
+                            RegionPreference preference = RegionPreference::kSmaller) noexcept;
 
 // True when `a` and `b` share no area (touching edges still counts as
 // disjoint).
@@ -21,10 +27,12 @@ bool CandidatesApart(const CandidateRect& a, const CandidateRect& b) noexcept;
 
 // Chooses up to five candidates: the first two disjoint, every further one
 // apart from all chosen before it, as many as possible and, among those, the
-// combination of smallest total area (the first of equal ones). The chosen
+// combination of smallest total area (kLarger: largest), the first of equal
+// ones. The chosen
 // rectangles move to the front of the list in the order of the combination and
 // the count becomes their number. An empty list stays empty. Returns 0, or 6
 // when a working list cannot be obtained (the list is then unchanged).
-std::uint8_t ChooseRegions(CandidateList& list) noexcept;
+std::uint8_t ChooseRegions(CandidateList& list,
+                           RegionPreference preference = RegionPreference::kSmaller) noexcept;
 
 }  // namespace pmk

@@ -73,6 +73,25 @@ TEST(ParseArgumentsTest, OrderDoesNotMatterAndUnknownTokensAreSkipped) {
   EXPECT_TRUE(options.verbose);
 }
 
+TEST(ParseArgumentsTest, RobustIsAFlagAnywhereButNotWhereAValueIsExpected) {
+  const struct {
+    std::vector<std::string_view> arguments;
+    bool robust;
+    std::string_view signature;
+  } cases[] = {
+      {{"-i", "a.png"}, false, ""},
+      {{"-robust", "-i", "a.png", "-robust"}, true, ""},
+      {{"-i", "a.png", "-s", "-robust"}, false, "-robust"},  // the signature's value
+      {{"-i", "a.png", "-Robust"}, false, ""},               // case-sensitive
+  };
+  for (const auto& c : cases) {
+    const RunOptions options = Parse(c.arguments);
+    EXPECT_EQ(options.robust, c.robust) << c.arguments.back();
+    EXPECT_EQ(options.signature, c.signature);
+    EXPECT_EQ(options.input, "a.png");
+  }
+}
+
 TEST(CheckLimitsTest, NamesAndSignaturesBeyondTheirBuffersAreRefused) {
   RunOptions options;
   options.input = std::string(kMaxNameLength, 'a');

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <set>
+#include <vector>
 
 #include "image/checked_allocation.h"
 
@@ -54,6 +55,48 @@ TEST(RemoveNestedCandidatesTest, OverlappingButNotNestedAllStay) {
   RemoveNestedCandidates(list);
   ASSERT_EQ(list.count(), 3u);
   ExpectRect(list[2], c);
+}
+
+TEST(RemoveNestedCandidatesTest, LargerPreferenceKeepsTheOutermostAndTheEarlierOfIdentical) {
+  const CandidateRect outer{0, 0, 1000, 1000};
+  const CandidateRect middle{100, 100, 900, 900};
+  const CandidateRect inner{200, 200, 600, 600};
+  const CandidateRect apart{1500, 0, 1900, 400};
+  const CandidateRect twin{1500, 0, 1900, 400};
+  CandidateList list = MakeList({inner, apart, middle, outer, twin});
+  RemoveNestedCandidates(list, RegionPreference::kLarger);
+  ASSERT_EQ(list.count(), 2u);
+  ExpectRect(list[0], apart);
+  ExpectRect(list[1], outer);
+}
+
+TEST(ChooseRegionsTest, LargerPreferenceTakesTheLargestOfTheMostRegions) {
+  const struct {
+    const char* what;
+    std::vector<CandidateRect> rects;
+    std::vector<CandidateRect> chosen;
+  } cases[] = {
+      {"overlapping: the largest alone",
+       {{0, 0, 400, 400}, {100, 100, 700, 700}, {50, 50, 600, 600}},
+       {{100, 100, 700, 700}}},
+      {"two small regions beat one large",
+       {{0, 0, 1000, 1000}, {900, 0, 1100, 200}, {900, 800, 1100, 1000}},
+       {{900, 0, 1100, 200}, {900, 800, 1100, 1000}}},
+      {"the largest of several pairs (none apart enough for a third)",
+       {{0, 0, 100, 100}, {110, 0, 210, 100}, {0, 0, 120, 120}, {130, 0, 250, 120}},
+       {{0, 0, 120, 120}, {130, 0, 250, 120}}},
+      {"equal areas keep the first",
+       {{50, 50, 300, 300}, {0, 0, 400, 400}, {100, 0, 500, 400}},
+       {{0, 0, 400, 400}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CandidateList list = MakeList({});
+    for (const CandidateRect& rect : c.rects) list.Append(rect);
+    EXPECT_EQ(ChooseRegions(list, RegionPreference::kLarger), 0);
+    ASSERT_EQ(list.count(), c.chosen.size());
+    for (std::uint32_t i = 0; i < list.count(); ++i) ExpectRect(list[i], c.chosen[i]);
+  }
 }
 
 TEST(CandidateTestsTest, DisjointAndApart) {

@@ -1,6 +1,7 @@
-// PMKInspect regions IMAGE: the candidate regions a signing of IMAGE would
-// consider (after nested ones are dropped), the ones it would choose, and
-// their integer boxes.
+// PMKInspect regions IMAGE [--robust]: the candidate regions a signing of
+// IMAGE would consider (after nested ones are dropped), the ones it would
+// choose, and their integer boxes; with --robust those of a signing with
+// larger regions.
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -26,10 +27,13 @@ nlohmann::ordered_json RectsToJson(const CandidateList& list) {
 }  // namespace
 
 int RunRegions(Arguments args) {
-  if (args.size() != 1) {
-    std::fputs("usage: PMKInspect regions IMAGE\n", stderr);
+  const bool robust = args.size() == 2 && args[1] == "--robust";
+  if (args.size() != 1 && !robust) {
+    std::fputs("usage: PMKInspect regions IMAGE [--robust]\n", stderr);
     return kUsageError;
   }
+  const RegionPreference preference =
+      robust ? RegionPreference::kLarger : RegionPreference::kSmaller;
   const std::string name(args[0]);
   ImageRecord colour;
   ImageRecord alpha;
@@ -43,10 +47,10 @@ int RunRegions(Arguments args) {
     std::fprintf(stderr, "candidate search failed with code %d\n", result);
     return 1;
   }
-  RemoveNestedCandidates(list);
+  RemoveNestedCandidates(list, preference);
   nlohmann::ordered_json out;
   out["candidates"] = RectsToJson(list);
-  if (list.count() > 0 && ChooseRegions(list) != kResultOk) {
+  if (list.count() > 0 && ChooseRegions(list, preference) != kResultOk) {
     std::fputs("not enough memory to choose regions\n", stderr);
     return 1;
   }

@@ -1,6 +1,7 @@
-// PMKInspect sign IN OUT SIGNATURE [--seed N]: signs IN the way the
-// command-line signer does, without any detection before or after, writes OUT
-// and reports what the embedding did per region.
+// PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust]: signs IN the way
+// the command-line signer does (--robust: as PMKCmd -robust), without any
+// detection before or after, writes OUT and reports what the embedding did
+// per region.
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -19,7 +20,7 @@
 namespace pmk::inspect {
 namespace {
 
-constexpr const char* kUsage = "usage: PMKInspect sign IN OUT SIGNATURE [--seed N]\n";
+constexpr const char* kUsage = "usage: PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust]\n";
 
 // The payload holds at most 10 signature characters.
 constexpr int kMaxSignatureLength = 10;
@@ -35,15 +36,21 @@ bool ParseSeed(std::string_view text, std::uint32_t& seed) {
 
 int RunSign(Arguments args) {
   EmbedOptions options;
-  if (args.size() == 5 && args[3] == "--seed") {
-    if (!ParseSeed(args[4], options.fixed_seed)) {
+  if (args.size() < 3) {
+    std::fputs(kUsage, stderr);
+    return kUsageError;
+  }
+  for (std::size_t i = 3; i < args.size(); ++i) {
+    if (args[i] == "--robust" && !options.larger_regions) {
+      options.larger_regions = true;
+    } else if (args[i] == "--seed" && !options.use_fixed_seed && i + 1 < args.size() &&
+               ParseSeed(args[i + 1], options.fixed_seed)) {
+      options.use_fixed_seed = true;
+      ++i;
+    } else {
       std::fputs(kUsage, stderr);
       return kUsageError;
     }
-    options.use_fixed_seed = true;
-  } else if (args.size() != 3) {
-    std::fputs(kUsage, stderr);
-    return kUsageError;
   }
   const std::string input(args[0]);
   const std::string output(args[1]);
