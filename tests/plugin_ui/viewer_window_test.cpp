@@ -102,10 +102,9 @@ TEST_F(ViewerWindowTest, OpensFittedWithTitleZoomBoxAndTableDrivenCommands) {
   EXPECT_TRUE(viewer_->zoom_box()->isEnabled());
   viewer_->RunCommand(kCommandZoom100);
   EXPECT_EQ(viewer_->ZoomBoxText(), "100.0 %");
-  // Not yet available: present, disabled, and doing nothing when asked.
   for (const int id : {kCommandBatchSign, kCommandBatchDetect, kCommandJpegCheck}) {
     ASSERT_NE(viewer_->CommandAction(id), nullptr);
-    EXPECT_FALSE(viewer_->CommandAction(id)->isEnabled()) << id;
+    EXPECT_TRUE(viewer_->CommandAction(id)->isEnabled()) << id;
   }
   EXPECT_EQ(viewer_->CommandAction(kCommandZoomIn)->shortcut(), QKeySequence(Qt::Key_Plus));
   EXPECT_EQ(viewer_->CommandAction(kCommandSign)->toolTip(), "Sign Current Image");
