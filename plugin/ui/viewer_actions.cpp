@@ -42,6 +42,12 @@ bool ViewerWindow::CheckImageForEngine() {
 
 void ViewerWindow::SignImage() {
   if (!CheckImageForEngine()) return;
+  // The signing would refuse it after a search that takes minutes at this
+  // size, so it is refused before the user is asked for anything.
+  if (static_cast<std::int64_t>(image_.width()) * image_.height() > kMaxEmbedPixels) {
+    Message(this, 32, 25, MessageIcon::kNone);
+    return;
+  }
   ViewerDialogs& dialogs = CurrentViewerDialogs();
   std::string payload;
   if (dialogs.sign(this, payload) != 1) {
