@@ -57,21 +57,17 @@ PasteCorner CellPasteCorner(const CellGrid& grid, int row, int column) noexcept 
           static_cast<std::int32_t>(std::trunc(row * grid.cell_height + grid.origin_y))};
 }
 
-std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept {
-  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
-  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
-  if (mask.Allocate(width, height, 1, 16) != kResultOk) {
-    mask.Release();
-    return kResultNoMemory;
-  }
+namespace {
+
+void FillCellMask(double cell_width, double cell_height, PlaneView<std::uint16_t> mask) noexcept {
   const double hx = cell_width * 0.5;
   const double hy = cell_height * 0.5;
   const double ax = hx - 0.25 * hx;
   const double ay = hy - 0.25 * hy;
-  for (std::int32_t j = 0; j < height; ++j) {
-    auto* row = mask.Row<std::uint16_t>(j);
+  for (std::int32_t j = 0; j < mask.height; ++j) {
+    std::uint16_t* row = mask.Row(j);
     const double dy = j - hy;
-    for (std::int32_t i = 0; i < width; ++i) {
+    for (std::int32_t i = 0; i < mask.width; ++i) {
       const double dx = i - hx;
       std::uint16_t value = 0;
       if (InsideEllipse(dx, dy, ax - kRingWidth, ay - kRingWidth)) {
@@ -82,6 +78,33 @@ std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& m
       row[i] = value;
     }
   }
+}
+
+}  // namespace
+
+std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  if (mask.Allocate(width, height, 1, 16) != kResultOk) {
+    mask.Release();
+    return kResultNoMemory;
+  }
+  FillCellMask(cell_width, cell_height, {mask.Row<std::uint16_t>(0), width, height});
+  return kResultOk;
+}
+
+std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
+                           ConstMaskPlane& mask) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  const std::size_t values = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  // A mask of no values still gets a buffer, as a record of that size does.
+  if (!EnsureCapacity(buffer, std::max<std::size_t>(values, 1))) {
+    mask = {};
+    return kResultNoMemory;
+  }
+  FillCellMask(cell_width, cell_height, {buffer.data(), width, height});
+  mask = {buffer.data(), width, height};
   return kResultOk;
 }
 
@@ -125,11 +148,22 @@ std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
                       const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
   values = CellValues{};
+  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
+      mask.bits() != 16) {
+    return;
+  }
+  MeasureGridCells(FloatPlaneOf(plane), grid,
+                   ConstMaskPlane{mask.Row<std::uint16_t>(0), mask.width(), mask.height()}, centres,
+                   values);
+}
+
+void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
+  values = CellValues{};
   const std::int32_t width = grid.BoxWidth();
   const std::int32_t height = grid.BoxHeight();
-  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
-      mask.bits() != 16 || grid.left < 0 || grid.top < 0 || grid.right > plane.width() ||
-      grid.bottom > plane.height() || width <= 0 || height <= 0) {
+  if (!plane.HasData() || grid.left < 0 || grid.top < 0 || grid.right > plane.width ||
+      grid.bottom > plane.height || width <= 0 || height <= 0) {
     return;
   }
   const double ex = kEllipseShare * grid.cell_width * 0.5;
@@ -138,8 +172,8 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
   const double ey2 = ey * ey;
   const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
   constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
-  const std::int32_t mask_width = mask.width();
-  const std::int32_t mask_height = mask.height();
+  const std::int32_t mask_width = mask.width;
+  const std::int32_t mask_height = mask.height;
 
   // In the label map a pixel carries the mask of the last cell pasted over
   // it, and pastes go row by row, left to right, on a grid whose rows and
@@ -173,8 +207,8 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
     std::array<std::uint32_t, kCellsPerSide> count{};
     const CellCentre* row_centres = centres.data() + kCellsPerSide * r;
     for (std::int32_t y = std::max(paste_y, 0); y < y_end; ++y) {
-      const auto* mask_row = mask.Row<std::uint16_t>(y - paste_y);
-      const float* row = plane.Row<float>(grid.top + y) + grid.left;
+      const std::uint16_t* mask_row = mask.Row(y - paste_y);
+      const float* row = plane.Row(grid.top + y) + grid.left;
       // Every cell of the grid row has the same centre row.
       double k_dy2[3];
       for (int j = 0; j < 3; ++j) {

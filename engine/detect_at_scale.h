@@ -6,11 +6,14 @@
 // search driver calls this once per scale, on several threads at once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "engine/candidate_rect.h"
 #include "engine/payload_cells.h"
+#include "engine/plane_view.h"
 #include "engine/progress_notifier.h"
+#include "engine/spare_cores.h"
 #include "image/image_record.h"
 
 namespace pmk {
@@ -56,6 +59,13 @@ void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept;
 
+// The same on a plane seen through a view, with the cell masks of each
+// worker that reads candidates kept in `masks` from one call to the next.
+using CellMaskBuffers = std::array<HeapArray<std::uint16_t>, kMostParallelThreads>;
+std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
+                              ProgressNotifier* notifier, DetectTrace* trace,
+                              CellMaskBuffers& masks) noexcept;
+
 // Looks for a signature in `image` (three 8-bit channels, blue green red) as if
 // it had been rescaled by 1/`scale` after signing. Returns 0 with the 18
 // payload characters at the start of the zero-filled 1024-byte `output_text`;
@@ -65,5 +75,12 @@ std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, 
 // given, sees every candidate decoded.
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
                            ProgressNotifier* notifier, DetectTrace* trace = nullptr) noexcept;
+
+// The same with the working memory of `workspace` (search_work.h), which a
+// search thread keeps for all its scales. Results are those of the call above.
+struct DetectWorkspace;
+std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
+                           ProgressNotifier* notifier, DetectTrace* trace,
+                           DetectWorkspace& workspace) noexcept;
 
 }  // namespace pmk

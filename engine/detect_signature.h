@@ -15,6 +15,8 @@
 
 namespace pmk {
 
+struct DetectWorkspace;
+
 // Which series a search runs.
 inline constexpr int kDetectionMode = 0;   // 24 scales, 0.9 .. 2.05
 inline constexpr int kPreSigningMode = 1;  // 12 scales, 0.93 .. 1.70
@@ -43,6 +45,9 @@ struct SearchBlock {
   std::array<std::int32_t, 24> order{};
   ProgressNotifier* notifier = nullptr;
   int mode = kDetectionMode;
+  // The thread's working memory, kept for all its scales and given back when
+  // its share is done; none: the thread uses one of its own.
+  DetectWorkspace* workspace = nullptr;
 };
 
 // The body of a worker thread: runs its share of the series until it is done,
