@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/float_lanes.h"
+
 namespace pmk {
 namespace {
 
@@ -145,6 +147,64 @@ std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
   return kResultOk;
 }
 
+namespace {
+
+typedef double CellSums __attribute__((vector_size(4 * sizeof(double))));
+typedef float CellSamples __attribute__((vector_size(4 * sizeof(float))));
+
+// The inner pixels i0 .. i1 - 1 of one mask row for the 16 cells of a grid
+// row: each adds 9 p (a single-precision product) to its cell's sum. Four
+// cells share a vector lane by lane; each lane adds its own cell's pixels in
+// ascending order, so every sum is the one of adding them one by one. Pixels
+// a cell does not own (beyond its end) are added after the common part.
+template <int Unused>
+PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* paste_x,
+                                        const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
+                                        double* sum, std::uint32_t* count) noexcept {
+  std::int32_t common = i1;
+  std::array<std::int32_t, kCellsPerSide> own_end{};
+  for (int q = 0; q < kCellsPerSide; ++q) {
+    own_end[q] = std::max(std::min(i1, end_x[q] - paste_x[q]), i0);
+    common = std::min(common, own_end[q]);
+    count[q] += 9u * static_cast<std::uint32_t>(own_end[q] - i0);
+  }
+  CellSums lanes[kCellsPerSide / 4];
+  std::memcpy(lanes, sum, sizeof lanes);
+  for (std::int32_t i = i0; i < common; ++i) {
+    for (int g = 0; g < kCellsPerSide / 4; ++g) {
+      const std::int32_t* at = paste_x + 4 * g;
+      const CellSamples p = {row[at[0] + i], row[at[1] + i], row[at[2] + i], row[at[3] + i]};
+      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+      lanes[g] += __builtin_convertvector(nine * p, CellSums);
+    }
+  }
+  std::memcpy(sum, lanes, sizeof lanes);
+  for (int q = 0; q < kCellsPerSide; ++q) {
+    for (std::int32_t i = common; i < own_end[q]; ++i) {
+      sum[q] += static_cast<double>(9.0f * row[paste_x[q] + i]);
+    }
+  }
+}
+
+PMK_AVX2 void AddInnerRunAvx2(const float* row, const std::int32_t* paste_x,
+                              const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
+                              double* sum, std::uint32_t* count) noexcept {
+  AddInnerRunLanes<0>(row, paste_x, end_x, i0, i1, sum, count);
+}
+
+void AddInnerRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
+                 const std::array<std::int32_t, kCellsPerSide>& end_x, std::int32_t i0,
+                 std::int32_t i1, std::array<double, kCellsPerSide>& sum,
+                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
+  if (HasAvx2()) {
+    AddInnerRunAvx2(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+  } else {
+    AddInnerRunLanes<0>(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+  }
+}
+
+}  // namespace
+
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
                       const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
   values = CellValues{};
@@ -215,38 +275,41 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
         const double dy = y + kSubsample[j] - row_centres[0].y;
         k_dy2[j] = k * (dy * dy);
       }
-      std::int32_t first = 0;
-      while (first < mask_width && mask_row[first] == 0) ++first;
-      std::int32_t last = mask_width;
-      while (last > first && mask_row[last - 1] == 0) --last;
-      for (std::int32_t i = first; i < last; ++i) {
+      // A mask row is runs of equal values: ring, inner, ring for an
+      // ellipse. Runs are taken left to right, so each cell still adds its
+      // pixels in the row's order.
+      std::int32_t i = 0;
+      while (i < mask_width) {
         const std::uint16_t m = mask_row[i];
-        if (m == 0) continue;
-        for (int q = 0; q < kCellsPerSide; ++q) {
-          const std::int32_t x = paste_x[q] + i;
-          if (x >= end_x[q]) continue;
-          const float p = row[x];
-          if (m == 2) {
-            count[q] += 9;
-            sum[q] += static_cast<double>(9.0f * p);
-            continue;
+        std::int32_t run_end = i + 1;
+        while (run_end < mask_width && mask_row[run_end] == m) ++run_end;
+        if (m == 2) {
+          AddInnerRun(row, paste_x, end_x, i, run_end, sum, count);
+        } else if (m != 0) {
+          for (std::int32_t j = i; j < run_end; ++j) {
+            for (int q = 0; q < kCellsPerSide; ++q) {
+              const std::int32_t x = paste_x[q] + j;
+              if (x >= end_x[q]) continue;
+              const float p = row[x];
+              double dx2[3];
+              for (int b = 0; b < 3; ++b) {
+                const double dx = x + kSubsample[b] - row_centres[q].x;
+                dx2[b] = dx * dx;
+              }
+              // Each inside point adds p once; counting first keeps the
+              // unpredictable tests out of the chain of additions.
+              int inside = 0;
+              for (int a = 0; a < 3; ++a) {
+                for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
+              }
+              count[q] += static_cast<std::uint32_t>(inside);
+              double cell_sum = sum[q];
+              for (int n = 0; n < inside; ++n) cell_sum += p;
+              sum[q] = cell_sum;
+            }
           }
-          double dx2[3];
-          for (int j = 0; j < 3; ++j) {
-            const double dx = x + kSubsample[j] - row_centres[q].x;
-            dx2[j] = dx * dx;
-          }
-          // Each inside point adds p once; counting first keeps the
-          // unpredictable tests out of the chain of additions.
-          int inside = 0;
-          for (int a = 0; a < 3; ++a) {
-            for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
-          }
-          count[q] += static_cast<std::uint32_t>(inside);
-          double cell_sum = sum[q];
-          for (int n = 0; n < inside; ++n) cell_sum += p;
-          sum[q] = cell_sum;
         }
+        i = run_end;
       }
     }
     for (int q = 0; q < kCellsPerSide; ++q) {

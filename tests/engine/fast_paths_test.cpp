@@ -287,20 +287,23 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfAFreshLabelMap) {
       {0, 0, 700, 520},                 // the whole plane
       {50, 60, 51, 61},                 // cells smaller than a pixel
   };
-  for (const CandidateRect& rect : rects) {
-    SCOPED_TRACE(testing::Message()
-                 << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
-    const CellValues expected = ReferenceCells(plane, rect);
-    const CellGrid grid = MakeCellGrid(rect);
-    ImageRecord mask;
-    ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-    CellValues actual;
-    MeasureGridCells(plane, grid, mask, CellCentres(grid), actual);
-    for (int t = 0; t < 256; ++t) {
-      ASSERT_EQ(actual.measured[t], expected.measured[t]) << "cell " << t;
-      ASSERT_EQ(actual.value[t], expected.value[t]) << "cell " << t;
+  // Inner pixels are summed four cells to a vector: both lane widths.
+  ForBothLaneWidths([&] {
+    for (const CandidateRect& rect : rects) {
+      SCOPED_TRACE(testing::Message()
+                   << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
+      const CellValues expected = ReferenceCells(plane, rect);
+      const CellGrid grid = MakeCellGrid(rect);
+      ImageRecord mask;
+      ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+      CellValues actual;
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), actual);
+      for (int t = 0; t < 256; ++t) {
+        ASSERT_EQ(actual.measured[t], expected.measured[t]) << "cell " << t;
+        ASSERT_EQ(actual.value[t], expected.value[t]) << "cell " << t;
+      }
     }
-  }
+  });
 }
 
 TEST(FastCellMeasurement, ABoxOutsideThePlaneMeasuresNothing) {

@@ -127,7 +127,9 @@ TEST(EnsureCapacity, GrowsByHalfAtLeastAndKeepsWhatIsLargeEnough) {
   for (const Case c : {Case{0, 10, 10, 1}, Case{10, 8, 10, 0}, Case{10, 10, 10, 0},
                        Case{10, 12, 15, 1}, Case{10, 40, 40, 1}}) {
     HeapArray<int> array;
-    if (c.have > 0) ASSERT_TRUE(array.Allocate(c.have));
+    if (c.have > 0) {
+      ASSERT_TRUE(array.Allocate(c.have));
+    }
     ArmAllocationFailure(0);
     ASSERT_TRUE(EnsureCapacity(array, c.need));
     EXPECT_EQ(array.size(), c.after) << c.have << " " << c.need;
