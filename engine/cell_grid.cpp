@@ -186,6 +186,88 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
   }
 }
 
+typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
+
+constexpr double kRingSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+
+// The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
+// row: each pixel counts the nine sample points inside its cell's nominal
+// ellipse and adds p once per point. Four cells share a vector, lane by
+// lane: every lane forms its cell's differences, squares and comparisons as
+// the scalar code does, and adds p one point at a time; a lane with fewer
+// points adds +0, which leaves a sum that started at +0 unchanged.
+template <int Unused>
+PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
+                                       const std::int32_t* end_x, const CellCentre* centres,
+                                       std::int32_t j0, std::int32_t j1, const double* k_dy2,
+                                       double ex2, double* sum, std::uint32_t* count) noexcept {
+  constexpr int kGroups = kCellsPerSide / 4;
+  CellSums lanes[kGroups];
+  std::memcpy(lanes, sum, sizeof lanes);
+  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
+  CellSums cx[kGroups];
+  for (int g = 0; g < kGroups; ++g) {
+    const CellCentre* c = centres + 4 * g;
+    cx[g] = CellSums{c[0].x, c[1].x, c[2].x, c[3].x};
+  }
+  for (std::int32_t j = j0; j < j1; ++j) {
+    // The four groups' additions are independent chains, interleaved.
+    CellFlags inside[kGroups];
+    CellSums p[kGroups];
+    std::int64_t most = 0;
+    for (int g = 0; g < kGroups; ++g) {
+      CellFlags owned;
+      CellSums x;
+      for (int l = 0; l < 4; ++l) {
+        const int q = 4 * g + l;
+        const std::int32_t column = paste_x[q] + j;
+        owned[l] = column < end_x[q] ? -1 : 0;
+        x[l] = column;
+        p[g][l] = column < end_x[q] ? static_cast<double>(row[column]) : 0.0;
+      }
+      CellSums dx2[3];
+      for (int b = 0; b < 3; ++b) {
+        const CellSums dx = (x + kRingSubsample[b]) - cx[g];
+        dx2[b] = dx * dx;
+      }
+      CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+      for (int a = 0; a < 3; ++a) {
+        for (int b = 0; b < 3; ++b) outside += dx2[b] + k_dy2[a] < ex2;
+      }
+      inside[g] = -outside & owned;
+      for (int l = 0; l < 4; ++l) {
+        count[4 * g + l] += static_cast<std::uint32_t>(inside[g][l]);
+        most = std::max(most, inside[g][l]);
+      }
+    }
+    for (std::int64_t n = 0; n < most; ++n) {
+      for (int g = 0; g < kGroups; ++g) lanes[g] += n < inside[g] ? p[g] : zero;
+    }
+  }
+  std::memcpy(sum, lanes, sizeof lanes);
+}
+
+PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
+                             const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
+                             std::int32_t j1, const double* k_dy2, double ex2, double* sum,
+                             std::uint32_t* count) noexcept {
+  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+}
+
+void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
+                const std::array<std::int32_t, kCellsPerSide>& end_x, const CellCentre* centres,
+                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2,
+                std::array<double, kCellsPerSide>& sum,
+                std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
+  if (HasAvx2()) {
+    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                   count.data());
+  } else {
+    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                       count.data());
+  }
+}
+
 PMK_AVX2 void AddInnerRunAvx2(const float* row, const std::int32_t* paste_x,
                               const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
                               double* sum, std::uint32_t* count) noexcept {
@@ -286,28 +368,7 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
         if (m == 2) {
           AddInnerRun(row, paste_x, end_x, i, run_end, sum, count);
         } else if (m != 0) {
-          for (std::int32_t j = i; j < run_end; ++j) {
-            for (int q = 0; q < kCellsPerSide; ++q) {
-              const std::int32_t x = paste_x[q] + j;
-              if (x >= end_x[q]) continue;
-              const float p = row[x];
-              double dx2[3];
-              for (int b = 0; b < 3; ++b) {
-                const double dx = x + kSubsample[b] - row_centres[q].x;
-                dx2[b] = dx * dx;
-              }
-              // Each inside point adds p once; counting first keeps the
-              // unpredictable tests out of the chain of additions.
-              int inside = 0;
-              for (int a = 0; a < 3; ++a) {
-                for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
-              }
-              count[q] += static_cast<std::uint32_t>(inside);
-              double cell_sum = sum[q];
-              for (int n = 0; n < inside; ++n) cell_sum += p;
-              sum[q] = cell_sum;
-            }
-          }
+          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, sum, count);
         }
         i = run_end;
       }
