@@ -188,7 +188,7 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
 
 typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
 
-constexpr double kRingSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+constexpr double kRingSamplePoints[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
 
 // The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
 // row: each pixel counts the nine sample points inside its cell's nominal
@@ -227,7 +227,7 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
       }
       CellSums dx2[3];
       for (int b = 0; b < 3; ++b) {
-        const CellSums dx = (x + kRingSubsample[b]) - cx[g];
+        const CellSums dx = (x + kRingSamplePoints[b]) - cx[g];
         dx2[b] = dx * dx;
       }
       CellFlags outside = {0, 0, 0, 0};  // minus the points inside
