@@ -34,7 +34,7 @@ test-thread: deps
 
 # Every fuzz target for 30 seconds on a copy of its committed seed corpus
 # (clang and libFuzzer). Longer runs: the same binaries with -max_total_time.
-FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_cell_measure
+FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_metadata_copy fuzz_cell_measure
 FUZZ_SECONDS ?= 30
 fuzz-smoke: deps
 	@[ -f build-fuzz/CMakeCache.txt ] || CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF

@@ -19,13 +19,12 @@
 #include <vector>
 
 #include "bench/bench_pictures.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/embed_options.h"
-#include "engine/embed_preparation.h"
-#include "engine/embed_signature.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/detect_signature.h"
+#include "engine/internal/embed_options.h"
+#include "engine/internal/embed_preparation.h"
 
 namespace pmk::bench {
 namespace {

@@ -22,14 +22,7 @@
 #include <vector>
 
 #include "bench/bench_pictures.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/scale_order.h"
+#include "engine/engine.h"
 
 namespace pmk::bench {
 namespace {
@@ -94,15 +87,15 @@ struct Verdict {
 // at which the signature reads back.
 Verdict Detect(const ImageRecord& picture) {
   Verdict verdict;
-  std::array<char, kDetectOutputSize> text{};
-  if (DetectSignature(picture, text.data()) != kResultOk) return verdict;
+  OutputText text;
+  if (DetectSignature(picture, text) != kResultOk) return verdict;
   verdict.found = true;
-  verdict.signature = text.data() + kPayloadSignatureStart;
+  verdict.signature = text.Signature();
   for (std::int32_t i = 0; i < kDetectionScaleCount; ++i) {
     const double scale = SequentialScale(kDetectionMode, i);
-    std::array<char, kDetectOutputSize> again{};
+    OutputText again;
     FoundSlot.store(-1);
-    if (DetectAtScale(picture, again.data(), scale, nullptr) == kResultOk) {
+    if (DetectAtScale(picture, again, scale, nullptr) == kResultOk) {
       verdict.scale = scale;
       break;
     }
@@ -154,10 +147,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  BuildCheckTriples();
   CoreCount.store(static_cast<std::uint8_t>(cores));
 
-  const std::string payload = std::string("signSIGN") + kSignature;
+  const PayloadText payload = FormatPayload(kSignature);
   const std::vector<Attack> attacks = Attacks();
   std::vector<Row> rows(attacks.size());
   std::ostringstream pictures;

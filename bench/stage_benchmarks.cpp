@@ -16,28 +16,26 @@
 #include <string>
 
 #include "bench/bench_pictures.h"
-#include "engine/candidate_search.h"
-#include "engine/cell_grid.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/embed_preparation.h"
-#include "engine/embed_region.h"
-#include "engine/guide_plane.h"
-#include "engine/lattice_correction.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/random_rounding.h"
-#include "engine/region_choice.h"
-#include "engine/resample.h"
-#include "engine/separable_filter.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/embed_preparation.h"
+#include "engine/internal/embed_region.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/lattice_correction.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/random_rounding.h"
+#include "engine/internal/region_choice.h"
+#include "engine/internal/resample.h"
+#include "engine/internal/separable_filter.h"
 
 namespace pmk::bench {
 namespace {
 
 ImageRecord g_picture;
 std::string g_description;
-
-constexpr std::array<float, 7> kKernel{0.05f, 0.125f, 0.175f, 0.3f, 0.175f, 0.125f, 0.05f};
 
 // What a detection has made of the picture at one scale, for the stages that
 // come after the one being timed.
@@ -71,8 +69,8 @@ ScaleState& StateAt(double scale) {
   s.smoothed.Allocate(w, h, 1, 32);
   ImageRecord scratch;
   scratch.Allocate(w, h, 1, 32);
-  SeparableFilter7(s.smoothed.Floats(), s.carrier.Floats(), w, h, scratch.Floats(), kKernel.data(),
-                   scale);
+  SeparableFilter7(s.smoothed.Floats(), s.carrier.Floats(), w, h, scratch.Floats(),
+                   kLowPassKernel7.data(), scale);
   return s;
 }
 
@@ -146,7 +144,8 @@ void BM_CarrierSmoothing(benchmark::State& state) {
   out.Allocate(w, h, 1, 32);
   ring.Allocate(FilterScratchFloats(w, 7));
   for (auto _ : state) {
-    SeparableFilter7(out.Floats(), s.carrier.Floats(), w, h, ring.data(), kKernel.data(), scale);
+    SeparableFilter7(out.Floats(), s.carrier.Floats(), w, h, ring.data(), kLowPassKernel7.data(),
+                     scale);
     benchmark::DoNotOptimize(out.data());
   }
   SetPixels(state, s.carrier);
@@ -198,14 +197,12 @@ void BM_EmbeddingPass(benchmark::State& state) {
   ImageRecord extended;
   ImageRecord filtered;
   ImageRecord scratch;
-  ImageRecord box;
   ImageRecord region;
   ImageRecord mask;
   ImageRecord labels;
   extended.Allocate(w, h, 1, 8);
   filtered.Allocate(w, h, 1, 32);
   scratch.Allocate(w, h, 1, 32);
-  box.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32);
   region.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 8);
   for (std::int32_t y = 0; y < h; ++y) {
     const std::uint8_t* in = g_picture.Row<std::uint8_t>(top + y);
@@ -214,6 +211,8 @@ void BM_EmbeddingPass(benchmark::State& state) {
   BuildCellMask(grid.cell_width, grid.cell_height, mask);
   BuildLabelMap(grid, mask, labels);
   const std::array<CellCentre, 256> centres = CellCentres(grid);
+  RefineLabelMap(labels, centres, grid.cell_width, grid.cell_height);
+  const CellGrid grid_in_extended = ShiftCellGrid(grid, left, top);
   const CellBits bits = EncodePayloadCells("signSIGNbench-01");
   CellValues values;
   for (auto _ : state) {
@@ -223,10 +222,8 @@ void BM_EmbeddingPass(benchmark::State& state) {
       for (std::int32_t x = 0; x < w; ++x) out[x] = in[x];
     }
     SeparableFilter7(filtered.Floats(), filtered.Floats(), w, h, scratch.Floats(),
-                     kCarrierLowPass.data(), 1.0);
-    CropImage(box, filtered, grid.left - left, grid.top - top, grid.right - left,
-              grid.bottom - top);
-    MeasureCells(box, labels, centres, grid.cell_width, grid.cell_height, values);
+                     kLowPassKernel7.data(), 1.0);
+    MeasureGridCells(filtered, grid_in_extended, mask, centres, values, LabelMapState::kRefined);
     std::array<double, 256> corrections{};
     for (int t = 0; t < 256; ++t) {
       corrections[t] = values.measured[t] ? LatticeCorrection(values.value[t], bits[t]) : 0.0;

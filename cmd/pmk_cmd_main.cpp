@@ -11,7 +11,7 @@
 #include "cmd/run_options.h"
 #include "cmd/sign_and_verify.h"
 #include "cmd/usage_text.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
 #include "platform/executable_path.h"
 
 namespace {

@@ -12,8 +12,6 @@ namespace pmk::cmd {
 inline constexpr std::size_t kMaxNameLength = 2047;
 inline constexpr std::size_t kMaxSignatureBytes = 199;
 inline constexpr std::size_t kMaxJoinedNameLength = 1023;
-// Only the first 10 signature characters are ever embedded.
-inline constexpr std::size_t kSignatureCharactersUsed = 10;
 inline constexpr int kDefaultJpegQuality = 95;
 
 struct RunOptions {

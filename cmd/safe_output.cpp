@@ -39,10 +39,12 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination)
 
 std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
                           const std::filesystem::path& destination,
-                          const std::filesystem::path& metadata_source, int jpeg_quality) {
+                          const std::filesystem::path& metadata_source, int jpeg_quality,
+                          MetadataNotices* notices) {
   TemporaryFile temporary(TemporaryNameFor(destination));
   errno = 0;
-  const bool saved = SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality);
+  const bool saved =
+      SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality, notices);
   const int reason = errno;
   if (!saved || !std::filesystem::exists(temporary.path())) {
     return "cannot write " + destination.string() + ": " +

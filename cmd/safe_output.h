@@ -7,15 +7,18 @@
 #include <string>
 
 #include "image/image_record.h"
+#include "image/metadata_carry.h"
 
 namespace pmk::cmd {
 
 // Saves through SaveImage (its exceptions pass through, leaving nothing
 // behind). Returns an empty string on success, else why the file could not
-// be written.
+// be written. Metadata of the source that could not be carried is told in
+// `notices`.
 std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
                           const std::filesystem::path& destination,
-                          const std::filesystem::path& metadata_source, int jpeg_quality);
+                          const std::filesystem::path& metadata_source, int jpeg_quality,
+                          MetadataNotices* notices = nullptr);
 
 // The temporary name used for `destination`: same folder and extension, so the
 // format chosen from the name is the same.

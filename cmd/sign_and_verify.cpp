@@ -6,17 +6,11 @@
 
 #include "cmd/run_options.h"
 #include "cmd/safe_output.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/embed_signature.h"
+#include "engine/engine.h"
 #include "image/image_files.h"
 
 namespace pmk::cmd {
 namespace {
-
-constexpr std::size_t kTextBufferBytes = 1024;
-constexpr std::size_t kPayloadBufferBytes = 128;
-constexpr std::size_t kPayloadZeroFillBytes = 120;
 
 bool IsEightBitColour(const ImageRecord& record) {
   return record.HasData() && record.bits() == 8 && record.channels() == 3;
@@ -41,15 +35,6 @@ bool CopyRecord(ImageRecord& destination, const ImageRecord& source) {
 
 }  // namespace
 
-std::string FormatPayload(const std::string& signature) {
-  std::array<char, kPayloadBufferBytes> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "signSIGN%s",
-                signature.substr(0, kSignatureCharactersUsed).c_str());
-  const std::size_t end = std::strlen(buffer.data());
-  std::memset(buffer.data() + end, 0, kPayloadZeroFillBytes - end);
-  return std::string(buffer.data());
-}
-
 int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   ImageRecord input;
   ImageRecord alpha;
@@ -59,10 +44,20 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     return 1;
   }
 
-  std::array<char, kTextBufferBytes> text{};
-  const std::uint8_t found = DetectSignature(input, text.data());
+  // The signing would refuse it after a search that takes minutes at this
+  // size, so it is refused at once.
+  const std::int64_t pixels = static_cast<std::int64_t>(input.width()) * input.height();
+  if (request.sign && pixels > kMaxEmbedPixels) {
+    std::fprintf(stderr, "PMKCmd: the picture has %lld pixels; signing accepts at most %lld\n",
+                 static_cast<long long>(pixels), static_cast<long long>(kMaxEmbedPixels));
+    messages.Write(kMessageCannotSign);
+    return 1;
+  }
+
+  OutputText text;
+  const std::uint8_t found = DetectSignature(input, text);
   if (found == kResultOk) {
-    messages.Write(std::string(kMessageDetected) + (text.data() + 8) + "\n");
+    messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
   }
   if (found == kResultNoMemory) {
@@ -81,15 +76,19 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
-  const std::string payload = FormatPayload(request.signature);
+  const PayloadText payload = FormatPayload(request.signature);
   if (EmbedSignature(work, payload.c_str()) != kResultOk) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
 
   try {
+    // Damaged metadata in the input costs that metadata, never the picture:
+    // the user hears about it on standard error, beside the run's message.
+    MetadataNotices notices;
     const std::string failure =
-        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality);
+        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality, &notices);
+    for (const std::string& notice : notices) std::fprintf(stderr, "PMKCmd: %s\n", notice.c_str());
     if (!failure.empty()) std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());
   } catch (const UnsupportedImageFormat& error) {
     // Without a message the output's own format was the problem.
@@ -103,9 +102,9 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   work.Release();
 
   LoadAsEightBitColour(request.output, input, alpha);
-  std::array<char, kTextBufferBytes> scratch{};
+  OutputText scratch;
   const bool preserved =
-      IsEightBitColour(input) && DetectAtScale(input, scratch.data(), 1.0, nullptr) == kResultOk;
+      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, nullptr) == kResultOk;
   messages.Write(preserved ? kMessageSuccess : kMessageNotPreserved);
   return 0;
 }

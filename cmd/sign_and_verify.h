@@ -16,8 +16,7 @@ inline constexpr std::string_view kMessageCannotSign = "Cannot sign current pict
 inline constexpr std::string_view kMessageSuccess = "Success!\n\n";
 inline constexpr std::string_view kMessageNotPreserved = "Signature not preserved!\n\n";
 // Our own, for outcomes the classic messages do not cover.
-inline constexpr std::string_view kMessageOutputUnsupported =
-    "Output Format is not supported!\n\n";
+inline constexpr std::string_view kMessageOutputUnsupported = "Output Format is not supported!\n\n";
 inline constexpr std::string_view kMessageMetadataUnreadable =
     "Cannot read metadata of the input file!\n\n";
 
@@ -31,9 +30,5 @@ struct SignRequest {
 
 // Returns the exit code (0 or 1); writes exactly one message.
 int RunSignAndVerify(const SignRequest& request, MessageStream& messages);
-
-// Formats "signSIGN" and at most the first 10 signature characters into the
-// zero-filled payload buffer the engine reads.
-std::string FormatPayload(const std::string& signature);
 
 }  // namespace pmk::cmd

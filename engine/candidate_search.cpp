@@ -1,10 +1,10 @@
-#include "engine/candidate_search.h"
+#include "engine/internal/candidate_search.h"
 
 #include <algorithm>
 #include <array>
 
-#include "engine/process_state.h"
-#include "engine/search_work.h"
+#include "engine/engine.h"
+#include "engine/internal/search_work.h"
 
 namespace pmk {
 namespace {

@@ -1,19 +1,14 @@
-#include "engine/cell_grid.h"
+#include "engine/internal/cell_grid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "engine/float_lanes.h"
+#include "engine/internal/float_lanes.h"
 
 namespace pmk {
 namespace {
-
-inline constexpr double kCellFraction = 0.0625;
-inline constexpr double kEllipseShare = 0.75;
-inline constexpr double kRingWidth = 2.0;
-inline constexpr int kGridCells = kCellsPerSide * kCellsPerSide;
 
 // dx^2 / a^2 + dy^2 / b^2 < 1; an ellipse with a zero semi-axis has no inside.
 bool InsideEllipse(double dx, double dy, double a, double b) noexcept {
@@ -21,6 +16,21 @@ bool InsideEllipse(double dx, double dy, double a, double b) noexcept {
   const double b2 = b * b;
   if (a2 == 0.0 || b2 == 0.0) return false;
   return dx * dx / a2 + dy * dy / b2 < 1.0;
+}
+
+// The nominal ellipse of a cell: dx^2 + k dy^2 < ex2.
+struct NominalEllipse {
+  double ex2 = 0;
+  double k = 0;
+};
+
+NominalEllipse MakeNominalEllipse(double cell_width, double cell_height) noexcept {
+  const double ex = kEllipseShare * cell_width * 0.5;
+  const double ey = kEllipseShare * cell_height * 0.5;
+  const double ex2 = ex * ex;
+  const double ey2 = ey * ey;
+  // A zero-height ellipse has no ring pixels to weigh, so k is never used.
+  return {ex2, ey2 != 0.0 ? ex2 / ey2 : 0.0};
 }
 
 }  // namespace
@@ -36,6 +46,15 @@ CellGrid MakeCellGrid(const CandidateRect& rect) noexcept {
   grid.origin_x = rect.x0 - grid.left;
   grid.origin_y = rect.y0 - grid.top;
   return grid;
+}
+
+CellGrid ShiftCellGrid(const CellGrid& grid, std::int32_t left, std::int32_t top) noexcept {
+  CellGrid shifted = grid;
+  shifted.left -= left;
+  shifted.right -= left;
+  shifted.top -= top;
+  shifted.bottom -= top;
+  return shifted;
 }
 
 std::array<CellCentre, 256> CellCentres(const CellGrid& grid) noexcept {
@@ -147,6 +166,33 @@ std::uint8_t BuildLabelMap(const CellGrid& grid, const ImageRecord& mask,
   return kResultOk;
 }
 
+void RefineLabelMap(ImageRecord& labels, const std::array<CellCentre, 256>& centres,
+                    double cell_width, double cell_height) noexcept {
+  if (labels.channels() != 1 || labels.bits() != 16) return;
+  const NominalEllipse ellipse = MakeNominalEllipse(cell_width, cell_height);
+  for (std::int32_t y = 0; y < labels.height(); ++y) {
+    auto* label_row = labels.Row<std::uint16_t>(y);
+    for (std::int32_t x = 0; x < labels.width(); ++x) {
+      const std::uint16_t l = label_row[x];
+      if (l % 2 == 0 || l > 2 * kGridCells) continue;
+      const CellCentre& c = centres[(l - 1) / 2];
+      int inside = 0;
+      for (double sy : kRingSubsample) {
+        const double dy = y + sy - c.y;
+        for (double sx : kRingSubsample) {
+          const double dx = x + sx - c.x;
+          if (dx * dx + ellipse.k * (dy * dy) < ellipse.ex2) ++inside;
+        }
+      }
+      if (inside == 0) {
+        label_row[x] = 0;
+      } else if (inside == 9) {
+        label_row[x] = static_cast<std::uint16_t>(l + 1);
+      }
+    }
+  }
+}
+
 namespace {
 
 typedef double CellSums __attribute__((vector_size(4 * sizeof(double))));
@@ -188,19 +234,20 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
 
 typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
 
-constexpr double kRingSamplePoints[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
-
 // The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
 // row: each pixel counts the nine sample points inside its cell's nominal
 // ellipse and adds p once per point. Four cells share a vector, lane by
 // lane: every lane forms its cell's differences, squares and comparisons as
 // the scalar code does, and adds p one point at a time; a lane with fewer
-// points adds +0, which leaves a sum that started at +0 unchanged.
+// points adds +0, which leaves a sum that started at +0 unchanged. Read as a
+// refined map (`refined`), a pixel with all nine points inside is an inner
+// one: its lane adds 9 p, formed in single precision, once.
 template <int Unused>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
-                                       double ex2, double* sum, std::uint32_t* count) noexcept {
+                                       double ex2, bool refined, double* sum,
+                                       std::uint32_t* count) noexcept {
   constexpr int kGroups = kCellsPerSide / 4;
   CellSums lanes[kGroups];
   std::memcpy(lanes, sum, sizeof lanes);
@@ -213,7 +260,9 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
   for (std::int32_t j = j0; j < j1; ++j) {
     // The four groups' additions are independent chains, interleaved.
     CellFlags inside[kGroups];
+    CellFlags adds[kGroups];
     CellSums p[kGroups];
+    CellSums p9[kGroups];
     std::int64_t most = 0;
     for (int g = 0; g < kGroups; ++g) {
       CellFlags owned;
@@ -223,11 +272,13 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
         const std::int32_t column = paste_x[q] + j;
         owned[l] = column < end_x[q] ? -1 : 0;
         x[l] = column;
-        p[g][l] = column < end_x[q] ? static_cast<double>(row[column]) : 0.0;
+        const float sample = column < end_x[q] ? row[column] : 0.0f;
+        p[g][l] = static_cast<double>(sample);
+        p9[g][l] = static_cast<double>(9.0f * sample);
       }
       CellSums dx2[3];
       for (int b = 0; b < 3; ++b) {
-        const CellSums dx = (x + kRingSamplePoints[b]) - cx[g];
+        const CellSums dx = (x + kRingSubsample[b]) - cx[g];
         dx2[b] = dx * dx;
       }
       CellFlags outside = {0, 0, 0, 0};  // minus the points inside
@@ -235,13 +286,19 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
         for (int b = 0; b < 3; ++b) outside += dx2[b] + k_dy2[a] < ex2;
       }
       inside[g] = -outside & owned;
+      adds[g] = inside[g];
+      if (refined) {
+        const CellFlags whole = inside[g] == 9;
+        adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside[g];
+        p[g] = whole ? p9[g] : p[g];
+      }
       for (int l = 0; l < 4; ++l) {
         count[4 * g + l] += static_cast<std::uint32_t>(inside[g][l]);
-        most = std::max(most, inside[g][l]);
+        most = std::max(most, adds[g][l]);
       }
     }
     for (std::int64_t n = 0; n < most; ++n) {
-      for (int g = 0; g < kGroups; ++g) lanes[g] += n < inside[g] ? p[g] : zero;
+      for (int g = 0; g < kGroups; ++g) lanes[g] += n < adds[g] ? p[g] : zero;
     }
   }
   std::memcpy(sum, lanes, sizeof lanes);
@@ -249,22 +306,22 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
 
 PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
                              const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
-                             std::int32_t j1, const double* k_dy2, double ex2, double* sum,
-                             std::uint32_t* count) noexcept {
-  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+                             std::int32_t j1, const double* k_dy2, double ex2, bool refined,
+                             double* sum, std::uint32_t* count) noexcept {
+  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, refined, sum, count);
 }
 
 void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
                 const std::array<std::int32_t, kCellsPerSide>& end_x, const CellCentre* centres,
-                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2,
+                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, bool refined,
                 std::array<double, kCellsPerSide>& sum,
                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
   if (HasAvx2()) {
-    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
-                   count.data());
+    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
+                   sum.data(), count.data());
   } else {
-    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
-                       count.data());
+    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
+                       sum.data(), count.data());
   }
 }
 
@@ -288,7 +345,8 @@ void AddInnerRun(const float* row, const std::array<std::int32_t, kCellsPerSide>
 }  // namespace
 
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
-                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state) noexcept {
   values = CellValues{};
   if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
       mask.bits() != 16) {
@@ -296,11 +354,12 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
   }
   MeasureGridCells(FloatPlaneOf(plane), grid,
                    ConstMaskPlane{mask.Row<std::uint16_t>(0), mask.width(), mask.height()}, centres,
-                   values);
+                   values, state);
 }
 
 void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
-                      const std::array<CellCentre, 256>& centres, CellValues& values) noexcept {
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state) noexcept {
   values = CellValues{};
   const std::int32_t width = grid.BoxWidth();
   const std::int32_t height = grid.BoxHeight();
@@ -308,12 +367,10 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
       grid.bottom > plane.height || width <= 0 || height <= 0) {
     return;
   }
-  const double ex = kEllipseShare * grid.cell_width * 0.5;
-  const double ey = kEllipseShare * grid.cell_height * 0.5;
-  const double ex2 = ex * ex;
-  const double ey2 = ey * ey;
-  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
-  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
+  const NominalEllipse ellipse = MakeNominalEllipse(grid.cell_width, grid.cell_height);
+  const double ex2 = ellipse.ex2;
+  const double k = ellipse.k;
+  const bool refined = state == LabelMapState::kRefined;
   const std::int32_t mask_width = mask.width;
   const std::int32_t mask_height = mask.height;
 
@@ -334,8 +391,8 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
   // The 16 cells of a grid row share the mask rows and the centre row, and
   // their sums are independent: they are taken side by side, pixel i of a
   // mask row for each cell in turn. Each cell still adds its own pixels row
-  // by row, left to right, the order in which MeasureCells adds them, so the
-  // sums are the same to the last bit.
+  // by row, left to right, the order of the label map, so the sums are those
+  // of a pixel-by-pixel walk through the map to the last bit.
   std::array<std::int32_t, kCellsPerSide> paste_x{};
   std::array<std::int32_t, kCellsPerSide> end_x{};
   for (int q = 0; q < kCellsPerSide; ++q) {
@@ -354,7 +411,7 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
       // Every cell of the grid row has the same centre row.
       double k_dy2[3];
       for (int j = 0; j < 3; ++j) {
-        const double dy = y + kSubsample[j] - row_centres[0].y;
+        const double dy = y + kRingSubsample[j] - row_centres[0].y;
         k_dy2[j] = k * (dy * dy);
       }
       // A mask row is runs of equal values: ring, inner, ring for an
@@ -368,7 +425,7 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
         if (m == 2) {
           AddInnerRun(row, paste_x, end_x, i, run_end, sum, count);
         } else if (m != 0) {
-          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, sum, count);
+          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, refined, sum, count);
         }
         i = run_end;
       }
@@ -379,67 +436,6 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
       values.value[t] = sum[q] / count[q];
       values.measured[t] = true;
     }
-  }
-}
-
-void MeasureCells(const ImageRecord& plane, ImageRecord& labels,
-                  const std::array<CellCentre, 256>& centres, double cell_width, double cell_height,
-                  CellValues& values) noexcept {
-  values = CellValues{};
-  const std::int32_t width = labels.width();
-  const std::int32_t height = labels.height();
-  if (plane.width() != width || plane.height() != height || plane.channels() != 1 ||
-      plane.bits() != 32 || labels.channels() != 1 || labels.bits() != 16) {
-    return;
-  }
-  const double ex = kEllipseShare * cell_width * 0.5;
-  const double ey = kEllipseShare * cell_height * 0.5;
-  const double ex2 = ex * ex;
-  const double ey2 = ey * ey;
-  // A zero-height ellipse has no ring pixels to weigh, so k is never used.
-  const double k = ey2 != 0.0 ? ex2 / ey2 : 0.0;
-  constexpr double kSubsample[3] = {1.0 / 6.0, 0.5, 5.0 / 6.0};
-
-  std::array<double, 256> sum{};
-  std::array<std::uint32_t, 256> count{};
-  for (std::int32_t y = 0; y < height; ++y) {
-    const float* row = plane.Row<float>(y);
-    auto* label_row = labels.Row<std::uint16_t>(y);
-    for (std::int32_t x = 0; x < width; ++x) {
-      const std::uint16_t l = label_row[x];
-      if (l == 0 || l > 2 * kGridCells) continue;
-      const float p = row[x];
-      if (l % 2 == 0) {
-        const int t = l / 2 - 1;
-        count[t] += 9;
-        sum[t] += static_cast<double>(9.0f * p);
-        continue;
-      }
-      const int t = (l - 1) / 2;
-      const CellCentre& c = centres[t];
-      int inside = 0;
-      for (double sy : kSubsample) {
-        const double dy = y + sy - c.y;
-        for (double sx : kSubsample) {
-          const double dx = x + sx - c.x;
-          if (dx * dx + k * (dy * dy) < ex2) {
-            ++inside;
-            sum[t] += p;
-          }
-        }
-      }
-      count[t] += static_cast<std::uint32_t>(inside);
-      if (inside == 0) {
-        label_row[x] = 0;
-      } else if (inside == 9) {
-        label_row[x] = static_cast<std::uint16_t>(l + 1);
-      }
-    }
-  }
-  for (int t = 0; t < kGridCells; ++t) {
-    if (count[t] == 0) continue;
-    values.value[t] = sum[t] / count[t];
-    values.measured[t] = true;
   }
 }
 

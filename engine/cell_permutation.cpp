@@ -1,4 +1,4 @@
-#include "engine/cell_permutation.h"
+#include "engine/internal/cell_permutation.h"
 
 namespace pmk {
 

@@ -1,4 +1,4 @@
-#include "engine/corner_finder.h"
+#include "engine/internal/corner_finder.h"
 
 #include <algorithm>
 #include <array>
@@ -8,10 +8,10 @@
 #include <limits>
 #include <utility>
 
-#include "engine/float_lanes.h"
-#include "engine/search_work.h"
-#include "engine/separable_filter.h"
-#include "engine/spare_cores.h"
+#include "engine/internal/float_lanes.h"
+#include "engine/internal/search_work.h"
+#include "engine/internal/separable_filter.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 namespace {
@@ -188,7 +188,7 @@ PMK_AVX2 void HarrisResponseAvx2(const float* sxx, const float* sxy, const float
 void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
                   const ResponseBuffers& buffers, float* response) noexcept {
   const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  SeparableFilter7(tile, tile, w, h, buffers.ring, kSearchKernel7.data(), scale);
+  SeparableFilter7(tile, tile, w, h, buffers.ring, kLowPassKernel7.data(), scale);
   float* ix = buffers.ixx;
   float* iy = buffers.iyy;
   float* ixy = buffers.ixy;

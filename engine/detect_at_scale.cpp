@@ -1,25 +1,22 @@
-#include "engine/detect_at_scale.h"
+#include "engine/internal/detect_at_scale.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
-#include "engine/candidate_search.h"
-#include "engine/cell_grid.h"
-#include "engine/guide_plane.h"
-#include "engine/process_state.h"
-#include "engine/resample.h"
-#include "engine/search_work.h"
-#include "engine/separable_filter.h"
-#include "engine/spare_cores.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
+#include "engine/internal/search_work.h"
+#include "engine/internal/separable_filter.h"
+#include "engine/internal/spare_cores.h"
+#include "engine/internal/whole_picture_candidate.h"
 
 namespace pmk {
 namespace {
-
-// The low-pass filter applied to the blue channel before the cells are read;
-// the embedding steers the cells through the same filter.
-constexpr std::array<float, 7> kCarrierKernel7{0.05f, 0.125f, 0.175f, 0.3f, 0.175f, 0.125f, 0.05f};
 
 // A scale whose work would be wasted: the user cancelled, or another search
 // thread has already found the signature.
@@ -90,33 +87,6 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept {
     if (!(list[i].y0 < 0.0)) list[kept++] = list[i];
   }
   list.SetCount(kept);
-}
-
-void CropImage(ImageRecord& destination, const ImageRecord& source, std::int32_t left,
-               std::int32_t top, std::int32_t right, std::int32_t bottom) noexcept {
-  if (left >= right || top >= bottom) return;
-  const std::int32_t bits = source.bits();
-  const std::int32_t channels = source.channels();
-  if (channels != 1 && channels != 3) return;
-  std::int32_t sample_bytes = 0;
-  if (bits == 8) {
-    sample_bytes = 1;
-  } else if (bits >= 1 && bits <= 16) {
-    sample_bytes = 2;
-  } else if (bits == 32) {
-    sample_bytes = 4;
-  } else if (bits == 64 && channels == 1) {
-    sample_bytes = 8;
-  } else {
-    return;
-  }
-  const std::int32_t pixel_bytes = sample_bytes * channels;
-  const std::size_t row_bytes = static_cast<std::size_t>(right - left) * pixel_bytes;
-  for (std::int32_t y = top; y < bottom; ++y) {
-    std::memcpy(destination.Row<std::uint8_t>(y - top),
-                source.Row<std::uint8_t>(y) + static_cast<std::ptrdiff_t>(left) * pixel_bytes,
-                row_bytes);
-  }
 }
 
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
@@ -207,11 +177,14 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   const std::uint8_t found =
       FindCandidateRects(candidates, guide, 1, scale, notifier, workspace.corners);
   if (found != kResultOk) return found;
+  if (AppendWholePicture(candidates, plane_width, plane_height) && trace != nullptr) {
+    trace->WholePictureAdded(candidates[candidates.count() - 1]);
+  }
   if (StopAsked(notifier)) return kResultRefused;
 
   // The carrier is smoothed in place: the filter only needs a few rows.
   const std::uint8_t smoothing = SeparableFilter7InBands(
-      smoothed.data, plane_width, plane_height, kCarrierKernel7.data(), scale, workspace.smoothing);
+      smoothed.data, plane_width, plane_height, kLowPassKernel7.data(), scale, workspace.smoothing);
   if (smoothing != kResultOk) return smoothing;
   return DecodeCandidates(smoothed, candidates, output_text, notifier, trace, workspace.masks);
 }

@@ -1,17 +1,18 @@
-#include "engine/detect_signature.h"
+#include "engine/internal/detect_signature.h"
 
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <thread>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/scale_order.h"
-#include "engine/search_work.h"
-#include "engine/spare_cores.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/scale_order.h"
+#include "engine/internal/search_memory_budget.h"
+#include "engine/internal/search_work.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 namespace {
@@ -103,7 +104,7 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   const std::int32_t count = ScaleCount(mode);
   // More threads than scales would only idle; with at least as many threads
   // as scales every thread takes one scale whatever the count.
-  const int n = std::min(SearchThreadCount(), static_cast<int>(count));
+  const int n = SearchThreadsFor(record.width(), record.height(), mode);
   const std::array<std::int32_t, 24> order = OrderFor(mode, n);
 
   std::array<std::array<char, kDetectOutputSize>, kMaxSearchThreads> texts;
@@ -186,9 +187,8 @@ std::uint8_t SearchScales(const ImageRecord& record, char* output_text, Progress
                           int mode) noexcept {
   FoundSlot.store(-1);
   if (record.channels() != 3 || record.bits() != 8) return kResultRefused;
-  const std::int64_t pixels = static_cast<std::int64_t>(record.width()) * record.height();
   std::uint8_t result;
-  if (SearchThreadCount() != 1 && pixels <= kMaxThreadedPixels) {
+  if (SearchThreadsFor(record.width(), record.height(), mode) > 1) {
     result = SearchScalesThreaded(record, output_text, notifier, mode);
   } else {
     result = SearchSequentially(record, output_text, notifier, mode);

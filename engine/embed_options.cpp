@@ -1,6 +1,6 @@
-#include "engine/embed_options.h"
+#include "engine/internal/embed_options.h"
 
-#include "engine/random_rounding.h"
+#include "engine/internal/random_rounding.h"
 
 namespace pmk {
 

@@ -1,7 +1,7 @@
-#include "engine/embed_preparation.h"
+#include "engine/internal/embed_preparation.h"
 
-#include "engine/candidate_search.h"
-#include "engine/check_symbols.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/check_symbols.h"
 
 namespace pmk {
 namespace {

@@ -1,12 +1,12 @@
-#include "engine/embed_region.h"
+#include "engine/internal/embed_region.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "engine/lattice_correction.h"
-#include "engine/random_rounding.h"
-#include "engine/separable_filter.h"
+#include "engine/internal/lattice_correction.h"
+#include "engine/internal/random_rounding.h"
+#include "engine/internal/separable_filter.h"
 
 namespace pmk {
 namespace {
@@ -96,8 +96,9 @@ std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits
   if (BuildCellMask(grid.cell_width, grid.cell_height, mask) != kResultOk) return kResultNoMemory;
   ImageRecord labels;
   if (BuildLabelMap(grid, mask, labels) != kResultOk) return kResultNoMemory;
-  mask.Release();
   const std::array<CellCentre, 256> centres = CellCentres(grid);
+  RefineLabelMap(labels, centres, grid.cell_width, grid.cell_height);
+  const CellGrid grid_in_extended = ShiftCellGrid(grid, ext_left, ext_top);
   ImageRecord extended;
   if (extended.Allocate(ext_width, ext_height, 1, 8) != kResultOk) return kResultNoMemory;
   CopyBlock(extended, 0, 0, channel, ext_left, ext_top, ext_width, ext_height);
@@ -105,11 +106,9 @@ std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits
   ImageRecord unfiltered;
   ImageRecord filtered;
   ImageRecord scratch;
-  ImageRecord filtered_box;
   if (unfiltered.Allocate(ext_width, ext_height, 1, 32) != kResultOk ||
       filtered.Allocate(ext_width, ext_height, 1, 32) != kResultOk ||
-      scratch.Allocate(ext_width, ext_height, 1, 32) != kResultOk ||
-      filtered_box.Allocate(box_width, box_height, 1, 32) != kResultOk) {
+      scratch.Allocate(ext_width, ext_height, 1, 32) != kResultOk) {
     return kResultNoMemory;
   }
 
@@ -118,9 +117,11 @@ std::uint8_t SignRegion(ImageRecord& image, const CellGrid& grid, const CellBits
   for (std::int32_t pass = 1; pass <= kMostPasses; ++pass) {
     BytesToFloats(extended, unfiltered);
     SeparableFilter7(filtered.Floats(), unfiltered.Floats(), ext_width, ext_height,
-                     scratch.Floats(), kCarrierLowPass.data(), 1.0);
-    CopyBlock(filtered_box, 0, 0, filtered, box_in_ext_x, box_in_ext_y, box_width, box_height);
-    MeasureCells(filtered_box, labels, centres, grid.cell_width, grid.cell_height, values);
+                     scratch.Floats(), kLowPassKernel7.data(), 1.0);
+    // The first pass reads the map as built; every pass corrects through the
+    // refined map, so later passes read that.
+    MeasureGridCells(filtered, grid_in_extended, mask, centres, values,
+                     pass == 1 ? LabelMapState::kFresh : LabelMapState::kRefined);
 
     bool converged = true;
     double largest = 0.0;

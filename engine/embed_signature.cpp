@@ -1,11 +1,10 @@
-#include "engine/embed_signature.h"
-
-#include "engine/candidate_rect.h"
-#include "engine/cell_grid.h"
-#include "engine/embed_preparation.h"
-#include "engine/embed_region.h"
-#include "engine/payload_cells.h"
-#include "engine/region_choice.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/embed_preparation.h"
+#include "engine/internal/embed_region.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/region_choice.h"
 
 namespace pmk {
 

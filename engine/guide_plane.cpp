@@ -1,4 +1,4 @@
-#include "engine/guide_plane.h"
+#include "engine/internal/guide_plane.h"
 
 namespace pmk {
 

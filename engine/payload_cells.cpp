@@ -1,11 +1,12 @@
-#include "engine/payload_cells.h"
+#include "engine/internal/payload_cells.h"
 
 #include <cmath>
 
-#include "engine/bch15_7.h"
-#include "engine/cell_permutation.h"
-#include "engine/check_symbols.h"
-#include "engine/signature_alphabet.h"
+#include "engine/internal/bch15_7.h"
+#include "engine/internal/cell_permutation.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/mark.h"
+#include "engine/internal/signature_alphabet.h"
 
 namespace pmk {
 namespace {
@@ -101,7 +102,7 @@ DecodedPayload DecodePayloadCells(const CellBits& cell_bits) noexcept {
 }
 
 std::uint8_t CellBitFromValue(double value) noexcept {
-  return std::fmod(value, 6.0) >= 3.0 ? 1 : 0;
+  return std::fmod(value, kLatticeStep) >= kLatticeStep / 2 ? 1 : 0;
 }
 
 }  // namespace pmk

@@ -1,4 +1,4 @@
-#include "engine/process_state.h"
+#include "engine/engine.h"
 
 namespace pmk {
 

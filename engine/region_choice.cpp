@@ -1,4 +1,4 @@
-#include "engine/region_choice.h"
+#include "engine/internal/region_choice.h"
 
 #include <algorithm>
 #include <array>

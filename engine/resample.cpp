@@ -1,4 +1,4 @@
-#include "engine/resample.h"
+#include "engine/internal/resample.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/search_work.h"
-#include "engine/spare_cores.h"
+#include "engine/internal/search_work.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 namespace {

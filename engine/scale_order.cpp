@@ -1,4 +1,4 @@
-#include "engine/scale_order.h"
+#include "engine/internal/scale_order.h"
 
 namespace pmk {
 

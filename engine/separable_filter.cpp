@@ -1,13 +1,13 @@
-#include "engine/separable_filter.h"
+#include "engine/internal/separable_filter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
-#include "engine/float_lanes.h"
-#include "engine/plane_view.h"
-#include "engine/spare_cores.h"
+#include "engine/internal/float_lanes.h"
+#include "engine/internal/plane_view.h"
+#include "engine/internal/spare_cores.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 
@@ -258,28 +258,6 @@ std::array<float, 7> AdaptKernel7(const float* kernel, double scale) noexcept {
 
 std::array<float, 5> AdaptKernel5(const float* kernel, double scale) noexcept {
   return AdaptKernel<5>(kernel, scale);
-}
-
-void FilterPassTransposed(float* out, const float* in, std::int32_t length, std::int32_t rows,
-                          const float* taps, std::int32_t half) noexcept {
-  const std::int32_t span = 2 * half + 1;
-  const auto column_step = static_cast<std::ptrdiff_t>(rows);
-  for (std::int32_t i = 0; i < rows; ++i) {
-    const float* row = in + static_cast<std::ptrdiff_t>(i) * length;
-    float* column = out + i;
-    for (std::int32_t x = half; x <= length - 1 - half; ++x) {
-      const float* window = row + (x - half);
-      float sum = 0.0f;
-      for (std::int32_t k = 0; k < span; ++k) sum += taps[k] * window[k];
-      column[x * column_step] = sum;
-    }
-    const float first = column[half * column_step];
-    const float last = column[(length - 1 - half) * column_step];
-    for (std::int32_t x = 0; x < half; ++x) {
-      column[x * column_step] = first;
-      column[(length - 1 - x) * column_step] = last;
-    }
-  }
 }
 
 void SeparableFilter7(float* destination, const float* source, std::int32_t width,

@@ -1,8 +1,8 @@
-#include "engine/spare_cores.h"
+#include "engine/internal/spare_cores.h"
 
 #include <algorithm>
 
-#include "engine/process_state.h"
+#include "engine/engine.h"
 
 namespace pmk {
 namespace {

@@ -1,65 +1,109 @@
 #include "image/freeimage_bitmap.h"
 
 #include <cstdio>
+#include <limits>
+#include <new>
 
 #include "image/freeimage_session.h"
 #include "image/image_files.h"
+#include "image/metadata_carry.h"
+#include "image/metadata_free_copy.h"
 
 namespace pmk {
 namespace {
 
-unsigned DLL_CALLCONV ReadFromFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
-  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(file)));
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+struct MemoryCloser {
+  void operator()(FIMEMORY* memory) const noexcept { FreeImage_CloseMemory(memory); }
+};
+using MemoryHandle = std::unique_ptr<FIMEMORY, MemoryCloser>;
+
+BitmapHandle DecodeBytes(FREE_IMAGE_FORMAT format, const std::vector<std::uint8_t>& bytes,
+                         int flags) noexcept {
+  if (bytes.empty()) return nullptr;
+  // The library only reads from this stream, whatever its signature says.
+  MemoryHandle memory(
+      FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())));
+  if (!memory) return nullptr;
+  return BitmapHandle(FreeImage_LoadFromMemory(format, memory.get(), flags));
 }
-unsigned DLL_CALLCONV WriteToFile(void* buffer, unsigned size, unsigned count, fi_handle file) {
-  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<std::FILE*>(file)));
+
+bool WriteWholeFile(const std::vector<std::uint8_t>& bytes, const std::string& file) noexcept {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) return false;
+  bool saved = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  saved = std::fflush(out) == 0 && saved;
+  saved = std::fclose(out) == 0 && saved;
+  // A picture cut short is worse than none.
+  if (!saved) std::remove(file.c_str());
+  return saved;
 }
-int DLL_CALLCONV SeekInFile(fi_handle file, long offset, int origin) {
-  return std::fseek(static_cast<std::FILE*>(file), offset, origin);
-}
-long DLL_CALLCONV TellInFile(fi_handle file) {
-  return std::ftell(static_cast<std::FILE*>(file));
+
+bool EncodeToMemory(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags,
+                    std::vector<std::uint8_t>& bytes) {
+  MemoryHandle memory(FreeImage_OpenMemory(nullptr, 0));
+  if (!memory) return false;
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  if (FreeImage_SaveToMemory(format, bitmap, memory.get(), flags) == FALSE ||
+      FreeImage_AcquireMemory(memory.get(), &data, &size) == FALSE) {
+    return false;
+  }
+  bytes.assign(data, data + size);
+  return true;
 }
 
 }  // namespace
 
-BitmapHandle LoadFromFile(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept {
-  std::FILE* in = std::fopen(file.c_str(), "rb");
-  if (in == nullptr) return nullptr;
-  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
-  BitmapHandle bitmap(FreeImage_LoadFromHandle(format, &io, in, flags));
-  std::fclose(in);
-  return bitmap;
-}
-
-bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file,
-                int flags) noexcept {
-  // The picture is encoded in memory first: the library's encoders do not
-  // clean up after a failed write (the JPEG encoder loses its row buffer), and
-  // a write that can only fail here is one that can be checked completely.
-  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
-  if (memory == nullptr) return false;
-  BYTE* data = nullptr;
-  DWORD size = 0;
-  const bool encoded = FreeImage_SaveToMemory(format, bitmap, memory, flags) != FALSE &&
-                       FreeImage_AcquireMemory(memory, &data, &size) != FALSE;
-  bool saved = false;
-  if (encoded) {
-    if (std::FILE* out = std::fopen(file.c_str(), "wb")) {
-      saved = std::fwrite(data, 1, size, out) == size;
-      saved = std::fflush(out) == 0 && saved;
-      saved = std::fclose(out) == 0 && saved;
-      // A picture cut short is worse than none.
-      if (!saved) std::remove(file.c_str());
-    }
+bool ReadWholeFile(const std::string& file, std::vector<std::uint8_t>& bytes) noexcept {
+  std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file.c_str(), "rb"));
+  if (!in || std::fseek(in.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(in.get());
+  if (size < 0 || static_cast<unsigned long long>(size) > std::numeric_limits<DWORD>::max() ||
+      std::fseek(in.get(), 0, SEEK_SET) != 0) {
+    return false;
   }
-  FreeImage_CloseMemory(memory);
-  return saved;
+  try {
+    bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return std::fread(bytes.data(), 1, bytes.size(), in.get()) == bytes.size();
 }
 
-BitmapHandle LoadBitmap(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept {
+BitmapHandle DecodeWithoutMetadata(FREE_IMAGE_FORMAT format, const std::vector<std::uint8_t>& file,
+                                   int flags) noexcept {
+  try {
+    return DecodeBytes(format, WithoutMetadataBlocks(format, file), flags);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::string& file,
+                             int flags) noexcept {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(file, bytes)) return nullptr;
+  try {
+    bytes = WithoutMetadataBlocks(format, bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  // Every format the system reads can load its header alone; a format that
+  // could not would load its pixels here, so it is not trusted.
+  if (!FreeImage_FIFSupportsNoPixels(format)) return nullptr;
+  BitmapHandle header = DecodeBytes(format, bytes, FIF_LOAD_NOPIXELS);
+  if (!header) return nullptr;
+  const long long pixels =
+      static_cast<long long>(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get());
+  if (pixels <= 0 || pixels > kMaxLoadPixels) return nullptr;
+  header.reset();
+
   ClearLastCodecMessage();
-  BitmapHandle bitmap = LoadFromFile(format, file, flags);
+  BitmapHandle bitmap = DecodeBytes(format, bytes, flags);
   if (format == FIF_JPEG &&
       LastCodecMessage().find("Premature end of JPEG file") != std::string::npos) {
     bitmap.reset();
@@ -67,30 +111,33 @@ BitmapHandle LoadBitmap(FREE_IMAGE_FORMAT format, const std::string& file, int f
   return bitmap;
 }
 
-bool HeaderWithinLimit(FREE_IMAGE_FORMAT format, const std::string& file) noexcept {
-  // Every format the system reads can load its header alone; a format that
-  // could not would load its pixels here, so it is not trusted.
-  if (!FreeImage_FIFSupportsNoPixels(format)) return false;
-  BitmapHandle header = LoadFromFile(format, file, FIF_LOAD_NOPIXELS);
-  if (!header) return false;
-  const long long pixels =
-      static_cast<long long>(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get());
-  return pixels > 0 && pixels <= kMaxLoadPixels;
-}
-
-void CopyMetadataFrom(const std::string& source, FIBITMAP* target, bool read_error_names_source) {
+std::vector<std::uint8_t> ReadMetadataSource(const std::string& source,
+                                             bool read_error_names_source) {
   const FREE_IMAGE_FORMAT format = DetectFileFormat(source);
   if (!IsReadableFormat(format) || !FreeImage_FIFSupportsReading(format)) {
     throw UnsupportedImageFormat(source);
   }
-  // Metadata and the profile come with the header; the pixels are not needed.
-  const int flags = FIF_LOAD_NOPIXELS | (format == FIF_JPEG ? JPEG_ACCURATE : 0);
-  BitmapHandle bitmap = LoadFromFile(format, source, flags);
-  if (!bitmap) throw ImageReadError(read_error_names_source ? source : std::string());
-  FreeImage_CloneMetadata(target, bitmap.get());
-  if (const FIICCPROFILE* profile = FreeImage_GetICCProfile(bitmap.get());
-      profile != nullptr && profile->data != nullptr && profile->size > 0) {
-    FreeImage_CreateICCProfile(target, profile->data, static_cast<long>(profile->size));
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(source, bytes) ||
+      !DecodeWithoutMetadata(format, bytes,
+                             FIF_LOAD_NOPIXELS | (format == FIF_JPEG ? JPEG_ACCURATE : 0))) {
+    throw ImageReadError(read_error_names_source ? source : std::string());
+  }
+  return bytes;
+}
+
+bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file, int flags,
+                const std::vector<std::uint8_t>& metadata_source,
+                std::string& metadata_fault) noexcept {
+  try {
+    std::vector<std::uint8_t> bytes;
+    if (!EncodeToMemory(format, bitmap, flags, bytes)) return false;
+    metadata_fault = CarryMetadata(metadata_source, format,
+                                   static_cast<std::int32_t>(FreeImage_GetWidth(bitmap)),
+                                   static_cast<std::int32_t>(FreeImage_GetHeight(bitmap)), bytes);
+    return WriteWholeFile(bytes, file);
+  } catch (const std::bad_alloc&) {
+    return false;
   }
 }
 

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "image/freeimage_session.h"
 #include "image/freeimage_bitmap.h"
+#include "image/freeimage_session.h"
 
 namespace pmk {
 namespace {
@@ -61,7 +61,8 @@ bool SplitBitmap(FIBITMAP* bitmap, ImageRecord& colour, ImageRecord& alpha) {
     return true;
   }
   for (std::int32_t y = 0; y < height; ++y) {
-    const auto* line = reinterpret_cast<const FIRGBA16*>(FreeImage_GetScanLine(bitmap, height - 1 - y));
+    const auto* line =
+        reinterpret_cast<const FIRGBA16*>(FreeImage_GetScanLine(bitmap, height - 1 - y));
     std::uint16_t* out = colour.Row<std::uint16_t>(y);
     std::uint16_t* out_alpha = alpha.Row<std::uint16_t>(y);
     for (std::int32_t x = 0; x < width; ++x) {
@@ -137,15 +138,18 @@ FIBITMAP* BuildBitmap(const ImageRecord& colour, const ImageRecord* alpha) {
 
 }  // namespace
 
+std::string MetadataNotice(const std::string& source, const std::string& fault) {
+  return "metadata of " + source + " only partly carried over: " + fault;
+}
+
 bool LoadImage(const std::filesystem::path& name, ImageRecord& colour,
                ImageRecord& alpha) noexcept {
   EnsureFreeImageReady();
   const std::string file = name.string();
   const FREE_IMAGE_FORMAT format = DetectFileFormat(file);
   if (!IsReadableFormat(format) || !FreeImage_FIFSupportsReading(format)) return false;
-  if (!HeaderWithinLimit(format, file)) return false;
 
-  BitmapHandle bitmap = LoadBitmap(format, file, format == FIF_JPEG ? JPEG_ACCURATE : 0);
+  BitmapHandle bitmap = LoadPictureFile(format, file, format == FIF_JPEG ? JPEG_ACCURATE : 0);
   if (!bitmap) return false;
   ImageRecord new_colour;
   ImageRecord new_alpha;
@@ -158,7 +162,7 @@ bool LoadImage(const std::filesystem::path& name, ImageRecord& colour,
 
 bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                const std::filesystem::path& name, const std::filesystem::path& metadata_source,
-               int jpeg_quality) {
+               int jpeg_quality, MetadataNotices* notices) {
   if (!colour.HasData()) return false;
   EnsureFreeImageReady();
   const std::string file = name.string();
@@ -180,10 +184,16 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
   int flags = 0;
   if (format == FIF_JPEG) flags = jpeg_quality >= 1 ? jpeg_quality : 95;
 
+  std::vector<std::uint8_t> source;
   if (!metadata_source.empty()) {
-    CopyMetadataFrom(metadata_source.string(), bitmap.get(), /*read_error_names_source=*/false);
+    source = ReadMetadataSource(metadata_source.string(), /*read_error_names_source=*/false);
   }
-  return SaveToFile(format, bitmap.get(), file, flags);
+  std::string fault;
+  const bool saved = SaveToFile(format, bitmap.get(), file, flags, source, fault);
+  if (!fault.empty() && notices != nullptr) {
+    notices->push_back(MetadataNotice(metadata_source.string(), fault));
+  }
+  return saved;
 }
 
 }  // namespace pmk

@@ -5,6 +5,13 @@
 // TIFF files are read, whatever else FreeImage could decode. Writing takes the
 // format from the name's extension and carries the metadata and ICC profile of
 // a source file over into the new file. Names are UTF-8.
+//
+// Failures in the image layer. Only the writers (SaveImage, SavePluginImage)
+// and the plug-in's reader (LoadPluginImage) throw, and only the three
+// exceptions below. Everything else returns: the record and checked
+// allocations give 6 (image/result_codes.h) or false, with the record empty or
+// unchanged as each says; LoadImage gives false and leaves both records as
+// they were. Nothing in this folder prints.
 #pragma once
 
 #include <filesystem>
@@ -12,6 +19,7 @@
 #include <string>
 
 #include "image/image_record.h"
+#include "image/metadata_carry.h"
 
 namespace pmk {
 
@@ -46,11 +54,17 @@ bool LoadImage(const std::filesystem::path& name, ImageRecord& colour, ImageReco
 
 // Writes `colour` (with `alpha` for PNG and TIFF) to `name`. The format follows
 // the extension; `metadata_source`, when not empty, gives the metadata and ICC
-// profile to carry over. JPEG quality below 1 means 95. Returns false only for
-// an empty colour record; throws UnsupportedImageFormat or ImageReadError as
-// described above, writing nothing.
+// profile to carry over (read by Exiv2, never by FreeImage). JPEG quality
+// below 1 means 95. Returns false for an empty colour record, and when the
+// file could not be encoded or written; throws UnsupportedImageFormat or
+// ImageReadError as described above, writing nothing. Damaged metadata in
+// the source does not stop the write: what could be read is carried, and a
+// line saying what was left out goes to `notices` when given.
 bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                const std::filesystem::path& name, const std::filesystem::path& metadata_source,
-               int jpeg_quality);
+               int jpeg_quality, MetadataNotices* notices = nullptr);
+
+// The notice line for metadata of `source` that could not be carried.
+std::string MetadataNotice(const std::string& source, const std::string& fault);
 
 }  // namespace pmk

@@ -11,12 +11,9 @@
 
 #include <cstdint>
 
-namespace pmk {
+#include "image/result_codes.h"
 
-// Result codes shared by the record and the engine.
-inline constexpr std::uint8_t kResultOk = 0;
-inline constexpr std::uint8_t kResultRefused = 1;
-inline constexpr std::uint8_t kResultNoMemory = 6;
+namespace pmk {
 
 class ImageRecord {
  public:

@@ -36,16 +36,16 @@ bool LoadPluginImage(const std::filesystem::path& name, ImageRecord& picture) {
       !FreeImage_FIFSupportsReading(format)) {
     throw UnsupportedImageFormat();
   }
-  if (!HeaderWithinLimit(format, file)) throw ImageReadError();
-  BitmapHandle bitmap = LoadBitmap(format, file, 0);
+  BitmapHandle bitmap = LoadPictureFile(format, file, 0);
   if (!bitmap) throw ImageReadError();
 
   const unsigned bpp = FreeImage_GetBPP(bitmap.get());
-  const bool converted = FreeImage_GetImageType(bitmap.get()) != FIT_BITMAP ||
-                         (bpp != 24 && bpp != 32);
+  const bool converted =
+      FreeImage_GetImageType(bitmap.get()) != FIT_BITMAP || (bpp != 24 && bpp != 32);
   if (converted) {
-    FIBITMAP* wider = FreeImage_IsTransparent(bitmap.get()) ? FreeImage_ConvertTo32Bits(bitmap.get())
-                                                            : FreeImage_ConvertTo24Bits(bitmap.get());
+    FIBITMAP* wider = FreeImage_IsTransparent(bitmap.get())
+                          ? FreeImage_ConvertTo32Bits(bitmap.get())
+                          : FreeImage_ConvertTo24Bits(bitmap.get());
     if (wider == nullptr) throw ImageReadError();
     bitmap.reset(wider);
   }
@@ -66,15 +66,15 @@ bool LoadPluginImage(const std::filesystem::path& name, ImageRecord& picture) {
 
 bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& name,
                      PluginFileFormat format, const std::filesystem::path& metadata_source,
-                     int jpeg_quality) {
+                     int jpeg_quality, MetadataNotices* notices) {
   if (!picture.HasData()) return false;
   EnsureFreeImageReady();
   const std::string file = name.string();
   // The library only reads the pixels here, whatever its signature says.
   BitmapHandle bitmap(FreeImage_ConvertFromRawBits(
       const_cast<BYTE*>(picture.data()), picture.width(), picture.height(), picture.stride(),
-      static_cast<unsigned>(picture.bits() * picture.channels()), kRedMask, kGreenMask,
-      kBlueMask, TRUE));
+      static_cast<unsigned>(picture.bits() * picture.channels()), kRedMask, kGreenMask, kBlueMask,
+      TRUE));
   if (!bitmap) return false;
 
   const FREE_IMAGE_FORMAT library_format = ToLibraryFormat(format, file);
@@ -84,10 +84,16 @@ bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& na
   }
   int flags = 0;
   if (library_format == FIF_JPEG) flags = jpeg_quality >= 1 ? jpeg_quality : 95;
+  std::vector<std::uint8_t> source;
   if (!metadata_source.empty()) {
-    CopyMetadataFrom(metadata_source.string(), bitmap.get(), /*read_error_names_source=*/true);
+    source = ReadMetadataSource(metadata_source.string(), /*read_error_names_source=*/true);
   }
-  return SaveToFile(library_format, bitmap.get(), file, flags);
+  std::string fault;
+  const bool saved = SaveToFile(library_format, bitmap.get(), file, flags, source, fault);
+  if (!fault.empty() && notices != nullptr) {
+    notices->push_back(MetadataNotice(metadata_source.string(), fault));
+  }
+  return saved;
 }
 
 }  // namespace pmk

@@ -23,9 +23,10 @@ enum class PluginFileFormat { kFromName, kBmp, kJpeg, kPng, kTiff };
 // UnsupportedImageFormat when the format cannot be written (GIF, unknown) and
 // ImageReadError (message: the source's name) when the metadata source cannot
 // be loaded; nothing is written then. Returns whether the library wrote the
-// file.
+// file. Metadata that could not be carried is told in `notices`, as for
+// SaveImage.
 bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& name,
                      PluginFileFormat format, const std::filesystem::path& metadata_source,
-                     int jpeg_quality);
+                     int jpeg_quality, MetadataNotices* notices = nullptr);
 
 }  // namespace pmk

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libfreeimage-dev libtiff-dev
+  libfreeimage-dev libtiff-dev libexiv2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
-  libimage-exiftool-perl
+  libimage-exiftool-perl valgrind
   imagemagick
   clang libclang-rt-14-dev
 )

@@ -16,17 +16,9 @@
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
-namespace pmk::cmd {
+namespace pmk::testing {
 namespace {
 
-using pmk::testing::ProcessResult;
-using pmk::testing::ReadBytes;
-using pmk::testing::RunProcess;
-using pmk::testing::TempFolder;
-using pmk::testing::TestData;
-using pmk::testing::WriteBytes;
-
-const std::filesystem::path& kProgram = pmk::testing::kPmkCmdProgram;
 constexpr const char* kUnsupported = "Image Format is not supported!\n\n";
 constexpr const char* kSuccess = "Success!\n\n";
 constexpr const char* kNotPreserved = "Signature not preserved!\n\n";
@@ -91,7 +83,7 @@ class BadInputTest : public ::testing::Test {
       signed_ = (*shared_ / "signed.png").string();
       WriteSmallPhotograph(*shared_ / "photo.png", FIF_PNG, 384, 256);
       const ProcessResult result = RunProcess(
-          kProgram, {"-i", (*shared_ / "photo.png").string(), "-o", signed_, "-s", "abcdef"},
+          kPmkCmdProgram, {"-i", (*shared_ / "photo.png").string(), "-o", signed_, "-s", "abcdef"},
           shared_->path());
       EXPECT_EQ(result.out, kSuccess) << result.err;
     }
@@ -100,7 +92,7 @@ class BadInputTest : public ::testing::Test {
   static void TearDownTestSuite() { shared_.reset(); }
 
   ProcessResult Run(const std::vector<std::string>& arguments) {
-    return RunProcess(kProgram, arguments, folder_.path());
+    return RunProcess(kPmkCmdProgram, arguments, folder_.path());
   }
   std::string At(const std::string& name) const { return (folder_ / name).string(); }
 
@@ -231,7 +223,7 @@ TEST_F(BadInputTest, NamesAtTheLengthLimitAreUsed) {
 
   // A bare name that, joined to the program's folder, makes exactly 1023
   // characters is allowed; one more is refused.
-  const std::string folder = std::filesystem::canonical(kProgram).parent_path().string() + "/";
+  const std::string folder = std::filesystem::canonical(kPmkCmdProgram).parent_path().string() + "/";
   ASSERT_LT(folder.size(), 1000u);
   const std::string bare(1023 - folder.size(), 'c');
   result = Run({"-i", bare});
@@ -302,4 +294,4 @@ TEST_F(BadInputTest, NonAsciiSignatureBytesReadBackAsDashes) {
 }
 
 }  // namespace
-}  // namespace pmk::cmd
+}  // namespace pmk::testing

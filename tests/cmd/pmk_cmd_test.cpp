@@ -13,18 +13,10 @@
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
-namespace pmk::cmd {
+namespace pmk::testing {
 namespace {
 
-using pmk::testing::ProcessResult;
-using pmk::testing::ReadBytes;
-using pmk::testing::RunProcess;
-using pmk::testing::TempFolder;
-using pmk::testing::TestData;
-using pmk::testing::WriteBytes;
-
-const std::filesystem::path& kProgram = pmk::testing::kPmkCmdProgram;
-const std::string kUsage(kUsageText);
+const std::string kUsage(cmd::kUsageText);
 
 class PmkCmdTest : public ::testing::Test {
  protected:
@@ -35,7 +27,7 @@ class PmkCmdTest : public ::testing::Test {
       shared_ = std::make_unique<TempFolder>();
       signed_png_ = (*shared_ / "signed.png").string();
       const ProcessResult result =
-          RunProcess(kProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
+          RunProcess(kPmkCmdProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
                                 "abcdef", "-cores", "2"},
                      shared_->path());
       EXPECT_EQ(result.out, "Success!\n\n") << result.err;
@@ -45,7 +37,7 @@ class PmkCmdTest : public ::testing::Test {
   static void TearDownTestSuite() { shared_.reset(); }
 
   ProcessResult Run(const std::vector<std::string>& arguments) {
-    return RunProcess(kProgram, arguments, folder_.path());
+    return RunProcess(kPmkCmdProgram, arguments, folder_.path());
   }
   std::string At(const std::string& name) const { return (folder_ / name).string(); }
 
@@ -127,7 +119,7 @@ TEST_F(PmkCmdTest, BareNamesAreLookedUpBesideTheProgram) {
   const std::filesystem::path elsewhere = folder_ / "elsewhere";
   std::filesystem::create_directories(program_folder);
   std::filesystem::create_directories(elsewhere);
-  std::filesystem::copy_file(kProgram, program_folder / "PMKCmd");
+  std::filesystem::copy_file(kPmkCmdProgram, program_folder / "PMKCmd");
   std::filesystem::copy_file(SignedPng(), program_folder / "photo.png");
   std::filesystem::copy_file(TestData("kodim13.png"), elsewhere / "photo.png");
 
@@ -198,6 +190,35 @@ TEST_F(PmkCmdTest, SignsToJpegWithTheInputsMetadata) {
   FreeImage_Unload(jpeg);
 }
 
+// Its signing marks the whole picture, while detection pairs its corners: the
+// read-back check still finds the signature, and so does a later check.
+TEST_F(PmkCmdTest, WholePictureSignatureReadsBackWhereDetectionPairsCorners) {
+  ProcessResult result = Run({"-i", TestData("kodim01_crop.jpg").string(), "-o", At("leaf.png"),
+                              "-s", "Leaf-26", "-cores", "2"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "Success!\n\n");
+  result = Run({"-i", At("leaf.png"), "-cores", "2"});
+  EXPECT_EQ(result.out, "Signature detected:Leaf-26\n");
+}
+
+// 10,000 x 10,001 grey pixels, one row above what a signing accepts; the
+// file is small, the picture is not.
+TEST_F(PmkCmdTest, PicturesAboveTheSigningLimitAreRefusedBeforeTheSearch) {
+  FIBITMAP* grey = FreeImage_Allocate(10000, 10001, 8);
+  ASSERT_NE(grey, nullptr);
+  const bool written = FreeImage_Save(FIF_PNG, grey, At("huge.png").c_str(), PNG_Z_BEST_SPEED);
+  FreeImage_Unload(grey);
+  ASSERT_TRUE(written);
+
+  const ProcessResult result =
+      Run({"-i", At("huge.png"), "-o", At("signed.png"), "-s", "Big-2026", "-cores", "2"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, "Cannot sign current picture!\n\n");
+  EXPECT_NE(result.err.find("100010000 pixels"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("at most 100000000"), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "signed.png"));
+}
+
 TEST_F(PmkCmdTest, LowJpegQualityIsUsedAndReportedEitherWay) {
   const ProcessResult result = Run({"-c", "50", "-i", TestData("kodim23.png").string(), "-o",
                                     At("q50.jpg"), "-s", "abcdef", "-cores", "2"});
@@ -265,4 +286,4 @@ TEST_F(PmkCmdTest, OverlongArgumentsAreRefusedNotCut) {
 }
 
 }  // namespace
-}  // namespace pmk::cmd
+}  // namespace pmk::testing

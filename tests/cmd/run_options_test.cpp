@@ -11,7 +11,9 @@
 namespace pmk::cmd {
 namespace {
 
-RunOptions Parse(std::vector<std::string_view> arguments) { return ParseArguments(arguments); }
+RunOptions Parse(std::vector<std::string_view> arguments) {
+  return ParseArguments(arguments);
+}
 
 TEST(ReadIntegerTest, ReadsLikeAtoi) {
   EXPECT_EQ(ReadInteger("80"), 80);
@@ -62,8 +64,8 @@ TEST(ParseArgumentsTest, ALaterRepeatIsAnUnknownTokenAndItsValueIsExaminedAlone)
 }
 
 TEST(ParseArgumentsTest, OrderDoesNotMatterAndUnknownTokensAreSkipped) {
-  const RunOptions options = Parse({"extra", "-s", "abcdef", "-x", "-o", "b.png", "-l", "run.log",
-                                    "-i", "a.png", "-v"});
+  const RunOptions options =
+      Parse({"extra", "-s", "abcdef", "-x", "-o", "b.png", "-l", "run.log", "-i", "a.png", "-v"});
   EXPECT_EQ(options.input, "a.png");
   EXPECT_EQ(options.output, "b.png");
   EXPECT_EQ(options.log, "run.log");
@@ -99,13 +101,6 @@ TEST(BareNamesTest, JoinedNamesLongerThanTheLimitAreRefused) {
   const std::string fits(kMaxJoinedNameLength - 1002, 'n');
   EXPECT_EQ(ResolveBareName(fits, folder)->size(), kMaxJoinedNameLength);
   EXPECT_FALSE(ResolveBareName(fits + "n", folder).has_value());
-}
-
-TEST(FormatPayloadTest, PrefixAndAtMostTenSignatureCharacters) {
-  EXPECT_EQ(FormatPayload("abcdef"), "signSIGNabcdef");
-  EXPECT_EQ(FormatPayload("abcdefghijkl"), "signSIGNabcdefghij");
-  EXPECT_EQ(FormatPayload(std::string(199, 'x')), "signSIGN" + std::string(10, 'x'));
-  EXPECT_EQ(FormatPayload(""), "signSIGN");
 }
 
 }  // namespace

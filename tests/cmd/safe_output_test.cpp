@@ -13,17 +13,9 @@
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
-namespace pmk::cmd {
+namespace pmk::testing {
 namespace {
 
-using pmk::testing::ProcessResult;
-using pmk::testing::ReadBytes;
-using pmk::testing::RunProcess;
-using pmk::testing::TempFolder;
-using pmk::testing::TestData;
-using pmk::testing::WriteBytes;
-
-const std::filesystem::path& kProgram = pmk::testing::kPmkCmdProgram;
 constexpr const char* kNotPreserved = "Signature not preserved!\n\n";
 
 // The names in a folder, hidden ones included (a temporary file left behind
@@ -54,12 +46,12 @@ class SafeOutputTest : public ::testing::Test {
   std::string At(const std::string& name) const { return (folder_ / name).string(); }
 
   ProcessResult Run(const std::vector<std::string>& arguments) {
-    return RunProcess(kProgram, arguments, folder_.path());
+    return RunProcess(kPmkCmdProgram, arguments, folder_.path());
   }
   // Runs PMKCmd with a file-size limit of 4 KB (eight 512-byte blocks), far
   // below any signed picture, so the write is cut off part way.
   ProcessResult RunWithFileSizeLimit(const std::vector<std::string>& arguments) {
-    std::vector<std::string> shell = {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", kProgram.string()};
+    std::vector<std::string> shell = {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", kPmkCmdProgram.string()};
     shell.insert(shell.end(), arguments.begin(), arguments.end());
     return RunProcess("/bin/sh", shell, folder_.path());
   }
@@ -153,4 +145,4 @@ TEST_F(SafeOutputTest, AnUnwritableOutputFolderEndsAsAPictureNotPreserved) {
 }
 
 }  // namespace
-}  // namespace pmk::cmd
+}  // namespace pmk::testing

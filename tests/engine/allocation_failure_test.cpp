@@ -11,15 +11,18 @@
 #include <cstring>
 #include <string>
 
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/embed_signature.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/detect_signature.h"
 #include "image/checked_allocation.h"
 #include "image/image_files.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::CopyOf;
+using pmk::testing::Sample;
 
 constexpr const char* kPayload = "signSIGNseam-07";
 constexpr const char* kSignature = "seam-07";
@@ -44,25 +47,10 @@ class SeamGuard {
   }
 };
 
-ImageRecord CopyOf(const ImageRecord& source) {
-  ImageRecord copy;
-  EXPECT_EQ(copy.Allocate(source.width(), source.height(), source.channels(), source.bits()),
-            kResultOk);
-  std::memcpy(copy.data(), source.data(), static_cast<std::size_t>(source.size()));
-  return copy;
-}
-
-std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y, std::int32_t c) {
-  return image.Row<std::uint8_t>(y)[x * image.channels() + c];
-}
-
 // A photograph reduced by box averaging, so that every walk stays short while
 // the picture still has corners and regions to sign.
 ImageRecord SmallPhotograph(const char* name, std::int32_t factor) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(std::string(PMK_TEST_DATA_DIR) + "/" + name, colour, alpha));
-  ConvertTo8BitColour(colour);
+  const ImageRecord colour = testing::LoadColourPhoto(name);
   ImageRecord small;
   EXPECT_EQ(small.Allocate(colour.width() / factor, colour.height() / factor, 3, 8), kResultOk);
   for (std::int32_t y = 0; y < small.height(); ++y) {

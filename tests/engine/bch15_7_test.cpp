@@ -1,4 +1,4 @@
-#include "engine/bch15_7.h"
+#include "engine/internal/bch15_7.h"
 
 #include <gtest/gtest.h>
 

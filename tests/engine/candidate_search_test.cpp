@@ -1,4 +1,4 @@
-#include "engine/candidate_search.h"
+#include "engine/internal/candidate_search.h"
 
 #include <gtest/gtest.h>
 
@@ -7,27 +7,25 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/guide_plane.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/guide_plane.h"
 #include "image/checked_allocation.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
-#include "support/float_planes.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
 
+
 using testing::FillRect;
 using testing::MakePlane;
+using testing::SameRect;
 
 CandidateList Reserved(std::uint32_t capacity) {
   CandidateList list;
   EXPECT_TRUE(list.Reserve(capacity));
   return list;
-}
-
-bool SameRect(const CandidateRect& a, const CandidateRect& b) {
-  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 bool HasCorner(const CandidateRect& r, const Corner& c) {
@@ -314,22 +312,6 @@ TEST(FindCandidateRects, MemoryFailuresReturnSixWithTheListAsItWasOrDropTheSecon
 
 // ---- A real photograph -------------------------------------------------
 
-ImageRecord GuidePlaneOf(const std::filesystem::path& file) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(file, colour, alpha));
-  ConvertTo8BitColour(colour);
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(colour.width(), colour.height(), 3, 32), kResultOk);
-  for (int y = 0; y < colour.height(); ++y) {
-    const std::uint8_t* in = colour.Row<std::uint8_t>(y);
-    float* out = plane.Row<float>(y);
-    for (int i = 0; i < 3 * colour.width(); ++i) out[i] = in[i];
-  }
-  EXPECT_EQ(MakeGuidePlane(plane), kResultOk);
-  return plane;
-}
-
 TEST(FindCandidateRects, RefusesAnythingButAOneChannelFloatPlane) {
   ImageRecord bytes;
   ASSERT_EQ(bytes.Allocate(400, 400, 1, 8), kResultOk);
@@ -346,7 +328,7 @@ TEST(FindCandidateRects, RefusesAnythingButAOneChannelFloatPlane) {
 class RealPhotograph : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RealPhotograph, GivesTheSameCandidatesOnEveryRun) {
-  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / GetParam());
+  const ImageRecord plane = testing::GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / GetParam());
   ASSERT_TRUE(plane.HasData());
   for (int mode : {0, 1}) {
     CandidateList first = Reserved(10000);
@@ -365,7 +347,7 @@ TEST_P(RealPhotograph, GivesTheSameCandidatesOnEveryRun) {
 }
 
 TEST(FindCandidateRects, APhotographWithFarCornersGivesMoreThanTheFallback) {
-  const ImageRecord plane = GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim13.png");
+  const ImageRecord plane = testing::GuidePlaneOf(std::filesystem::path(PMK_TEST_DATA_DIR) / "kodim13.png");
   CandidateList list = Reserved(10000);
   ASSERT_EQ(FindCandidateRects(list, plane, kPairingDetection, 1.0, nullptr), kResultOk);
   EXPECT_GT(list.count(), 1u);

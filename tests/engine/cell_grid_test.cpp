@@ -1,4 +1,4 @@
-#include "engine/cell_grid.h"
+#include "engine/internal/cell_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/reference_cells.h"
 
 namespace pmk {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/check_symbols.h"
+#include "engine/internal/check_symbols.h"
 
 #include <gtest/gtest.h>
 

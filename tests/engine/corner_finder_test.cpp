@@ -1,4 +1,4 @@
-#include "engine/corner_finder.h"
+#include "engine/internal/corner_finder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "engine/separable_filter.h"
+#include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
-#include "support/float_planes.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
@@ -223,7 +223,7 @@ std::vector<double> Smooth(const std::vector<double>& in, int w, int h, const fl
 }
 
 std::vector<double> ReferenceHarris(const std::vector<float>& tile, int w, int h, double scale) {
-  const auto k7 = AdaptKernel7(kSearchKernel7.data(), scale);
+  const auto k7 = AdaptKernel7(kLowPassKernel7.data(), scale);
   const auto k5 = AdaptKernel5(kSearchKernel5.data(), scale);
   const std::vector<double> t =
       Smooth(std::vector<double>(tile.begin(), tile.end()), w, h, k7.data(), 3);

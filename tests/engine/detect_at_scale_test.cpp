@@ -1,4 +1,4 @@
-#include "engine/detect_at_scale.h"
+#include "engine/internal/detect_at_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/cell_grid.h"
-#include "engine/check_symbols.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/progress_notifier.h"
+#include "engine/engine.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/payload_cells.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::GreyPicture;
+using pmk::testing::SameRect;
 
 class DetectAtScaleTest : public ::testing::Test {
  protected:
@@ -61,13 +64,6 @@ class RefusingNotifier : public ProgressNotifier {
   int asked = 0;
 };
 
-ImageRecord FloatPlane(std::int32_t width, std::int32_t height, float value) {
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(width, height, 1, 32), kResultOk);
-  for (std::int32_t i = 0; i < width * height; ++i) plane.Floats()[i] = value;
-  return plane;
-}
-
 // Paints the 16 x 16 cells of `rect` (whole pixels, sides multiple of 16) on
 // the lattice centres that stand for the payload's cell bits.
 void PaintPayload(ImageRecord& plane, const CandidateRect& rect, const char* payload_text) {
@@ -89,7 +85,7 @@ constexpr CandidateRect kLongRect{360, 48, 680, 368};
 // A smoothed plane carrying a consistent 5-character payload in kShortRect
 // and a valid 6-character one in kLongRect.
 ImageRecord TwoPayloadPlane() {
-  ImageRecord plane = FloatPlane(700, 400, 7.5f);
+  ImageRecord plane = testing::MakePlane(700, 400, 7.5f);
   PaintPayload(plane, kShortRect, "signSIGNshort");
   PaintPayload(plane, kLongRect, "signSIGNlonger");
   return plane;
@@ -106,10 +102,6 @@ std::array<char, kDetectOutputSize> FilledText(char fill) {
   std::array<char, kDetectOutputSize> text;
   text.fill(fill);
   return text;
-}
-
-bool SameRect(const CandidateRect& a, const CandidateRect& b) {
-  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 TEST(RemoveDuplicateCandidates, KeepsTheFirstOfEachGroupInOrder) {
@@ -142,50 +134,6 @@ TEST(RemoveDuplicateCandidates, EmptyListStaysEmpty) {
   CandidateList list = ListOf({});
   RemoveDuplicateCandidates(list);
   EXPECT_EQ(list.count(), 0u);
-}
-
-TEST(CropImage, CopiesTheRectangleForEachSampleLayout) {
-  struct Layout {
-    std::int32_t channels, bits, bytes_per_pixel;
-  };
-  for (const Layout layout : {Layout{1, 8, 1}, Layout{3, 8, 3}, Layout{1, 12, 2}, Layout{3, 16, 6},
-                              Layout{1, 32, 4}, Layout{3, 32, 12}, Layout{1, 64, 8}}) {
-    ImageRecord source;
-    ASSERT_EQ(source.Allocate(7, 5, layout.channels, layout.bits), kResultOk);
-    for (std::int32_t i = 0; i < source.size(); ++i)
-      source.data()[i] = static_cast<std::uint8_t>(i);
-    ImageRecord crop;
-    ASSERT_EQ(crop.Allocate(4, 2, layout.channels, layout.bits), kResultOk);
-    CropImage(crop, source, 2, 1, 6, 3);
-    for (std::int32_t y = 0; y < 2; ++y) {
-      EXPECT_EQ(std::memcmp(crop.Row<std::uint8_t>(y),
-                            source.Row<std::uint8_t>(y + 1) + 2 * layout.bytes_per_pixel,
-                            4 * layout.bytes_per_pixel),
-                0)
-          << layout.channels << " channels, " << layout.bits << " bits, row " << y;
-    }
-  }
-}
-
-TEST(CropImage, CopiesNothingForOtherLayoutsOrEmptyRectangles) {
-  struct Layout {
-    std::int32_t channels, bits;
-  };
-  for (const Layout layout : {Layout{3, 64}, Layout{2, 8}, Layout{4, 8}, Layout{1, 24}}) {
-    ImageRecord source;
-    ASSERT_EQ(source.Allocate(6, 4, layout.channels, layout.bits), kResultOk);
-    std::memset(source.data(), 1, static_cast<std::size_t>(source.size()));
-    ImageRecord crop;
-    ASSERT_EQ(crop.Allocate(2, 2, layout.channels, layout.bits), kResultOk);
-    std::memset(crop.data(), 0, static_cast<std::size_t>(crop.size()));
-    CropImage(crop, source, 1, 1, 3, 3);
-    for (std::int32_t i = 0; i < crop.size(); ++i) ASSERT_EQ(crop.data()[i], 0) << layout.bits;
-  }
-  ImageRecord source = FloatPlane(6, 4, 1.0f);
-  ImageRecord crop = FloatPlane(2, 2, 0.0f);
-  CropImage(crop, source, 3, 1, 3, 3);  // no columns
-  CropImage(crop, source, 1, 2, 3, 1);  // rows reversed
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(crop.Floats()[i], 0.0f);
 }
 
 TEST_F(DetectAtScaleTest, FirstValidCandidateWinsAndFillsTheOutput) {
@@ -245,7 +193,7 @@ TEST_F(DetectAtScaleTest, EmptyListGivesNotFoundAndLeavesTheOutput) {
 TEST_F(DetectAtScaleTest, UnmarkedRegionIsNotAccepted) {
   // All cells read 0: the check symbols agree on an empty signature, which is
   // refused.
-  const ImageRecord plane = FloatPlane(400, 400, 1.5f);
+  const ImageRecord plane = testing::MakePlane(400, 400, 1.5f);
   CandidateList list = ListOf({{10, 10, 390, 390}});
   auto text = FilledText('x');
   RecordingTrace trace;
@@ -285,13 +233,6 @@ TEST_F(DetectAtScaleTest, MemoryFailureWhileReadingACandidateGivesNoMemory) {
     EXPECT_TRUE(AllocationFailureTriggered());
     ArmAllocationFailure(0);
   }
-}
-
-ImageRecord GreyPicture(std::int32_t width, std::int32_t height) {
-  ImageRecord picture;
-  EXPECT_EQ(picture.Allocate(width, height, 3, 8), kResultOk);
-  std::memset(picture.data(), 128, static_cast<std::size_t>(picture.size()));
-  return picture;
 }
 
 TEST_F(DetectAtScaleTest, AreaCapIsCheckedBeforeAnyAllocation) {

@@ -10,20 +10,21 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/process_state.h"
-#include "engine/progress_notifier.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/detect_signature.h"
+#include "engine/internal/embed_options.h"
 #include "image/checked_allocation.h"
 #include "image/freeimage_session.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::LoadColourPhoto;
 
 constexpr char kPayload[] = "signSIGNmacaw42";
 constexpr char kSignature[] = "macaw42";
@@ -48,16 +49,6 @@ class DetectEndToEndTest : public ::testing::Test {
     ArmAllocationFailure(0);
   }
 };
-
-ImageRecord LoadPhoto(const std::string& name) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(std::filesystem::path(PMK_TEST_DATA_DIR) / name, colour, alpha)) << name;
-  ConvertTo8BitColour(colour);
-  EXPECT_EQ(colour.channels(), 3) << name;
-  EXPECT_EQ(colour.bits(), 8) << name;
-  return colour;
-}
 
 void Sign(ImageRecord& picture) {
   EmbedOptions options;
@@ -117,7 +108,7 @@ class StepCounter : public ProgressNotifier {
 TEST_F(DetectEndToEndTest, SignedPhotographIsFoundAtUnitScale) {
   for (const char* name : kPhotos) {
     SCOPED_TRACE(name);
-    ImageRecord picture = LoadPhoto(name);
+    ImageRecord picture = LoadColourPhoto(name);
     Sign(picture);
     Text text{};
     ASSERT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr), kResultOk);
@@ -136,7 +127,7 @@ TEST_F(DetectEndToEndTest, SignedPhotographIsFoundAtUnitScale) {
 TEST_F(DetectEndToEndTest, SignatureSurvivesJpegQuality90) {
   for (const char* name : kPhotos) {
     SCOPED_TRACE(name);
-    ImageRecord picture = LoadPhoto(name);
+    ImageRecord picture = LoadColourPhoto(name);
     Sign(picture);
     const std::filesystem::path file = TempFile(std::string(name) + ".q90.jpg");
     ASSERT_TRUE(SaveImage(picture, ImageRecord{}, file, {}, 90));
@@ -157,7 +148,7 @@ TEST_F(DetectEndToEndTest, SignatureIsFoundAfterReductionToTwoThirds) {
   // after the reduction.
   for (const char* name : kPhotos) {
     SCOPED_TRACE(name);
-    const ImageRecord photo = LoadPhoto(name);
+    const ImageRecord photo = LoadColourPhoto(name);
     ImageRecord picture = RescaleBicubic(photo, 2 * photo.width(), 2 * photo.height());
     Sign(picture);
     const ImageRecord reduced =
@@ -172,7 +163,7 @@ TEST_F(DetectEndToEndTest, SignatureIsFoundAfterReductionToTwoThirds) {
 }
 
 TEST_F(DetectEndToEndTest, FourChannelPictureIsSearchedOnItsColourChannels) {
-  ImageRecord picture = LoadPhoto("kodim23.png");
+  ImageRecord picture = LoadColourPhoto("kodim23.png");
   Sign(picture);
   ImageRecord with_alpha;
   ASSERT_EQ(with_alpha.Allocate(picture.width(), picture.height(), 4, 8), kResultOk);
@@ -192,7 +183,7 @@ TEST_F(DetectEndToEndTest, FourChannelPictureIsSearchedOnItsColourChannels) {
 TEST_F(DetectEndToEndTest, UnsignedPhotographsAreNeverReportedAsSigned) {
   CoreCount.store(2);
   for (const char* name : {"kodim13.png", "kodim23.png", "rocket_adobergb.jpg"}) {
-    const ImageRecord picture = LoadPhoto(name);
+    const ImageRecord picture = LoadColourPhoto(name);
     Text text{};
     EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused) << name;
   }

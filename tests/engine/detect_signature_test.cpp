@@ -1,4 +1,4 @@
-#include "engine/detect_signature.h"
+#include "engine/internal/detect_signature.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,19 @@
 #include <utility>
 #include <vector>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/process_state.h"
-#include "engine/progress_notifier.h"
-#include "engine/scale_order.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/scale_order.h"
+#include "engine/internal/search_memory_budget.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
+
+using pmk::testing::GreyPicture;
 
 // Restores the process-wide values every test may change.
 class ProcessStateGuard {
@@ -88,14 +91,6 @@ class WatchingNotifier : public ProgressNotifier {
   std::vector<std::pair<std::thread::id, std::int32_t>> steps_;
   std::set<std::thread::id> askers_;
 };
-
-ImageRecord GreyPicture(std::int32_t width, std::int32_t height, std::int32_t channels = 3,
-                        std::int32_t bits = 8) {
-  ImageRecord picture;
-  EXPECT_EQ(picture.Allocate(width, height, channels, bits), kResultOk);
-  std::memset(picture.data(), 128, static_cast<std::size_t>(picture.size()));
-  return picture;
-}
 
 // Blocks of random grey with coloured noise: plenty of corners, so every
 // scale does the whole work and lasts a while.
@@ -330,7 +325,7 @@ TEST(ThreadedSearch, ThreadCountIsCappedBySeriesLength) {
   }
 }
 
-TEST(ThreadedSearch, LargePicturesAreSearchedOnOneThread) {
+TEST(ThreadedSearch, LargePicturesAreSearchedOnAsManyThreadsAsMemoryAllows) {
   ProcessStateGuard guard;
   CoreCount.store(8);
   // The samples are never read: the notifier stops every thread at once.
@@ -341,11 +336,14 @@ TEST(ThreadedSearch, LargePicturesAreSearchedOnOneThread) {
   EXPECT_EQ(DetectSignature(at_limit, text.data(), &threaded, kDetectionMode), kResultRefused);
   EXPECT_EQ(threaded.AskerCount(), 8u);
 
+  // Above the limit the memory budget decides, down to one thread.
   ImageRecord above_limit;
   ASSERT_EQ(above_limit.Allocate(5000, 4001, 3, 8), kResultOk);
-  WatchingNotifier sequential(false);
-  EXPECT_EQ(DetectSignature(above_limit, text.data(), &sequential, kDetectionMode), kResultRefused);
-  EXPECT_TRUE(sequential.AskedOnlyBy(std::this_thread::get_id()));
+  const int threads = ThreadsWithinBudget(5000 * 4001, SearchMemoryBudget(), 8, kDetectionMode);
+  WatchingNotifier budgeted(false);
+  EXPECT_EQ(DetectSignature(above_limit, text.data(), &budgeted, kDetectionMode), kResultRefused);
+  EXPECT_EQ(budgeted.AskerCount(), static_cast<std::size_t>(threads));
+  EXPECT_EQ(SearchThreadsFor(5000, 4001, kDetectionMode), threads);
 }
 
 TEST(ThreadedSearch, StopRequestedDuringTheSearchEndsEveryThread) {

@@ -1,5 +1,3 @@
-#include "engine/embed_signature.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,45 +6,28 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/candidate_rect.h"
-#include "engine/cell_grid.h"
-#include "engine/embed_preparation.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/region_choice.h"
-#include "engine/separable_filter.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/embed_preparation.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/region_choice.h"
+#include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_files.h"
+#include "support/pictures.h"
 
 namespace pmk {
 namespace {
 
-constexpr const char* kPayload = "signSIGNtest-42ab";
+using pmk::testing::CopyOf;
+using pmk::testing::Sample;
+using pmk::testing::LoadColourPhoto;
 
-ImageRecord CopyOf(const ImageRecord& source) {
-  ImageRecord copy;
-  EXPECT_EQ(copy.Allocate(source.width(), source.height(), source.channels(), source.bits()),
-            kResultOk);
-  std::memcpy(copy.data(), source.data(), static_cast<std::size_t>(source.size()));
-  return copy;
-}
+constexpr const char* kPayload = "signSIGNtest-42ab";
 
 bool SamePixels(const ImageRecord& a, const ImageRecord& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
-ImageRecord LoadPhotograph() {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(PMK_TEST_DATA_DIR "/kodim23.png", colour, alpha));
-  ConvertTo8BitColour(colour);
-  EXPECT_EQ(colour.channels(), 3);
-  EXPECT_EQ(colour.bits(), 8);
-  return colour;
-}
-
-std::uint8_t Sample(const ImageRecord& image, std::int32_t x, std::int32_t y, std::int32_t c) {
-  return image.Row<std::uint8_t>(y)[x * image.channels() + c];
 }
 
 bool InsideBox(const std::array<std::int32_t, 4>& box, std::int32_t x, std::int32_t y) {
@@ -107,22 +88,13 @@ CellValues MeasureRegion(const ImageRecord& image, const CandidateRect& rect) {
     }
   }
   SeparableFilter7(filtered.Floats(), blue.Floats(), width, height, scratch.Floats(),
-                   kSearchKernel7.data(), 1.0);
+                   kLowPassKernel7.data(), 1.0);
 
   const CellGrid grid = MakeCellGrid(rect);
-  ImageRecord box;
-  EXPECT_EQ(box.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32), kResultOk);
-  for (std::int32_t y = 0; y < grid.BoxHeight(); ++y) {
-    for (std::int32_t x = 0; x < grid.BoxWidth(); ++x) {
-      box.Row<float>(y)[x] = filtered.Row<float>(grid.top + y)[grid.left + x];
-    }
-  }
   ImageRecord mask;
-  ImageRecord labels;
   EXPECT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-  EXPECT_EQ(BuildLabelMap(grid, mask, labels), kResultOk);
   CellValues values;
-  MeasureCells(box, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
+  MeasureGridCells(filtered, grid, mask, CellCentres(grid), values);
   return values;
 }
 
@@ -157,12 +129,13 @@ class EmbedSignatureTest : public ::testing::Test {
 };
 
 TEST_F(EmbedSignatureTest, TooManyPixelsIsRefusedAfterTheClamp) {
-  ImageRecord image = MakeExtremeCarrier(5000, 4001);
+  // 100,010,000 pixels: one row more than the limit allows.
+  ImageRecord image = MakeExtremeCarrier(10000, 10001);
   const ImageRecord before = CopyOf(image);
   MarkUsedRegions();
   EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
   ExpectOnlyClamped(before, image);
-  for (std::int32_t y : {0, 2000, 4000}) {
+  for (std::int32_t y : {0, 5000, 10000}) {
     for (std::int32_t x = 0; x < 3; ++x) {
       EXPECT_NE(Sample(image, x, y, 0), 0);
       EXPECT_NE(Sample(image, x, y, 0), 255);
@@ -182,7 +155,7 @@ TEST_F(EmbedSignatureTest, TwentyMillionPixelsAreProcessed) {
 }
 
 TEST_F(EmbedSignatureTest, StoppedSearchReturnsOneBeforeAnyRegion) {
-  ImageRecord image = LoadPhotograph();
+  ImageRecord image = LoadColourPhoto("kodim23.png");
   ImageRecord before = CopyOf(image);
   MarkUsedRegions();
   StopRequested = 1;
@@ -234,7 +207,7 @@ ImageRecord MakeFourRegionPicture() {
 }
 
 ImageRecord MakePhotographWithExtremeRows() {
-  ImageRecord image = LoadPhotograph();
+  ImageRecord image = LoadColourPhoto("kodim23.png");
   for (std::int32_t x = 0; x < image.width(); ++x) {
     image.Row<std::uint8_t>(0)[3 * x] = 0;
     image.Row<std::uint8_t>(image.height() - 1)[3 * x] = 255;
@@ -286,7 +259,7 @@ TEST_F(EmbedSignatureTest, PicturesOtherThanEightBitColourAreRefusedUntouched) {
 
 // A fourth channel is carried along untouched.
 TEST_F(EmbedSignatureTest, FourthChannelIsIgnored) {
-  ImageRecord photo = LoadPhotograph();
+  ImageRecord photo = LoadColourPhoto("kodim23.png");
   ImageRecord image;
   ASSERT_EQ(image.Allocate(photo.width(), photo.height(), 4, 8), kResultOk);
   for (std::int32_t y = 0; y < photo.height(); ++y) {
@@ -489,7 +462,7 @@ TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
 }
 
 TEST_F(EmbedSignatureTest, AllocationFailureBeforeTheRegionsLeavesOnlyTheClamp) {
-  ImageRecord image = LoadPhotograph();
+  ImageRecord image = LoadColourPhoto("kodim23.png");
   const ImageRecord before = CopyOf(image);
   MarkUsedRegions();
   ArmAllocationFailure(1);

@@ -10,44 +10,28 @@
 #include <random>
 #include <vector>
 
-#include "engine/cell_grid.h"
-#include "engine/corner_finder.h"
-#include "engine/detect_at_scale.h"
-#include "engine/float_lanes.h"
-#include "engine/guide_plane.h"
-#include "engine/process_state.h"
-#include "engine/resample.h"
-#include "engine/separable_filter.h"
+#include "engine/engine.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/corner_finder.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/float_lanes.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
+#include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
+#include "support/reference_cells.h"
+#include "support/reference_filter.h"
 
 namespace pmk {
 namespace {
 
-std::vector<float> RandomPlane(std::int32_t width, std::int32_t height, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<float> value(-20.0f, 270.0f);
-  std::vector<float> plane(static_cast<std::size_t>(width) * height);
-  for (float& v : plane) v = value(random);
-  return plane;
-}
+using pmk::testing::RandomPlane;
 
-// The filter as two passes with transposed output through a whole scratch plane.
-template <std::size_t N>
-std::vector<float> ReferenceFilter(const std::vector<float>& source, std::int32_t width,
-                                   std::int32_t height, const float* kernel, double scale) {
-  std::array<float, N> taps{};
-  if constexpr (N == 7) {
-    taps = AdaptKernel7(kernel, scale);
-  } else {
-    taps = AdaptKernel5(kernel, scale);
-  }
-  std::vector<float> scratch(source.size());
-  std::vector<float> out(source.size());
-  FilterPassTransposed(scratch.data(), source.data(), width, height, taps.data(), N / 2);
-  FilterPassTransposed(out.data(), scratch.data(), height, width, taps.data(), N / 2);
-  return out;
-}
+// Samples below 0 and above 255 too: the filters see such values after rescaling.
+constexpr float kLowest = -20.0f;
+constexpr float kHighest = 270.0f;
 
 void ExpectSameFloats(const std::vector<float>& actual, const std::vector<float>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
@@ -87,14 +71,15 @@ constexpr FilterCase kFilterCases[] = {
 TEST(FastSeparableFilter, SevenTapsMatchTwoTransposedPassesExactly) {
   ForBothLaneWidths([] {
     for (const FilterCase& c : kFilterCases) {
-      SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-      const std::vector<float> source = RandomPlane(c.width, c.height, 7u + c.width);
+      SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+      const std::vector<float> source =
+          RandomPlane(c.width, c.height, 7u + c.width, kLowest, kHighest);
       const std::vector<float> expected =
-          ReferenceFilter<7>(source, c.width, c.height, kSearchKernel7.data(), c.scale);
+          ReferenceFilter<7>(source, c.width, c.height, kLowPassKernel7.data(), c.scale);
       std::vector<float> out(source.size());
       std::vector<float> ring(FilterScratchFloats(c.width, 7));
       SeparableFilter7(out.data(), source.data(), c.width, c.height, ring.data(),
-                       kSearchKernel7.data(), c.scale);
+                       kLowPassKernel7.data(), c.scale);
       ExpectSameFloats(out, expected);
     }
   });
@@ -103,8 +88,9 @@ TEST(FastSeparableFilter, SevenTapsMatchTwoTransposedPassesExactly) {
 TEST(FastSeparableFilter, FiveTapsMatchTwoTransposedPassesExactly) {
   ForBothLaneWidths([] {
     for (const FilterCase& c : kFilterCases) {
-      SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-      const std::vector<float> source = RandomPlane(c.width, c.height, 11u + c.height);
+      SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+      const std::vector<float> source =
+          RandomPlane(c.width, c.height, 11u + c.height, kLowest, kHighest);
       const std::vector<float> expected =
           ReferenceFilter<5>(source, c.width, c.height, kSearchKernel5.data(), c.scale);
       std::vector<float> out(source.size());
@@ -121,15 +107,15 @@ TEST(FastSeparableFilter, InPlaceGivesTheSameAsIntoAnotherPlane) {
   // row must not change a single output.
   const std::int32_t width = 45;
   const std::int32_t height = 38;
-  std::vector<float> plane = RandomPlane(width, height, 3);
+  std::vector<float> plane = RandomPlane(width, height, 3, kLowest, kHighest);
   const std::vector<float> expected =
-      ReferenceFilter<7>(plane, width, height, kSearchKernel7.data(), 1.4);
+      ReferenceFilter<7>(plane, width, height, kLowPassKernel7.data(), 1.4);
   std::vector<float> ring(FilterScratchFloats(width, 7));
-  SeparableFilter7(plane.data(), plane.data(), width, height, ring.data(), kSearchKernel7.data(),
+  SeparableFilter7(plane.data(), plane.data(), width, height, ring.data(), kLowPassKernel7.data(),
                    1.4);
   ExpectSameFloats(plane, expected);
 
-  std::vector<float> small = RandomPlane(width, height, 4);
+  std::vector<float> small = RandomPlane(width, height, 4, kLowest, kHighest);
   const std::vector<float> expected5 =
       ReferenceFilter<5>(small, width, height, kSearchKernel5.data(), 1.0);
   SeparableFilter5(small.data(), small.data(), width, height, ring.data(), kSearchKernel5.data(),
@@ -145,10 +131,10 @@ TEST(FastSeparableFilter, BandsGiveTheSameAsOneSweep) {
     SCOPED_TRACE(cores);
     CoreCount.store(static_cast<std::uint8_t>(cores));
     for (const double scale : {1.0, 1.9}) {
-      std::vector<float> plane = RandomPlane(width, height, 8);
+      std::vector<float> plane = RandomPlane(width, height, 8, kLowest, kHighest);
       const std::vector<float> expected =
-          ReferenceFilter<7>(plane, width, height, kSearchKernel7.data(), scale);
-      ASSERT_EQ(SeparableFilter7InBands(plane.data(), width, height, kSearchKernel7.data(), scale),
+          ReferenceFilter<7>(plane, width, height, kLowPassKernel7.data(), scale);
+      ASSERT_EQ(SeparableFilter7InBands(plane.data(), width, height, kLowPassKernel7.data(), scale),
                 kResultOk);
       ExpectSameFloats(plane, expected);
     }
@@ -156,22 +142,23 @@ TEST(FastSeparableFilter, BandsGiveTheSameAsOneSweep) {
   CoreCount.store(1);
   // Small planes: one band, or nothing written below the filter's size.
   for (const std::int32_t h : {7, 8, 70}) {
-    std::vector<float> plane = RandomPlane(9, h, 2);
-    const std::vector<float> expected = ReferenceFilter<7>(plane, 9, h, kSearchKernel7.data(), 1.0);
-    ASSERT_EQ(SeparableFilter7InBands(plane.data(), 9, h, kSearchKernel7.data(), 1.0), kResultOk);
+    std::vector<float> plane = RandomPlane(9, h, 2, kLowest, kHighest);
+    const std::vector<float> expected =
+        ReferenceFilter<7>(plane, 9, h, kLowPassKernel7.data(), 1.0);
+    ASSERT_EQ(SeparableFilter7InBands(plane.data(), 9, h, kLowPassKernel7.data(), 1.0), kResultOk);
     ExpectSameFloats(plane, expected);
   }
-  std::vector<float> tiny = RandomPlane(9, 6, 2);
+  std::vector<float> tiny = RandomPlane(9, 6, 2, kLowest, kHighest);
   const std::vector<float> before = tiny;
-  ASSERT_EQ(SeparableFilter7InBands(tiny.data(), 9, 6, kSearchKernel7.data(), 1.0), kResultOk);
+  ASSERT_EQ(SeparableFilter7InBands(tiny.data(), 9, 6, kLowPassKernel7.data(), 1.0), kResultOk);
   ExpectSameFloats(tiny, before);
 }
 
 TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
-  std::vector<float> source = RandomPlane(6, 20, 5);
+  std::vector<float> source = RandomPlane(6, 20, 5, kLowest, kHighest);
   std::vector<float> out(source.size(), -1.0f);
   std::vector<float> ring(FilterScratchFloats(6, 7));
-  SeparableFilter7(out.data(), source.data(), 6, 20, ring.data(), kSearchKernel7.data(), 1.0);
+  SeparableFilter7(out.data(), source.data(), 6, 20, ring.data(), kLowPassKernel7.data(), 1.0);
   for (const float v : out) ASSERT_EQ(v, -1.0f);
   SeparableFilter5(out.data(), source.data(), 20, 4, ring.data(), kSearchKernel5.data(), 1.0);
   for (const float v : out) ASSERT_EQ(v, -1.0f);
@@ -180,7 +167,7 @@ TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
 TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
   const std::int32_t w = 45;
   const std::int32_t h = 33;
-  const std::vector<float> tile = RandomPlane(w, h, 12);
+  const std::vector<float> tile = RandomPlane(w, h, 12, kLowest, kHighest);
   std::vector<std::vector<float>> responses;
   ForBothLaneWidths([&] {
     std::vector<float> copy = tile;
@@ -255,28 +242,42 @@ TEST(FastResample, AFailedPlaneReleasesBoth) {
 ImageRecord RandomFloatPlane(std::int32_t width, std::int32_t height, std::uint32_t seed) {
   ImageRecord plane;
   EXPECT_EQ(plane.Allocate(width, height, 1, 32), kResultOk);
-  const std::vector<float> values = RandomPlane(width, height, seed);
+  const std::vector<float> values = RandomPlane(width, height, seed, kLowest, kHighest);
   std::memcpy(plane.data(), values.data(), values.size() * sizeof(float));
   return plane;
 }
 
-// The measurement as detection used to make it: crop the box, build the
-// label map, measure.
-CellValues ReferenceCells(const ImageRecord& plane, const CandidateRect& rect) {
+// The plain measurement: cut out the box, build the label map, walk it pixel
+// by pixel; a second walk reads the map as the first refined it, and that map
+// must be RefineLabelMap's.
+struct ReferenceReading {
+  CellValues fresh;
+  CellValues refined;
+};
+ReferenceReading ReferenceCells(const ImageRecord& plane, const CandidateRect& rect) {
   const CellGrid grid = MakeCellGrid(rect);
   ImageRecord crop;
   EXPECT_EQ(crop.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32), kResultOk);
-  CropImage(crop, plane, grid.left, grid.top, grid.right, grid.bottom);
+  for (std::int32_t y = 0; y < grid.BoxHeight(); ++y) {
+    std::memcpy(crop.Row<float>(y), plane.Row<float>(grid.top + y) + grid.left,
+                static_cast<std::size_t>(grid.BoxWidth()) * sizeof(float));
+  }
   ImageRecord mask;
   ImageRecord labels;
+  ImageRecord refined;
   EXPECT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
   EXPECT_EQ(BuildLabelMap(grid, mask, labels), kResultOk);
-  CellValues values;
-  MeasureCells(crop, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
-  return values;
+  EXPECT_EQ(BuildLabelMap(grid, mask, refined), kResultOk);
+  const auto centres = CellCentres(grid);
+  RefineLabelMap(refined, centres, grid.cell_width, grid.cell_height);
+  ReferenceReading reading;
+  MeasureCells(crop, labels, centres, grid.cell_width, grid.cell_height, reading.fresh);
+  EXPECT_EQ(std::memcmp(labels.data(), refined.data(), static_cast<std::size_t>(labels.size())), 0);
+  MeasureCells(crop, labels, centres, grid.cell_width, grid.cell_height, reading.refined);
+  return reading;
 }
 
-TEST(FastCellMeasurement, GivesExactlyTheValuesOfAFreshLabelMap) {
+TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
   const ImageRecord plane = RandomFloatPlane(700, 520, 21);
   const CandidateRect rects[] = {
       {0, 0, 160, 160},                 // whole cells, no overlap
@@ -287,20 +288,24 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfAFreshLabelMap) {
       {0, 0, 700, 520},                 // the whole plane
       {50, 60, 51, 61},                 // cells smaller than a pixel
   };
-  // Inner pixels are summed four cells to a vector: both lane widths.
+  // Inner and ring pixels are summed four cells to a vector: both lane widths.
   ForBothLaneWidths([&] {
     for (const CandidateRect& rect : rects) {
-      SCOPED_TRACE(testing::Message()
+      SCOPED_TRACE(::testing::Message()
                    << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
-      const CellValues expected = ReferenceCells(plane, rect);
+      const ReferenceReading expected = ReferenceCells(plane, rect);
       const CellGrid grid = MakeCellGrid(rect);
       ImageRecord mask;
       ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-      CellValues actual;
-      MeasureGridCells(plane, grid, mask, CellCentres(grid), actual);
+      CellValues fresh;
+      CellValues refined;
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
       for (int t = 0; t < 256; ++t) {
-        ASSERT_EQ(actual.measured[t], expected.measured[t]) << "cell " << t;
-        ASSERT_EQ(actual.value[t], expected.value[t]) << "cell " << t;
+        ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
+        ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
+        ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
+        ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
       }
     }
   });

@@ -36,9 +36,10 @@ struct GoldenCase {
 constexpr GoldenCase kCases[] = {
     {"kodim13.png.json", "kodim13.png", nullptr},
     {"kodim23.png.json", "kodim23.png", nullptr},
-    {"kodim13_exif_icc.jpg.json", "kodim13_exif_icc.jpg", nullptr},
-    {"rocket_adobergb.jpg.json", "rocket_adobergb.jpg", nullptr},
+    {"kodim13_q92.png.json", "kodim13_q92.png", nullptr},
+    {"rocket_night.png.json", "rocket_night.png", nullptr},
     {"tulips_rgba.png.json", "tulips_rgba.png", nullptr},
+    {"kodim01_crop_q90.png.json", "kodim01_crop_q90.png", nullptr},
     {"cliff_grey.png.json", "cliff_grey.png", nullptr},
     {"synthetic_blocks.json", nullptr, "blocks"},
     {"synthetic_checks.json", nullptr, "checks"},
@@ -120,6 +121,9 @@ void ExpectDetectionsMatch(const json& actual, const json& expected) {
       EXPECT_EQ(tried[i]["text"], want[i]["text"]) << candidate;
       EXPECT_EQ(tried[i]["consistent"], want[i]["consistent"]) << candidate;
       EXPECT_EQ(tried[i]["valid"], want[i]["valid"]) << candidate;
+      EXPECT_EQ(tried[i].value("whole_picture_added", false),
+                want[i].value("whole_picture_added", false))
+          << candidate;
     }
   }
 }
@@ -127,7 +131,8 @@ void ExpectDetectionsMatch(const json& actual, const json& expected) {
 class GoldenTest : public ::testing::TestWithParam<GoldenCase> {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
+    // The test program depends on the tool, so a missing tool is a broken build.
+    ASSERT_TRUE(std::filesystem::exists(kInspect)) << kInspect << " is missing";
   }
 };
 
@@ -173,6 +178,7 @@ TEST(GoldenCoverage, RecordingsExerciseTheEnginesMainPaths) {
   bool whole_picture_region = false;
   bool many_candidates = false;
   bool signed_found = true;
+  bool found_in_added_whole_picture = false;
   for (const GoldenCase& c : kCases) {
     std::ifstream file(testing::TestData(std::string("golden/") + c.golden));
     ASSERT_TRUE(file) << c.golden;
@@ -189,6 +195,14 @@ TEST(GoldenCoverage, RecordingsExerciseTheEnginesMainPaths) {
       many_candidates = many_candidates || scale["rects"].size() > 50;
     }
     for (const json& detection : golden["detections"]) {
+      // The whole picture, when added, is read after the search's candidates.
+      const json& tried = detection["tried"];
+      for (std::size_t i = 0; i + 1 < tried.size(); ++i) {
+        EXPECT_FALSE(tried[i].value("whole_picture_added", false)) << c.golden << " " << i;
+      }
+      found_in_added_whole_picture =
+          found_in_added_whole_picture || (detection["result"] == 0 && !tried.empty() &&
+                                           tried.back().value("whole_picture_added", false));
       if (detection["picture"] == "signed") {
         signed_found = signed_found && detection["result"] == 0 &&
                        detection["text"].get<std::string>().substr(8, 9) == "golden-26";
@@ -201,6 +215,7 @@ TEST(GoldenCoverage, RecordingsExerciseTheEnginesMainPaths) {
   EXPECT_TRUE(whole_picture_region);
   EXPECT_TRUE(many_candidates);
   EXPECT_TRUE(signed_found);
+  EXPECT_TRUE(found_in_added_whole_picture);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, GoldenTest, ::testing::ValuesIn(kCases),

@@ -7,49 +7,26 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "support/run_inspect.h"
-
-#include "engine/candidate_search.h"
-#include "engine/guide_plane.h"
-#include "engine/payload_cells.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "support/pictures.h"
+#include "support/run_inspect.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
 namespace {
 
+
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
-const std::string kInspect = pmk::testing::kInspectProgram;
 const std::filesystem::path kData = PMK_TEST_DATA_DIR;
 
-class InspectCandidatesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-  }
-};
-
-ImageRecord EngineGuidePlane(const std::filesystem::path& file) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  EXPECT_TRUE(LoadImage(file, colour, alpha));
-  ConvertTo8BitColour(colour);
-  ImageRecord plane;
-  EXPECT_EQ(plane.Allocate(colour.width(), colour.height(), 3, 32), kResultOk);
-  for (int y = 0; y < colour.height(); ++y) {
-    for (int i = 0; i < 3 * colour.width(); ++i) {
-      plane.Row<float>(y)[i] = colour.Row<std::uint8_t>(y)[i];
-    }
-  }
-  EXPECT_EQ(MakeGuidePlane(plane), kResultOk);
-  return plane;
-}
-
-TEST_F(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecision) {
+TEST(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecision) {
   const std::filesystem::path photo = kData / "kodim13.png";
-  const ImageRecord plane = EngineGuidePlane(photo);
+  const ImageRecord plane = testing::GuidePlaneOf(photo);
   for (int mode : {0, 1}) {
     const ToolRun run =
         RunInspect("candidates '" + photo.string() + "' --mode " + std::to_string(mode));
@@ -80,7 +57,7 @@ TEST_F(InspectCandidatesTest, ReportsTheEnginesCornersAndCandidatesAtFullPrecisi
   }
 }
 
-TEST_F(InspectCandidatesTest, ModeDefaultsToEmbeddingAndBadArgumentsAreUsageErrors) {
+TEST(InspectCandidatesTest, ModeDefaultsToEmbeddingAndBadArgumentsAreUsageErrors) {
   const std::string photo = "'" + (kData / "kodim23.png").string() + "'";
   const ToolRun plain = RunInspect("candidates " + photo);
   ASSERT_EQ(plain.exit_code, 0);
@@ -113,7 +90,7 @@ void WritePayloadPicture(const std::filesystem::path& file, const CellBits& bits
   ASSERT_TRUE(SaveImage(colour, no_alpha, file, {}, 0));
 }
 
-TEST_F(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
+TEST(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
   const CellBits bits = EncodePayloadCells("signSIGNabcdef");
   testing::TempFolder folder;
   const std::filesystem::path file = folder / "cells.png";
@@ -135,7 +112,7 @@ TEST_F(InspectCandidatesTest, CellsReadsTheBitsAndThePayloadOfARegion) {
   EXPECT_EQ(out["valid"], true);
 }
 
-TEST_F(InspectCandidatesTest, CellsRefusesRectanglesOutsideThePictureAndBadArguments) {
+TEST(InspectCandidatesTest, CellsRefusesRectanglesOutsideThePictureAndBadArguments) {
   const std::string photo = "'" + (kData / "kodim23.png").string() + "'";  // 768 x 512
   EXPECT_EQ(RunInspect("cells " + photo + " --rect 0,0,768.5,512").exit_code, 1);
   EXPECT_EQ(RunInspect("cells " + photo + " --rect 0,0,768,512").exit_code, 0);

@@ -7,36 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "engine/candidate_search.h"
-#include "engine/check_symbols.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/guide_plane.h"
-#include "engine/resample.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/embed_options.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "support/run_inspect.h"
+#include "support/pictures.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
 namespace {
 
-const std::filesystem::path kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
+const std::filesystem::path kInspect = testing::kInspectProgram;
 
 class InspectDetectTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-  }
   testing::ProcessResult Inspect(const std::vector<std::string>& arguments) {
     return testing::RunProcess(kInspect, arguments, folder_.path());
   }
   // kodim13 signed with a fixed seed, written losslessly.
   std::string SignedPhoto() {
-    ImageRecord colour;
-    ImageRecord alpha;
-    EXPECT_TRUE(LoadImage(testing::TestData("kodim13.png"), colour, alpha));
-    ConvertTo8BitColour(colour);
+    ImageRecord colour = testing::LoadColourPhoto("kodim13.png");
     EmbedOptions options;
     options.use_fixed_seed = true;
     options.fixed_seed = 77;
@@ -128,10 +124,7 @@ TEST_F(InspectDetectTest, UnreadablePictureFails) {
 
 TEST_F(InspectDetectTest, CandidatesAtAScaleSearchTheResampledGuidePlane) {
   const std::filesystem::path photo = testing::TestData("kodim13.png");
-  ImageRecord colour;
-  ImageRecord alpha;
-  ASSERT_TRUE(LoadImage(photo, colour, alpha));
-  ConvertTo8BitColour(colour);
+  const ImageRecord colour = testing::LoadColourPhoto(photo);
   ImageRecord plane;
   ASSERT_EQ(ResampleImage(plane, colour, 1.3), kResultOk);
   ASSERT_EQ(MakeGuidePlane(plane), kResultOk);
@@ -153,6 +146,31 @@ TEST_F(InspectDetectTest, CandidatesAtAScaleSearchTheResampledGuidePlane) {
     EXPECT_EQ(candidates[i][2].get<double>(), list[i].x1) << i;
     EXPECT_EQ(candidates[i][3].get<double>(), list[i].y1) << i;
   }
+  // Detection reads the whole resampled picture after them.
+  EXPECT_EQ(out["whole_picture_added"], nlohmann::json({0.0, 0.0, 998.0, 665.0}));
+}
+
+TEST_F(InspectDetectTest, TheAddedWholePictureIsMarked) {
+  // The search's own whole-plane candidate is not added twice, nor marked.
+  const std::string flat = testing::TestData("kodim23.png").string();
+  auto out = nlohmann::json::parse(Inspect({"candidates", flat, "--mode", "1"}).out);
+  EXPECT_TRUE(out["whole_picture_added"].is_null());
+  out = nlohmann::json::parse(Inspect({"detect", flat, "--scale", "1.0"}).out);
+  ASSERT_EQ(out["tried"].size(), 1u);
+  EXPECT_FALSE(out["tried"][0]["whole_picture_added"]);
+  // The embedding's pairing adds nothing.
+  out = nlohmann::json::parse(Inspect({"candidates", flat, "--mode", "0"}).out);
+  EXPECT_FALSE(out.contains("whole_picture_added"));
+
+  const std::string photo = testing::TestData("kodim13.png").string();
+  out = nlohmann::json::parse(Inspect({"detect", photo, "--scale", "1.1"}).out);
+  const auto& tried = out["tried"];
+  ASSERT_GE(tried.size(), 2u);
+  for (std::size_t i = 0; i + 1 < tried.size(); ++i) {
+    EXPECT_FALSE(tried[i]["whole_picture_added"]) << i;
+  }
+  EXPECT_TRUE(tried.back()["whole_picture_added"]);
+  EXPECT_EQ(tried.back()["rect"], nlohmann::json({0.0, 0.0, 844.0, 563.0}));
 }
 
 }  // namespace

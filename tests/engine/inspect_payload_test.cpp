@@ -12,16 +12,8 @@ namespace {
 
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
-const std::string kInspect = pmk::testing::kInspectProgram;
 
-class InspectPayloadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-  }
-};
-
-TEST_F(InspectPayloadTest, PayloadThenDecodeGivesTheSignatureBack) {
+TEST(InspectPayloadTest, PayloadThenDecodeGivesTheSignatureBack) {
   const ToolRun payload = RunInspect("payload 'ABC-123xyz'");
   ASSERT_EQ(payload.exit_code, 0);
   const auto encoded = nlohmann::json::parse(payload.out);
@@ -40,13 +32,13 @@ TEST_F(InspectPayloadTest, PayloadThenDecodeGivesTheSignatureBack) {
   EXPECT_EQ(decoded["valid"], true);
 }
 
-TEST_F(InspectPayloadTest, SignatureIsCutToTenCharacters) {
+TEST(InspectPayloadTest, SignatureIsCutToTenCharacters) {
   const ToolRun run = RunInspect("payload 'abcdefghijkl'");
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(nlohmann::json::parse(run.out)["payload"], "signSIGNabcdefghij");
 }
 
-TEST_F(InspectPayloadTest, DecodedTextKeepsInnerNulsAndDropsTrailingOnes) {
+TEST(InspectPayloadTest, DecodedTextKeepsInnerNulsAndDropsTrailingOnes) {
   // abcdef has the check symbols 7, 8, 12, 16, 20, 24, 0, 0.
   const ToolRun payload = RunInspect("payload abcdef");
   ASSERT_EQ(payload.exit_code, 0);
@@ -56,7 +48,7 @@ TEST_F(InspectPayloadTest, DecodedTextKeepsInnerNulsAndDropsTrailingOnes) {
   EXPECT_EQ(decoded["signature"], "abcdef");
 }
 
-TEST_F(InspectPayloadTest, ShortSignatureIsConsistentButNotValid) {
+TEST(InspectPayloadTest, ShortSignatureIsConsistentButNotValid) {
   const ToolRun payload = RunInspect("payload abcde");
   const std::string cells = nlohmann::json::parse(payload.out)["cells"];
   const auto decoded = nlohmann::json::parse(RunInspect("decode " + cells).out);
@@ -65,7 +57,7 @@ TEST_F(InspectPayloadTest, ShortSignatureIsConsistentButNotValid) {
   EXPECT_EQ(decoded["valid"], false);
 }
 
-TEST_F(InspectPayloadTest, BadArgumentsAreUsageErrors) {
+TEST(InspectPayloadTest, BadArgumentsAreUsageErrors) {
   EXPECT_EQ(RunInspect("payload").exit_code, 2);
   EXPECT_EQ(RunInspect("payload a b").exit_code, 2);
   EXPECT_EQ(RunInspect("decode").exit_code, 2);

@@ -5,40 +5,24 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "support/run_inspect.h"
+#include "support/temp_folder.h"
 
 namespace {
 
+using pmk::testing::ReadBytes;
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
-const std::string kInspect = pmk::testing::kInspectProgram;
 const std::string kPhotograph = PMK_TEST_DATA_DIR "/kodim13.png";
-
-std::string FileBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 class InspectRegionsSignTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kInspect)) GTEST_SKIP() << "PMKInspect is not built";
-    folder_ =
-        std::filesystem::temp_directory_path() / ("pmk_inspect_sign_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
   std::string Out(const std::string& name) const { return (folder_ / name).string(); }
 
-  std::filesystem::path folder_;
+  pmk::testing::TempFolder folder_;
 };
 
 TEST_F(InspectRegionsSignTest, RegionsListsChosenCandidatesAndTheirBoxes) {
@@ -70,9 +54,9 @@ TEST_F(InspectRegionsSignTest, SeededSigningRepeatsExactlyAndUsesTheChosenRegion
   ASSERT_EQ(first.exit_code, 0);
   ASSERT_EQ(second.exit_code, 0);
   EXPECT_EQ(first.out, second.out);
-  const std::string a = FileBytes(Out("a.png"));
+  const std::string a = ReadBytes(Out("a.png"));
   EXPECT_FALSE(a.empty());
-  EXPECT_EQ(a, FileBytes(Out("b.png")));
+  EXPECT_EQ(a, ReadBytes(Out("b.png")));
 
   const auto out = nlohmann::json::parse(first.out);
   EXPECT_EQ(out["result"], 0);
@@ -93,7 +77,7 @@ TEST_F(InspectRegionsSignTest, SignatureIsCutToTenCharacters) {
       RunInspect("sign '" + kPhotograph + "' '" + Out("ten.png") + "' abcdefghij --seed 3");
   ASSERT_EQ(cut.exit_code, 0);
   ASSERT_EQ(ten.exit_code, 0);
-  EXPECT_EQ(FileBytes(Out("cut.png")), FileBytes(Out("ten.png")));
+  EXPECT_EQ(ReadBytes(Out("cut.png")), ReadBytes(Out("ten.png")));
 }
 
 TEST_F(InspectRegionsSignTest, BadArgumentsAreUsageErrors) {

@@ -1,4 +1,4 @@
-#include "engine/lattice_correction.h"
+#include "engine/internal/lattice_correction.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,10 @@
 #include <random>
 #include <string>
 
-#include "engine/bch15_7.h"
-#include "engine/cell_permutation.h"
-#include "engine/payload_cells.h"
+#include "engine/engine.h"
+#include "engine/internal/bch15_7.h"
+#include "engine/internal/cell_permutation.h"
+#include "engine/internal/payload_cells.h"
 
 namespace pmk {
 namespace {
@@ -34,6 +35,13 @@ constexpr char kAbcdefCells[] =
     "0100010100000000000000000000000001001100000010000110101001000110"
     "0101101001000010000001001100000000100000000100001010111000010000"
     "0100111100000000000010001010000000001000111001000000000000000000";
+
+TEST(FormatPayload, PrefixAndAtMostTenSignatureCharacters) {
+  EXPECT_STREQ(FormatPayload("abcdef").c_str(), "signSIGNabcdef");
+  EXPECT_STREQ(FormatPayload("abcdefghijkl").c_str(), "signSIGNabcdefghij");
+  EXPECT_EQ(FormatPayload(std::string(199, 'x')).c_str(), "signSIGN" + std::string(10, 'x'));
+  EXPECT_STREQ(FormatPayload("").c_str(), "signSIGN");
+}
 
 TEST(PayloadSymbols, WorkedExamples) {
   EXPECT_EQ(PayloadSymbols("signSIGNabcdef"),

@@ -1,4 +1,4 @@
-#include "engine/random_rounding.h"
+#include "engine/internal/random_rounding.h"
 
 #include <gtest/gtest.h>
 

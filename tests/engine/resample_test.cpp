@@ -1,4 +1,4 @@
-#include "engine/resample.h"
+#include "engine/internal/resample.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Working memory kept for a whole search: reusing it from scale to scale must
 // change no result, and a scale that fits must obtain nothing new.
-#include "engine/search_work.h"
+#include "engine/internal/search_work.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/plane_view.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/plane_view.h"
 #include "image/checked_allocation.h"
 #include "image/image_files.h"
 

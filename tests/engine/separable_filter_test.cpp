@@ -1,4 +1,4 @@
-#include "engine/separable_filter.h"
+#include "engine/internal/separable_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,12 @@
 #include <random>
 #include <vector>
 
+#include "support/pictures.h"
+
 namespace pmk {
 namespace {
+
+using pmk::testing::RandomPlane;
 
 // Direct 2-D form of a separable filter whose borders copy the nearest full
 // output: every output is the full 2-D kernel applied at the position
@@ -34,14 +38,6 @@ std::vector<double> DirectFilter(const std::vector<float>& in, int w, int h, con
   return out;
 }
 
-std::vector<float> RandomPlane(int w, int h, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<float> value(0.0f, 255.0f);
-  std::vector<float> plane(static_cast<std::size_t>(w) * h);
-  for (float& v : plane) v = value(random);
-  return plane;
-}
-
 double Sum(const float* taps, int n) {
   double sum = 0.0;
   for (int i = 0; i < n; ++i) sum += taps[i];
@@ -63,7 +59,7 @@ TEST(KernelAdaptation, UpToTheThresholdTheCallersKernelIsUsedAsItIs) {
 TEST(KernelAdaptation, AtTwoTheSevenTapKernelKeepsOnlyTheCentreAndTheInnerTaps) {
   // K(1) = 0.125 at distance 1, K(-1) = K(-3) = 0 beyond: 0.125, 0.3, 0.125
   // normalised by their sum 0.55.
-  const auto k = AdaptKernel7(kSearchKernel7.data(), 2.0);
+  const auto k = AdaptKernel7(kLowPassKernel7.data(), 2.0);
   const float expected[7] = {0, 0, 0.125f / 0.55f, 0.3f / 0.55f, 0.125f / 0.55f, 0, 0};
   for (int i = 0; i < 7; ++i) EXPECT_NEAR(k[i], expected[i], 1e-6) << "tap " << i;
   EXPECT_NEAR(k[2], 0.2272727, 1e-6);
@@ -75,7 +71,7 @@ TEST(KernelAdaptation, BetweenTapsTheKernelIsInterpolatedAndFadesBelowTapZero) {
   //   K(1.8) = 0.175 * 0.8 + 0.125 * 0.2 = 0.165
   //   K(0.6) = 0.125 * 0.6 + 0.05 * 0.4 = 0.095
   //   K(-0.6) = 0.05 * 0.4 (tap 0 fading out) = 0.02
-  const auto k = AdaptKernel7(kSearchKernel7.data(), 1.2);
+  const auto k = AdaptKernel7(kLowPassKernel7.data(), 1.2);
   const double sum = 2 * (0.02 + 0.095 + 0.165) + 0.3;
   const double expected[7] = {0.02, 0.095, 0.165, 0.3, 0.165, 0.095, 0.02};
   for (int i = 0; i < 7; ++i) EXPECT_NEAR(k[i], expected[i] / sum, 1e-6) << "tap " << i;
@@ -89,7 +85,7 @@ TEST(KernelAdaptation, BetweenTapsTheKernelIsInterpolatedAndFadesBelowTapZero) {
 
 TEST(KernelAdaptation, AdaptedKernelsAreSymmetricAndSumToOne) {
   for (double scale : {1.02, 1.3, 1.65, 2.05, 3.7}) {
-    const auto k7 = AdaptKernel7(kSearchKernel7.data(), scale);
+    const auto k7 = AdaptKernel7(kLowPassKernel7.data(), scale);
     const auto k5 = AdaptKernel5(kSearchKernel5.data(), scale);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(k7[i], k7[6 - i]) << "scale " << scale;
     for (int i = 0; i < 2; ++i) EXPECT_EQ(k5[i], k5[4 - i]) << "scale " << scale;
@@ -120,7 +116,7 @@ TEST_P(SeparableFilterAgainstDirect, MatchesTheTwoDimensionalComputationWithCopi
   const float skewed5[5] = {0.5f, 0.0f, 0.2f, 0.1f, 0.2f};
   std::vector<float> applied(c.taps);
   if (c.taps == 7) {
-    const float* kernel = c.asymmetric ? skewed7 : kSearchKernel7.data();
+    const float* kernel = c.asymmetric ? skewed7 : kLowPassKernel7.data();
     SeparableFilter7(destination.data(), source.data(), c.width, c.height, scratch.data(), kernel,
                      c.scale);
     const auto k = AdaptKernel7(kernel, c.scale);
@@ -156,8 +152,8 @@ TEST(SeparableFilter, FilteringInPlaceGivesTheSameSamplesAsIntoAnotherBuffer) {
   std::vector<float> plane = RandomPlane(w, h, 5);
   std::vector<float> apart(plane.size());
   std::vector<float> scratch(plane.size());
-  SeparableFilter7(apart.data(), plane.data(), w, h, scratch.data(), kSearchKernel7.data(), 1.3);
-  SeparableFilter7(plane.data(), plane.data(), w, h, scratch.data(), kSearchKernel7.data(), 1.3);
+  SeparableFilter7(apart.data(), plane.data(), w, h, scratch.data(), kLowPassKernel7.data(), 1.3);
+  SeparableFilter7(plane.data(), plane.data(), w, h, scratch.data(), kLowPassKernel7.data(), 1.3);
   EXPECT_EQ(plane, apart);
 
   std::vector<float> plane5 = RandomPlane(w, h, 6);
@@ -177,7 +173,7 @@ TEST(SeparableFilter, PlanesBelowTheKernelSizeAreLeftUnwritten) {
     std::vector<float> destination(n, -7.0f);
     std::vector<float> scratch(n, -9.0f);
     SeparableFilter7(destination.data(), source.data(), s.w, s.h, scratch.data(),
-                     kSearchKernel7.data(), 1.0);
+                     kLowPassKernel7.data(), 1.0);
     EXPECT_EQ(destination, std::vector<float>(n, -7.0f)) << s.w << "x" << s.h;
     EXPECT_EQ(scratch, std::vector<float>(n, -9.0f)) << s.w << "x" << s.h;
   }

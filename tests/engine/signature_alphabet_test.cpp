@@ -1,4 +1,4 @@
-#include "engine/signature_alphabet.h"
+#include "engine/internal/signature_alphabet.h"
 
 #include <gtest/gtest.h>
 

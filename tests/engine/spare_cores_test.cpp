@@ -1,6 +1,6 @@
 // Lending idle cores to the parts of one scale. The suite's name starts with
 // "Threaded" so that CI also runs it under ThreadSanitizer.
-#include "engine/spare_cores.h"
+#include "engine/internal/spare_cores.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,12 @@
 #include <atomic>
 #include <cstring>
 
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/embed_options.h"
 #include "image/image_files.h"
+#include "support/pictures.h"
 #include "support/temp_folder.h"
 
 namespace pmk {
@@ -72,10 +72,7 @@ TEST(ThreadedSpareCores, NestedSplitsNeverExceedCoreCount) {
 }
 
 TEST(ThreadedSpareCores, OneScaleReadsTheSameWhateverTheCoresLent) {
-  ImageRecord colour;
-  ImageRecord alpha;
-  ASSERT_TRUE(LoadImage(testing::TestData("kodim13.png"), colour, alpha));
-  ConvertTo8BitColour(colour);
+  ImageRecord colour = testing::LoadColourPhoto("kodim13.png");
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 77;

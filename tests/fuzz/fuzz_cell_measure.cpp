@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/candidate_rect.h"
-#include "engine/cell_grid.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
 #include "image/image_record.h"
+#include "tests/support/reference_cells.h"
 
 namespace {
 
@@ -75,8 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const auto centres = pmk::CellCentres(grid);
+  const pmk::CellGrid in_box = pmk::ShiftCellGrid(grid, grid.left, grid.top);
   pmk::CellValues first;
-  pmk::MeasureCells(plane, labels, centres, grid.cell_width, grid.cell_height, first);
+  pmk::MeasureGridCells(plane, in_box, mask, centres, first);
   for (int t = 0; t < 256; ++t) {
     if (!first.measured[t]) {
       Require(first.value[t] == 0.0);
@@ -87,10 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(first.value[t] >= lowest - 1e-9 && first.value[t] <= highest + 1e-9);
   }
 
-  // Measuring again on the refined map reads the same cells.
+  // The plain walk through the label map, and the measurement as the refined
+  // map gives it, read the same cells.
+  pmk::CellValues plain;
+  pmk::MeasureCells(plane, labels, centres, grid.cell_width, grid.cell_height, plain);
   pmk::CellValues second;
-  pmk::MeasureCells(plane, labels, centres, grid.cell_width, grid.cell_height, second);
+  pmk::MeasureGridCells(plane, in_box, mask, centres, second, pmk::LabelMapState::kRefined);
   for (int t = 0; t < 256; ++t) {
+    Require(plain.measured[t] == first.measured[t] && plain.value[t] == first.value[t]);
     Require(second.measured[t] == first.measured[t]);
     Require(second.value[t] == first.value[t]);
   }

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "image/freeimage_bitmap.h"
+#include "image/freeimage_session.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "image/plugin_image_files.h"
@@ -90,26 +93,25 @@ void ReadWithPluginReader(const std::filesystem::path& file) {
 // refusing them is the readers' own job.
 constexpr long long kLargestFuzzedPixels = 16'000'000;
 
+// The headers are read as the readers read them, without metadata blocks:
+// FreeImage's own metadata readers are never run on untrusted bytes.
 bool ClaimsCostlyAllowedSize(const std::uint8_t* data, std::size_t size) {
-  FIMEMORY* memory = FreeImage_OpenMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size));
-  if (memory == nullptr) return true;
+  const std::vector<std::uint8_t> bytes(data, data + size);
   bool costly = false;
   for (const FREE_IMAGE_FORMAT format : {FIF_BMP, FIF_JPEG, FIF_PNG, FIF_TIFF}) {
-    FreeImage_SeekMemory(memory, 0, SEEK_SET);
-    FIBITMAP* header = FreeImage_LoadFromMemory(format, memory, FIF_LOAD_NOPIXELS);
+    const pmk::BitmapHandle header = pmk::DecodeWithoutMetadata(format, bytes, FIF_LOAD_NOPIXELS);
     if (header == nullptr) continue;
-    const long long pixels =
-        static_cast<long long>(FreeImage_GetWidth(header)) * FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
+    const long long pixels = static_cast<long long>(FreeImage_GetWidth(header.get())) *
+                             FreeImage_GetHeight(header.get());
     if (pixels > kLargestFuzzedPixels && pixels <= pmk::kMaxLoadPixels) costly = true;
   }
-  FreeImage_CloseMemory(memory);
   return costly;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  pmk::EnsureFreeImageReady();
   if (ClaimsCostlyAllowedSize(data, size)) return 0;
   static constexpr std::array<const char*, 5> kExtensions = {".bmp", ".jpg", ".png", ".tif",
                                                              ".xyz"};

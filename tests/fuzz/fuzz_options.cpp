@@ -12,6 +12,7 @@
 #include "cmd/bare_names.h"
 #include "cmd/run_options.h"
 #include "cmd/sign_and_verify.h"
+#include "engine/engine.h"
 
 namespace {
 
@@ -70,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckResolved(options.input, executable);
   CheckResolved(options.output, executable);
 
-  const std::string payload = pmk::cmd::FormatPayload(options.signature);
+  const std::string payload = pmk::FormatPayload(options.signature).c_str();
   Require(payload.rfind("signSIGN", 0) == 0);
-  Require(payload.size() <= 8 + pmk::cmd::kSignatureCharactersUsed);
+  Require(payload.size() <= pmk::kPayloadSignatureStart + pmk::kSignatureSymbolCount);
   return 0;
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/payload_cells.h"
+#include "engine/internal/payload_cells.h"
 
 namespace {
 

@@ -11,13 +11,8 @@
 #include "image/freeimage_session.h"
 #include "support/temp_folder.h"
 
-namespace pmk {
+namespace pmk::testing {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::TestData;
-using testing::WriteBytes;
 
 class ImageFilesTest : public ::testing::Test {
  protected:
@@ -342,4 +337,4 @@ TEST_F(ImageFilesTest, AnUnreadableMetadataSourceRaisesAndWritesNothing) {
 }
 
 }  // namespace
-}  // namespace pmk
+}  // namespace pmk::testing

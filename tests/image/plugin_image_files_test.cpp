@@ -9,13 +9,8 @@
 #include "image/freeimage_session.h"
 #include "support/temp_folder.h"
 
-namespace pmk {
+namespace pmk::testing {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::TestData;
-using testing::WriteBytes;
 
 class PluginImageFilesTest : public ::testing::Test {
  protected:
@@ -114,4 +109,4 @@ TEST_F(PluginImageFilesTest, WriterErrorsNameTheMetadataSource) {
 }
 
 }  // namespace
-}  // namespace pmk
+}  // namespace pmk::testing

@@ -12,13 +12,8 @@
 #include "image/plugin_image_files.h"
 #include "support/temp_folder.h"
 
-namespace pmk {
+namespace pmk::testing {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::TestData;
-using testing::WriteBytes;
 
 // A minimal uncompressed 8-bit RGB Photoshop file (FreeImage reads but cannot
 // write them).
@@ -153,4 +148,4 @@ TEST_F(ReaderFormatsTest, MetadataSourcesFollowTheSameRule) {
 }
 
 }  // namespace
-}  // namespace pmk
+}  // namespace pmk::testing

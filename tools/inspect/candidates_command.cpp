@@ -1,6 +1,9 @@
 // PMKInspect candidates IMAGE [--mode 0|1] [--scale X]: the guide plane's
 // corners, dark and bright pass apart, and the candidate rectangles of the
 // search at scale 1, or on the picture resampled at X as detection sees it.
+// With the detection's pairing (--mode 1), "whole_picture_added" is the whole
+// plane that detection reads after these candidates, or null when they hold
+// it already.
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,11 +11,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/candidate_rect.h"
-#include "engine/candidate_search.h"
-#include "engine/corner_finder.h"
-#include "engine/guide_plane.h"
-#include "engine/resample.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/corner_finder.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/resample.h"
+#include "engine/internal/whole_picture_candidate.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"
@@ -137,6 +141,15 @@ int RunCandidates(Arguments args) {
   nlohmann::ordered_json rects = nlohmann::ordered_json::array();
   for (const CandidateRect& r : list) rects.push_back({r.x0, r.y0, r.x1, r.y1});
   out["candidates"] = std::move(rects);
+  // Detection reads the whole picture after these, unless they hold it.
+  if (mode == kPairingDetection) {
+    if (AppendWholePicture(list, plane.width(), plane.height())) {
+      const CandidateRect& r = list[list.count() - 1];
+      out["whole_picture_added"] = {r.x0, r.y0, r.x1, r.y1};
+    } else {
+      out["whole_picture_added"] = nullptr;
+    }
+  }
   std::cout << out.dump() << '\n';
   return 0;
 }

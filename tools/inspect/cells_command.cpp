@@ -4,16 +4,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
-#include "engine/candidate_rect.h"
-#include "engine/cell_grid.h"
-#include "engine/payload_cells.h"
-#include "engine/separable_filter.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
@@ -71,16 +70,7 @@ bool SmoothedCarrier(const ImageRecord& picture, ImageRecord& smoothed) {
     for (std::int32_t x = 0; x < width; ++x) out[x] = in[3 * x + kCarrierChannel];
   }
   SeparableFilter7(smoothed.Floats(), carrier.Floats(), width, height, scratch.data(),
-                   kSearchKernel7.data(), kDetectionScale);
-  return true;
-}
-
-bool CutBox(const ImageRecord& plane, const CellGrid& grid, ImageRecord& crop) {
-  if (crop.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32) != kResultOk) return false;
-  for (std::int32_t y = 0; y < grid.BoxHeight(); ++y) {
-    std::memcpy(crop.Row<float>(y), plane.Row<float>(grid.top + y) + grid.left,
-                static_cast<std::size_t>(grid.BoxWidth()) * sizeof(float));
-  }
+                   kLowPassKernel7.data(), kDetectionScale);
   return true;
 }
 
@@ -109,17 +99,14 @@ int RunCells(Arguments args) {
   }
 
   ImageRecord smoothed;
-  ImageRecord crop;
   ImageRecord mask;
-  ImageRecord labels;
-  if (!SmoothedCarrier(colour, smoothed) || !CutBox(smoothed, grid, crop) ||
-      BuildCellMask(grid.cell_width, grid.cell_height, mask) != kResultOk ||
-      BuildLabelMap(grid, mask, labels) != kResultOk) {
+  if (!SmoothedCarrier(colour, smoothed) ||
+      BuildCellMask(grid.cell_width, grid.cell_height, mask) != kResultOk) {
     std::fputs("not enough memory\n", stderr);
     return 1;
   }
   CellValues values;
-  MeasureCells(crop, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
+  MeasureGridCells(smoothed, grid, mask, CellCentres(grid), values);
 
   CellBits bits{};
   std::string bit_text(kCellCount, '0');

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/payload_cells.h"
+#include "engine/internal/payload_cells.h"
 #include "tools/inspect/inspect_commands.h"
 
 namespace pmk::inspect {

@@ -1,7 +1,9 @@
 // PMKInspect detect IMAGE [--scale X] [--cores N]: looks for a signature in
 // IMAGE. With --scale, one detection at that scale, listing every candidate
 // region it decoded and what the region read back as; without, the search
-// over the whole series of scales on N threads, as the signer runs it.
+// over the whole series of scales on N threads, as the signer runs it. The
+// whole picture, which detection reads after the search's candidates, is
+// marked as added.
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -12,12 +14,12 @@
 #include <string>
 #include <system_error>
 
-#include "engine/candidate_rect.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/detect_signature.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/detect_signature.h"
+#include "engine/internal/payload_cells.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"
@@ -47,17 +49,25 @@ std::string PayloadText(const char* text) {
   return payload;
 }
 
+// The whole picture, read after the search's candidates when they do not hold
+// it, is marked "whole_picture_added".
 class JsonTrace : public DetectTrace {
  public:
+  void WholePictureAdded(const CandidateRect& rect) noexcept override { added_ = rect; }
   void CandidateTried(const CandidateRect& rect, const DecodedPayload& payload) noexcept override {
     nlohmann::ordered_json entry;
     entry["rect"] = {rect.x0, rect.y0, rect.x1, rect.y1};
     entry["text"] = PayloadText(payload.text.data());
     entry["consistent"] = payload.consistent;
     entry["valid"] = payload.valid;
+    entry["whole_picture_added"] = added_ && added_->x0 == rect.x0 && added_->y0 == rect.y0 &&
+                                   added_->x1 == rect.x1 && added_->y1 == rect.y1;
     tried.push_back(std::move(entry));
   }
   nlohmann::ordered_json tried = nlohmann::ordered_json::array();
+
+ private:
+  std::optional<CandidateRect> added_;
 };
 
 }  // namespace

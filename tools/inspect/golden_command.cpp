@@ -11,23 +11,23 @@
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
-#include "engine/candidate_rect.h"
-#include "engine/candidate_search.h"
-#include "engine/cell_grid.h"
-#include "engine/check_symbols.h"
-#include "engine/detect_at_scale.h"
-#include "engine/embed_options.h"
-#include "engine/embed_preparation.h"
-#include "engine/embed_region.h"
-#include "engine/embed_signature.h"
-#include "engine/guide_plane.h"
-#include "engine/payload_cells.h"
-#include "engine/process_state.h"
-#include "engine/region_choice.h"
-#include "engine/resample.h"
-#include "engine/separable_filter.h"
+#include "engine/engine.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/candidate_search.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/check_symbols.h"
+#include "engine/internal/detect_at_scale.h"
+#include "engine/internal/embed_options.h"
+#include "engine/internal/embed_preparation.h"
+#include "engine/internal/embed_region.h"
+#include "engine/internal/guide_plane.h"
+#include "engine/internal/payload_cells.h"
+#include "engine/internal/region_choice.h"
+#include "engine/internal/resample.h"
+#include "engine/internal/separable_filter.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
@@ -219,11 +219,8 @@ bool MeasureRegion(const ImageRecord& picture, const CandidateRect& rect, CellVa
   const std::int32_t h = extended_box.Height();
   ImageRecord extended;
   ImageRecord scratch;
-  ImageRecord box;
   ImageRecord mask;
-  ImageRecord labels;
-  if (extended.Allocate(w, h, 1, 32) != kResultOk || scratch.Allocate(w, h, 1, 32) != kResultOk ||
-      box.Allocate(grid.BoxWidth(), grid.BoxHeight(), 1, 32) != kResultOk) {
+  if (extended.Allocate(w, h, 1, 32) != kResultOk || scratch.Allocate(w, h, 1, 32) != kResultOk) {
     return false;
   }
   for (std::int32_t y = 0; y < h; ++y) {
@@ -232,27 +229,29 @@ bool MeasureRegion(const ImageRecord& picture, const CandidateRect& rect, CellVa
     for (std::int32_t x = 0; x < w; ++x) out[x] = in[3 * static_cast<std::int64_t>(left + x)];
   }
   SeparableFilter7(extended.Floats(), extended.Floats(), w, h, scratch.Floats(),
-                   kCarrierLowPass.data(), 1.0);
-  CropImage(box, extended, grid.left - left, grid.top - top, grid.right - left, grid.bottom - top);
-  if (BuildCellMask(grid.cell_width, grid.cell_height, mask) != kResultOk ||
-      BuildLabelMap(grid, mask, labels) != kResultOk) {
-    return false;
-  }
-  MeasureCells(box, labels, CellCentres(grid), grid.cell_width, grid.cell_height, values);
+                   kLowPassKernel7.data(), 1.0);
+  if (BuildCellMask(grid.cell_width, grid.cell_height, mask) != kResultOk) return false;
+  MeasureGridCells(extended, ShiftCellGrid(grid, left, top), mask, CellCentres(grid), values);
   return true;
 }
 
 class JsonTrace : public DetectTrace {
  public:
+  void WholePictureAdded(const CandidateRect& rect) noexcept override { added_ = rect; }
   void CandidateTried(const CandidateRect& rect, const DecodedPayload& payload) noexcept override {
     nlohmann::ordered_json entry;
     entry["rect"] = Rect(rect);
     entry["text"] = VisibleText(payload.text.data());
     entry["consistent"] = payload.consistent;
     entry["valid"] = payload.valid;
+    entry["whole_picture_added"] = added_ && added_->x0 == rect.x0 && added_->y0 == rect.y0 &&
+                                   added_->x1 == rect.x1 && added_->y1 == rect.y1;
     tried.push_back(std::move(entry));
   }
   nlohmann::ordered_json tried = nlohmann::ordered_json::array();
+
+ private:
+  std::optional<CandidateRect> added_;
 };
 
 nlohmann::ordered_json DetectTraced(const ImageRecord& picture, const char* which, double scale) {

@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/candidate_rect.h"
-#include "engine/cell_grid.h"
-#include "engine/embed_preparation.h"
-#include "engine/region_choice.h"
+#include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
+#include "engine/internal/embed_preparation.h"
+#include "engine/internal/region_choice.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <system_error>
 
-#include "engine/embed_options.h"
-#include "engine/embed_signature.h"
+#include "engine/engine.h"
+#include "engine/internal/embed_options.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"

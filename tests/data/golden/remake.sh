@@ -6,7 +6,8 @@ set -eu
 inspect=${1:?usage: remake.sh PATH/TO/PMKInspect}
 here=$(cd "$(dirname "$0")" && pwd)
 data=$(dirname "$here")
-for photo in kodim13.png kodim23.png kodim13_exif_icc.jpg rocket_adobergb.jpg tulips_rgba.png cliff_grey.png; do
+# Lossless inputs only, so that the records do not depend on a JPEG decoder.
+for photo in kodim13.png kodim23.png kodim13_q92.png rocket_night.png tulips_rgba.png cliff_grey.png kodim01_crop_q90.png; do
   "$inspect" golden "$data/$photo" > "$here/$photo.json"
 done
 for name in blocks checks mosaic flat; do

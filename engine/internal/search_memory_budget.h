@@ -1,0 +1,41 @@
+// How many search threads a picture's size allows.
+//
+// Every search thread holds the rescaled planes of the scale it is working on,
+// and the largest of its scales sets what it needs. Small pictures are
+// searched on every thread; above kMaxThreadedPixels the threads' largest
+// scales are weighed against a share of the machine's memory, and the search
+// gives up threads one at a time, down to one, until they fit.
+#pragma once
+
+#include <cstdint>
+
+namespace pmk {
+
+// Each scale keeps two float planes of the rescaled picture: the guide plane
+// for the corner search and the carrier that the cells are read from.
+inline constexpr std::uint64_t kSearchBytesPerRescaledPixel = 8;
+// The share of physical memory the search's rescaled planes may take; the
+// rest is left to the picture itself, the signing and everything else.
+inline constexpr double kSearchMemoryShare = 0.5;
+// Used when the system does not say how much memory it has.
+inline constexpr std::uint64_t kFallbackSearchBudget = 2ull << 30;
+
+// The memory the rescaled planes of a search may take together, in bytes.
+std::uint64_t SearchMemoryBudget() noexcept;
+
+// The bytes `threads` search threads of a picture of `pixels` pixels hold at
+// most at once: for each thread, the planes of the largest scale of its share
+// of the series of `mode` that detection does not refuse as too large.
+std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexcept;
+
+// The most threads, from `threads` down to 1, whose SearchPeakBytes fit
+// `budget`; one thread is always allowed. `threads` is at most the number of
+// scales in the series.
+int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads, int mode) noexcept;
+
+// The threads a search of a picture of `width` x `height` pixels runs on:
+// SearchThreadCount() capped by the series' length, and above
+// kMaxThreadedPixels also by SearchMemoryBudget().
+int SearchThreadsFor(std::int32_t width, std::int32_t height, int mode) noexcept;
+
+}  // namespace pmk
