@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/engine.h"
+#include "engine/internal/search_work.h"
 
 namespace pmk {
 namespace {
@@ -31,8 +32,8 @@ int ClassOf(const Corner& anchor, const Corner& partner) noexcept {
   return 2 * (partner.x - anchor.x >= 0 ? 1 : 0) + (partner.y - anchor.y >= 0 ? 1 : 0);
 }
 
-CandidateRect WholePlane(const ImageRecord& plane) noexcept {
-  return {0.0, 0.0, static_cast<double>(plane.width()), static_cast<double>(plane.height())};
+CandidateRect WholePlane(ConstFloatPlane plane) noexcept {
+  return {0.0, 0.0, static_cast<double>(plane.width), static_cast<double>(plane.height)};
 }
 
 bool IsFloatPlane(const ImageRecord& plane) noexcept {
@@ -109,28 +110,49 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& clamped, i
 
 std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
                               const SampleClamp& clamp, int mode, double scale) noexcept {
-  HeapArray<Corner> corners;
+  if (!IsFloatPlane(plane)) {
+    // No corner can be found on anything but a float plane.
+    if (list.count() == 0) {
+      list.Append(
+          {0.0, 0.0, static_cast<double>(plane.width()), static_cast<double>(plane.height())});
+    }
+    return kResultRefused;
+  }
+  CornerWork work;
+  return RunCandidatePass(list, FloatPlaneOf(plane), clamp, mode, scale, work);
+}
+
+std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const SampleClamp& clamp,
+                              int mode, double scale, CornerWork& work) noexcept {
   std::uint32_t count = 0;
-  if (FindCorners(plane, scale, clamp, corners, count) != kResultOk) return kResultNoMemory;
+  if (FindCorners(plane, scale, clamp, work, count) != kResultOk) return kResultNoMemory;
   if (count == 0) {
     if (list.count() == 0) list.Append(WholePlane(plane));
     return kResultRefused;
   }
-  PairCorners(list, corners.data(), count, mode);
+  PairCorners(list, work.work.data(), count, mode);
   return list.count() != 0 ? kResultOk : kResultRefused;
 }
 
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
                                 double scale, ProgressNotifier* notifier) noexcept {
   if (!IsFloatPlane(plane)) return kResultRefused;
+  CornerWork work;
+  return FindCandidateRects(list, FloatPlaneOf(plane), mode, scale, notifier, work);
+}
+
+std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int mode, double scale,
+                                ProgressNotifier* notifier, CornerWork& work) noexcept {
+  if (!plane.HasData()) return kResultRefused;
   // Each pass clamps the tiles it copies out of the plane, which gives the
   // corners of a clamped copy of the whole plane without making one.
-  const std::uint8_t dark = RunCandidatePass(list, plane, {kDarkLow, kDarkHigh}, mode, scale);
+  const std::uint8_t dark = RunCandidatePass(list, plane, {kDarkLow, kDarkHigh}, mode, scale, work);
   if (dark == kResultNoMemory) return kResultNoMemory;
   if (StopWanted(notifier)) return kResultRefused;
 
   // A second pass that runs out of memory counts as a pass without result.
-  const std::uint8_t bright = RunCandidatePass(list, plane, {kBrightLow, kBrightHigh}, mode, scale);
+  const std::uint8_t bright =
+      RunCandidatePass(list, plane, {kBrightLow, kBrightHigh}, mode, scale, work);
   if (bright != kResultOk && dark == kResultRefused) {
     list.Clear();
     list.Append(WholePlane(plane));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/internal/float_lanes.h"
+
 namespace pmk {
 namespace {
 
@@ -76,21 +78,17 @@ PasteCorner CellPasteCorner(const CellGrid& grid, int row, int column) noexcept 
           static_cast<std::int32_t>(std::trunc(row * grid.cell_height + grid.origin_y))};
 }
 
-std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept {
-  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
-  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
-  if (mask.Allocate(width, height, 1, 16) != kResultOk) {
-    mask.Release();
-    return kResultNoMemory;
-  }
+namespace {
+
+void FillCellMask(double cell_width, double cell_height, PlaneView<std::uint16_t> mask) noexcept {
   const double hx = cell_width * 0.5;
   const double hy = cell_height * 0.5;
   const double ax = hx - 0.25 * hx;
   const double ay = hy - 0.25 * hy;
-  for (std::int32_t j = 0; j < height; ++j) {
-    auto* row = mask.Row<std::uint16_t>(j);
+  for (std::int32_t j = 0; j < mask.height; ++j) {
+    std::uint16_t* row = mask.Row(j);
     const double dy = j - hy;
-    for (std::int32_t i = 0; i < width; ++i) {
+    for (std::int32_t i = 0; i < mask.width; ++i) {
       const double dx = i - hx;
       std::uint16_t value = 0;
       if (InsideEllipse(dx, dy, ax - kRingWidth, ay - kRingWidth)) {
@@ -101,6 +99,33 @@ std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& m
       row[i] = value;
     }
   }
+}
+
+}  // namespace
+
+std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  if (mask.Allocate(width, height, 1, 16) != kResultOk) {
+    mask.Release();
+    return kResultNoMemory;
+  }
+  FillCellMask(cell_width, cell_height, {mask.Row<std::uint16_t>(0), width, height});
+  return kResultOk;
+}
+
+std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
+                           ConstMaskPlane& mask) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  const std::size_t values = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  // A mask of no values still gets a buffer, as a record of that size does.
+  if (!EnsureCapacity(buffer, std::max<std::size_t>(values, 1))) {
+    mask = {};
+    return kResultNoMemory;
+  }
+  FillCellMask(cell_width, cell_height, {buffer.data(), width, height});
+  mask = {buffer.data(), width, height};
   return kResultOk;
 }
 
@@ -168,23 +193,186 @@ void RefineLabelMap(ImageRecord& labels, const std::array<CellCentre, 256>& cent
   }
 }
 
+namespace {
+
+typedef double CellSums __attribute__((vector_size(4 * sizeof(double))));
+typedef float CellSamples __attribute__((vector_size(4 * sizeof(float))));
+
+// The inner pixels i0 .. i1 - 1 of one mask row for the 16 cells of a grid
+// row: each adds 9 p (a single-precision product) to its cell's sum. Four
+// cells share a vector lane by lane; each lane adds its own cell's pixels in
+// ascending order, so every sum is the one of adding them one by one. Pixels
+// a cell does not own (beyond its end) are added after the common part.
+template <int Unused>
+PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* paste_x,
+                                        const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
+                                        double* sum, std::uint32_t* count) noexcept {
+  std::int32_t common = i1;
+  std::array<std::int32_t, kCellsPerSide> own_end{};
+  for (int q = 0; q < kCellsPerSide; ++q) {
+    own_end[q] = std::max(std::min(i1, end_x[q] - paste_x[q]), i0);
+    common = std::min(common, own_end[q]);
+    count[q] += 9u * static_cast<std::uint32_t>(own_end[q] - i0);
+  }
+  CellSums lanes[kCellsPerSide / 4];
+  std::memcpy(lanes, sum, sizeof lanes);
+  for (std::int32_t i = i0; i < common; ++i) {
+    for (int g = 0; g < kCellsPerSide / 4; ++g) {
+      const std::int32_t* at = paste_x + 4 * g;
+      const CellSamples p = {row[at[0] + i], row[at[1] + i], row[at[2] + i], row[at[3] + i]};
+      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+      lanes[g] += __builtin_convertvector(nine * p, CellSums);
+    }
+  }
+  std::memcpy(sum, lanes, sizeof lanes);
+  for (int q = 0; q < kCellsPerSide; ++q) {
+    for (std::int32_t i = common; i < own_end[q]; ++i) {
+      sum[q] += static_cast<double>(9.0f * row[paste_x[q] + i]);
+    }
+  }
+}
+
+typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
+
+// The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
+// row: each pixel counts the nine sample points inside its cell's nominal
+// ellipse and adds p once per point. Four cells share a vector, lane by
+// lane: every lane forms its cell's differences, squares and comparisons as
+// the scalar code does, and adds p one point at a time; a lane with fewer
+// points adds +0, which leaves a sum that started at +0 unchanged. Read as a
+// refined map (`refined`), a pixel with all nine points inside is an inner
+// one: its lane adds 9 p, formed in single precision, once.
+template <int Unused>
+PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
+                                       const std::int32_t* end_x, const CellCentre* centres,
+                                       std::int32_t j0, std::int32_t j1, const double* k_dy2,
+                                       double ex2, bool refined, double* sum,
+                                       std::uint32_t* count) noexcept {
+  constexpr int kGroups = kCellsPerSide / 4;
+  CellSums lanes[kGroups];
+  std::memcpy(lanes, sum, sizeof lanes);
+  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
+  CellSums cx[kGroups];
+  for (int g = 0; g < kGroups; ++g) {
+    const CellCentre* c = centres + 4 * g;
+    cx[g] = CellSums{c[0].x, c[1].x, c[2].x, c[3].x};
+  }
+  for (std::int32_t j = j0; j < j1; ++j) {
+    // The four groups' additions are independent chains, interleaved.
+    CellFlags inside[kGroups];
+    CellFlags adds[kGroups];
+    CellSums p[kGroups];
+    CellSums p9[kGroups];
+    std::int64_t most = 0;
+    for (int g = 0; g < kGroups; ++g) {
+      CellFlags owned;
+      CellSums x;
+      for (int l = 0; l < 4; ++l) {
+        const int q = 4 * g + l;
+        const std::int32_t column = paste_x[q] + j;
+        owned[l] = column < end_x[q] ? -1 : 0;
+        x[l] = column;
+        const float sample = column < end_x[q] ? row[column] : 0.0f;
+        p[g][l] = static_cast<double>(sample);
+        p9[g][l] = static_cast<double>(9.0f * sample);
+      }
+      CellSums dx2[3];
+      for (int b = 0; b < 3; ++b) {
+        const CellSums dx = (x + kRingSubsample[b]) - cx[g];
+        dx2[b] = dx * dx;
+      }
+      CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+      for (int a = 0; a < 3; ++a) {
+        for (int b = 0; b < 3; ++b) outside += dx2[b] + k_dy2[a] < ex2;
+      }
+      inside[g] = -outside & owned;
+      adds[g] = inside[g];
+      if (refined) {
+        const CellFlags whole = inside[g] == 9;
+        adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside[g];
+        p[g] = whole ? p9[g] : p[g];
+      }
+      for (int l = 0; l < 4; ++l) {
+        count[4 * g + l] += static_cast<std::uint32_t>(inside[g][l]);
+        most = std::max(most, adds[g][l]);
+      }
+    }
+    for (std::int64_t n = 0; n < most; ++n) {
+      for (int g = 0; g < kGroups; ++g) lanes[g] += n < adds[g] ? p[g] : zero;
+    }
+  }
+  std::memcpy(sum, lanes, sizeof lanes);
+}
+
+PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
+                             const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
+                             std::int32_t j1, const double* k_dy2, double ex2, bool refined,
+                             double* sum, std::uint32_t* count) noexcept {
+  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, refined, sum, count);
+}
+
+void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
+                const std::array<std::int32_t, kCellsPerSide>& end_x, const CellCentre* centres,
+                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, bool refined,
+                std::array<double, kCellsPerSide>& sum,
+                std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
+  if (HasAvx2()) {
+    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
+                   sum.data(), count.data());
+  } else {
+    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
+                       sum.data(), count.data());
+  }
+}
+
+PMK_AVX2 void AddInnerRunAvx2(const float* row, const std::int32_t* paste_x,
+                              const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
+                              double* sum, std::uint32_t* count) noexcept {
+  AddInnerRunLanes<0>(row, paste_x, end_x, i0, i1, sum, count);
+}
+
+void AddInnerRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
+                 const std::array<std::int32_t, kCellsPerSide>& end_x, std::int32_t i0,
+                 std::int32_t i1, std::array<double, kCellsPerSide>& sum,
+                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
+  if (HasAvx2()) {
+    AddInnerRunAvx2(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+  } else {
+    AddInnerRunLanes<0>(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+  }
+}
+
+}  // namespace
+
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state) noexcept {
+  values = CellValues{};
+  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
+      mask.bits() != 16) {
+    return;
+  }
+  MeasureGridCells(FloatPlaneOf(plane), grid,
+                   ConstMaskPlane{mask.Row<std::uint16_t>(0), mask.width(), mask.height()}, centres,
+                   values, state);
+}
+
+void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
                       const std::array<CellCentre, 256>& centres, CellValues& values,
                       LabelMapState state) noexcept {
   values = CellValues{};
   const std::int32_t width = grid.BoxWidth();
   const std::int32_t height = grid.BoxHeight();
-  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || mask.channels() != 1 ||
-      mask.bits() != 16 || grid.left < 0 || grid.top < 0 || grid.right > plane.width() ||
-      grid.bottom > plane.height() || width <= 0 || height <= 0) {
+  if (!plane.HasData() || grid.left < 0 || grid.top < 0 || grid.right > plane.width ||
+      grid.bottom > plane.height || width <= 0 || height <= 0) {
     return;
   }
   const NominalEllipse ellipse = MakeNominalEllipse(grid.cell_width, grid.cell_height);
   const double ex2 = ellipse.ex2;
   const double k = ellipse.k;
   const bool refined = state == LabelMapState::kRefined;
-  const std::int32_t mask_width = mask.width();
-  const std::int32_t mask_height = mask.height();
+  const std::int32_t mask_width = mask.width;
+  const std::int32_t mask_height = mask.height;
 
   // In the label map a pixel carries the mask of the last cell pasted over
   // it, and pastes go row by row, left to right, on a grid whose rows and
@@ -218,52 +406,28 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
     std::array<std::uint32_t, kCellsPerSide> count{};
     const CellCentre* row_centres = centres.data() + kCellsPerSide * r;
     for (std::int32_t y = std::max(paste_y, 0); y < y_end; ++y) {
-      const auto* mask_row = mask.Row<std::uint16_t>(y - paste_y);
-      const float* row = plane.Row<float>(grid.top + y) + grid.left;
+      const std::uint16_t* mask_row = mask.Row(y - paste_y);
+      const float* row = plane.Row(grid.top + y) + grid.left;
       // Every cell of the grid row has the same centre row.
       double k_dy2[3];
       for (int j = 0; j < 3; ++j) {
         const double dy = y + kRingSubsample[j] - row_centres[0].y;
         k_dy2[j] = k * (dy * dy);
       }
-      std::int32_t first = 0;
-      while (first < mask_width && mask_row[first] == 0) ++first;
-      std::int32_t last = mask_width;
-      while (last > first && mask_row[last - 1] == 0) --last;
-      for (std::int32_t i = first; i < last; ++i) {
+      // A mask row is runs of equal values: ring, inner, ring for an
+      // ellipse. Runs are taken left to right, so each cell still adds its
+      // pixels in the row's order.
+      std::int32_t i = 0;
+      while (i < mask_width) {
         const std::uint16_t m = mask_row[i];
-        if (m == 0) continue;
-        for (int q = 0; q < kCellsPerSide; ++q) {
-          const std::int32_t x = paste_x[q] + i;
-          if (x >= end_x[q]) continue;
-          const float p = row[x];
-          if (m == 2) {
-            count[q] += 9;
-            sum[q] += static_cast<double>(9.0f * p);
-            continue;
-          }
-          double dx2[3];
-          for (int j = 0; j < 3; ++j) {
-            const double dx = x + kRingSubsample[j] - row_centres[q].x;
-            dx2[j] = dx * dx;
-          }
-          // Each inside point adds p once; counting first keeps the
-          // unpredictable tests out of the chain of additions.
-          int inside = 0;
-          for (int a = 0; a < 3; ++a) {
-            for (int b = 0; b < 3; ++b) inside += dx2[b] + k_dy2[a] < ex2 ? 1 : 0;
-          }
-          // The refined map holds such a pixel as an inner one.
-          if (refined && inside == 9) {
-            count[q] += 9;
-            sum[q] += static_cast<double>(9.0f * p);
-            continue;
-          }
-          count[q] += static_cast<std::uint32_t>(inside);
-          double cell_sum = sum[q];
-          for (int n = 0; n < inside; ++n) cell_sum += p;
-          sum[q] = cell_sum;
+        std::int32_t run_end = i + 1;
+        while (run_end < mask_width && mask_row[run_end] == m) ++run_end;
+        if (m == 2) {
+          AddInnerRun(row, paste_x, end_x, i, run_end, sum, count);
+        } else if (m != 0) {
+          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, refined, sum, count);
         }
+        i = run_end;
       }
     }
     for (int q = 0; q < kCellsPerSide; ++q) {

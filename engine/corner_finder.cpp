@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/internal/float_lanes.h"
+#include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
 #include "engine/internal/spare_cores.h"
 
@@ -207,12 +208,13 @@ void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
 }
 
 // The peaks of a response (strict local maxima above the threshold), refined
-// to sub-pixel positions, then the tile's selection. The response may be the
-// tile itself.
+// to sub-pixel positions, then the tile's selection, in `peaks` (an empty
+// list starts with room for 50; a list from an earlier tile is reused). The
+// response may be the tile itself.
 std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, const InnerBox& inner,
-                     HeapArray<Corner>& corners, std::uint32_t& count) noexcept {
-  HeapArray<Corner> peaks;
-  if (!peaks.Allocate(kPeakListStep)) return kResultNoMemory;
+                     HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
+  count = 0;
+  if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
   std::uint32_t found = 0;
   for (std::int32_t y = 1; y < h - 1; ++y) {
     for (std::int32_t x = 1; x < w - 1; ++x) {
@@ -244,26 +246,8 @@ std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, cons
     if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
   }
   count = SelectCorners(peaks.data(), inside, w, h, kCornersKept);
-  corners = std::move(peaks);
   return kResultOk;
 }
-
-// Buffers for every tile of one plane, sized for the largest tile, so that a
-// plane of many tiles asks for memory once rather than once per tile.
-struct TileWork {
-  HeapArray<float> tile;
-  HeapArray<float> ring;
-  HeapArray<float> ixx;
-  HeapArray<float> iyy;
-  HeapArray<float> ixy;
-
-  bool Allocate(std::int32_t width, std::int32_t height) noexcept {
-    const std::size_t samples = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    return tile.Allocate(samples) && ring.Allocate(FilterScratchFloats(width, 7)) &&
-           ixx.Allocate(samples) && iyy.Allocate(samples) && ixy.Allocate(samples);
-  }
-  ResponseBuffers Buffers() noexcept { return {ring.data(), ixx.data(), iyy.data(), ixy.data()}; }
-};
 
 // True when every sample of the w x h tile is the same number: smoothing a
 // constant leaves a constant, whose differences are exactly zero, so such a
@@ -326,7 +310,9 @@ std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const 
   // differences are taken.
   const std::uint8_t result = ComputeResponse(tile, w, h, scale, tile);
   if (result != kResultOk) return result;
-  return PeaksOf(tile, w, h, inner, corners, count);
+  const std::uint8_t peaks = PeaksOf(tile, w, h, inner, corners, count);
+  if (peaks != kResultOk) corners.Release();
+  return peaks;
 }
 
 std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corner>& corners,
@@ -338,34 +324,50 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
                          HeapArray<Corner>& corners, std::uint32_t& count) noexcept {
   count = 0;
   corners.Release();
-  const std::int32_t width = plane.width();
-  const std::int32_t height = plane.height();
-  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData() || width <= 0 ||
-      height <= 0) {
-    return kResultOk;
-  }
+  if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData()) return kResultOk;
+  CornerWork work;
+  const std::uint8_t result = FindCorners(FloatPlaneOf(plane), scale, clamp, work, count);
+  if (result == kResultOk && !work.work.empty()) corners = std::move(work.work);
+  return result;
+}
+
+bool TileWork::Fit(std::int32_t width, std::int32_t height) noexcept {
+  const std::size_t samples = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  return EnsureExactCapacity(tile, samples) &&
+         EnsureExactCapacity(ring, FilterScratchFloats(width, 7)) &&
+         EnsureExactCapacity(ixx, samples) && EnsureExactCapacity(iyy, samples) &&
+         EnsureExactCapacity(ixy, samples);
+}
+
+std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp& clamp,
+                         CornerWork& buffers, std::uint32_t& count) noexcept {
+  count = 0;
+  const std::int32_t width = plane.width;
+  const std::int32_t height = plane.height;
+  if (!plane.HasData() || width <= 0 || height <= 0) return kResultOk;
   const TileLayout layout = ComputeTileLayout(width, height);
-  HeapArray<Corner> work;
-  if (!work.Allocate(static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1))) {
-    return kResultNoMemory;
-  }
+  HeapArray<Corner>& work = buffers.work;
+  const std::size_t entries =
+      static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1);
+  if (!EnsureCapacity(work, entries)) return kResultNoMemory;
   // Tiles are independent: they may run on idle cores, each worker with its
-  // own buffers (obtained on its first tile, sized for the largest tile).
-  // A worker without buffers lets its tiles contribute no corners, as a tile
-  // that cannot obtain its own buffers does. Each tile writes its corners to
-  // its own stretch of the work list, the rest of which is marked unused.
+  // own buffers (fitted on its first tile to the largest tile, kept from
+  // earlier planes when large enough). A worker without buffers lets its
+  // tiles contribute no corners, as a tile that cannot obtain its own buffers
+  // does. Each tile writes its corners to its own stretch of the work list,
+  // the rest of which is marked unused.
   const std::int32_t tiles = layout.rows * layout.columns;
   const std::int32_t largest_width = std::min(layout.tile_width + 2 * kTileMargin, width);
   const std::int32_t largest_height = std::min(layout.tile_height + 2 * kTileMargin, height);
-  std::array<TileWork, kMostParallelThreads> buffers;
   std::array<bool, kMostParallelThreads> tried{};
   std::array<bool, kMostParallelThreads> have{};
   ParallelFor(tiles, [&](std::int32_t index, int worker) noexcept {
     Corner* stretch = work.data() + static_cast<std::size_t>(index) * (kCornersKept + 1);
     std::fill(stretch, stretch + kCornersKept + 1, kUnusedCorner);
+    TileWork& own = buffers.tiles[worker];
     if (!tried[worker]) {
       tried[worker] = true;
-      have[worker] = buffers[worker].Allocate(largest_width, largest_height);
+      have[worker] = own.Fit(largest_width, largest_height);
     }
     if (!have[worker]) return;
     const std::int32_t r = index / layout.columns;
@@ -382,31 +384,30 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
     const std::int32_t h = bottom - top;
     if (w < 7 || h < 7) return;
 
-    float* tile = buffers[worker].tile.data();
+    float* tile = own.tile.data();
     for (std::int32_t y = 0; y < h; ++y) {
-      clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row<float>(top + y) + left, w);
+      clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row(top + y) + left, w);
     }
     if (IsConstant(tile, static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) return;
     const InnerBox inner{
         static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
         static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
-    ResponseInto(tile, w, h, scale, buffers[worker].Buffers(), tile);
-    HeapArray<Corner> found;
+    ResponseInto(tile, w, h, scale,
+                 {own.ring.data(), own.ixx.data(), own.iyy.data(), own.ixy.data()}, tile);
     std::uint32_t found_count = 0;
     // A tile that runs out of memory simply contributes no corners.
-    if (PeaksOf(tile, w, h, inner, found, found_count) != kResultOk) return;
+    if (PeaksOf(tile, w, h, inner, own.peaks, found_count) != kResultOk) return;
     for (std::uint32_t i = 0; i < found_count; ++i) {
-      stretch[i] = found[i];
+      stretch[i] = own.peaks[i];
       stretch[i].x += left;
       stretch[i].y += top;
     }
   });
   std::uint32_t listed = 0;
-  for (std::size_t i = 0; i < work.size(); ++i) {
+  for (std::size_t i = 0; i < entries; ++i) {
     if (!std::isnan(work[i].response)) work[listed++] = work[i];
   }
   count = SelectCorners(work.data(), listed, width, height, kCornersKept);
-  corners = std::move(work);
   return kResultOk;
 }
 

@@ -10,6 +10,7 @@
 #include "engine/internal/cell_grid.h"
 #include "engine/internal/guide_plane.h"
 #include "engine/internal/resample.h"
+#include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
 #include "engine/internal/spare_cores.h"
 #include "engine/internal/whole_picture_candidate.h"
@@ -27,11 +28,12 @@ bool StopAsked(ProgressNotifier* notifier) noexcept {
 // Reads the 256 cell bits of one candidate from the smoothed plane. The cells
 // are measured where they lie in the plane: the values are those of a crop of
 // the box measured through a fresh label map, without making either.
-std::uint8_t ReadCellBits(const ImageRecord& smoothed, const CandidateRect& rect,
-                          CellBits& bits) noexcept {
+std::uint8_t ReadCellBits(ConstFloatPlane smoothed, const CandidateRect& rect,
+                          HeapArray<std::uint16_t>& mask_buffer, CellBits& bits) noexcept {
   const CellGrid grid = MakeCellGrid(rect);
-  ImageRecord mask;
-  const std::uint8_t mask_result = BuildCellMask(grid.cell_width, grid.cell_height, mask);
+  ConstMaskPlane mask;
+  const std::uint8_t mask_result =
+      BuildCellMask(grid.cell_width, grid.cell_height, mask_buffer, mask);
   if (mask_result != kResultOk) return mask_result;
   CellValues values;
   MeasureGridCells(smoothed, grid, mask, CellCentres(grid), values);
@@ -41,9 +43,9 @@ std::uint8_t ReadCellBits(const ImageRecord& smoothed, const CandidateRect& rect
 
 // Only boxes that lie inside the plane can be read; the search never yields
 // others, but a box outside would read foreign memory.
-bool BoxInside(const CandidateRect& rect, const ImageRecord& plane) noexcept {
+bool BoxInside(const CandidateRect& rect, ConstFloatPlane plane) noexcept {
   if (!(rect.x0 >= 0.0) || !(rect.y0 >= 0.0)) return false;
-  if (!(rect.x1 <= plane.width()) || !(rect.y1 <= plane.height())) return false;
+  if (!(rect.x1 <= plane.width) || !(rect.y1 <= plane.height)) return false;
   return std::ceil(rect.x1) > std::trunc(rect.x0) && std::ceil(rect.y1) > std::trunc(rect.y0);
 }
 
@@ -53,12 +55,13 @@ struct CandidateReading {
   DecodedPayload payload;
 };
 
-CandidateReading ReadCandidate(const ImageRecord& smoothed, const CandidateRect& rect) noexcept {
+CandidateReading ReadCandidate(ConstFloatPlane smoothed, const CandidateRect& rect,
+                               HeapArray<std::uint16_t>& mask_buffer) noexcept {
   CandidateReading reading;
   if (!BoxInside(rect, smoothed)) return reading;
   reading.inside = true;
   CellBits bits{};
-  reading.result = ReadCellBits(smoothed, rect, bits);
+  reading.result = ReadCellBits(smoothed, rect, mask_buffer, bits);
   if (reading.result == kResultOk) reading.payload = DecodePayloadCells(bits);
   return reading;
 }
@@ -88,6 +91,13 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept {
 
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+  CellMaskBuffers masks;
+  return DecodeCandidates(FloatPlaneOf(smoothed), list, output_text, notifier, trace, masks);
+}
+
+std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
+                              ProgressNotifier* notifier, DetectTrace* trace,
+                              CellMaskBuffers& masks) noexcept {
   RemoveDuplicateCandidates(list);
   // With idle cores, a few candidates are read at once; their verdicts are
   // then taken in list order, with a checkpoint before each, so the result,
@@ -99,13 +109,14 @@ std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, 
     const std::uint32_t at_once =
         std::min({count - k, kMostAtOnce, static_cast<std::uint32_t>(IdleCores()) + 1});
     if (at_once > 1) {
-      ParallelFor(static_cast<std::int32_t>(at_once), [&](std::int32_t i, int) noexcept {
-        readings[i] = ReadCandidate(smoothed, list[k + i]);
+      ParallelFor(static_cast<std::int32_t>(at_once), [&](std::int32_t i, int worker) noexcept {
+        readings[i] = ReadCandidate(smoothed, list[k + i], masks[worker]);
       });
     }
     for (std::uint32_t i = 0; i < at_once; ++i, ++k) {
       if (StopAsked(notifier)) return kResultRefused;
-      const CandidateReading reading = at_once > 1 ? readings[i] : ReadCandidate(smoothed, list[k]);
+      const CandidateReading reading =
+          at_once > 1 ? readings[i] : ReadCandidate(smoothed, list[k], masks[0]);
       if (!reading.inside) continue;
       if (reading.result != kResultOk) return reading.result;
       std::memset(output_text, 0, kDetectOutputSize);
@@ -119,6 +130,13 @@ std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, 
 
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
                            ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+  DetectWorkspace workspace;
+  return DetectAtScale(image, output_text, scale, notifier, trace, workspace);
+}
+
+std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
+                           ProgressNotifier* notifier, DetectTrace* trace,
+                           DetectWorkspace& workspace) noexcept {
   if (notifier != nullptr && !notifier->ShouldContinue()) return kResultRefused;
   if (StopRequested.load() != 0) return kResultRefused;
   const double width = image.width();
@@ -132,27 +150,57 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
 
   // The picture is resampled straight into the two planes used: the guide
   // plane (green and red) for the search and the carrier (blue) for the cells.
-  ImageRecord guide;
-  ImageRecord smoothed;
-  const std::uint8_t resampled = ResampleToPlanes(guide, smoothed, image, scale);
+  // Both live in the workspace, which keeps them for the next scale.
+  std::int32_t plane_width = 0;
+  std::int32_t plane_height = 0;
+  if (!RescaledPlaneSize(image, scale, plane_width, plane_height)) return kResultNoMemory;
+  const std::size_t samples =
+      static_cast<std::size_t>(plane_width) * static_cast<std::size_t>(plane_height);
+  std::size_t largest = 0;
+  std::int32_t largest_width = 0;
+  std::int32_t largest_height = 0;
+  const double top_scale = workspace.largest_scale;
+  if (top_scale > scale && width * height * top_scale * top_scale <= kMaxRescaledPixels &&
+      RescaledPlaneSize(image, top_scale, largest_width, largest_height)) {
+    largest = static_cast<std::size_t>(largest_width) * static_cast<std::size_t>(largest_height);
+  }
+  if (!workspace.FitPlanes(samples, largest)) return kResultNoMemory;
+  const FloatPlane guide{workspace.guide.data(), plane_width, plane_height};
+  const FloatPlane smoothed{workspace.carrier.data(), plane_width, plane_height};
+  const std::uint8_t resampled =
+      ResampleToPlanes(guide, smoothed, image, scale, workspace.resample);
   if (resampled != kResultOk) return resampled;
   if (StopAsked(notifier)) return kResultRefused;
 
-  CandidateList candidates;
+  CandidateList& candidates = workspace.candidates;
   if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
-  const std::uint8_t found = FindCandidateRects(candidates, guide, 1, scale, notifier);
+  const std::uint8_t found =
+      FindCandidateRects(candidates, guide, 1, scale, notifier, workspace.corners);
   if (found != kResultOk) return found;
-  if (AppendWholePicture(candidates, guide.width(), guide.height()) && trace != nullptr) {
+  if (AppendWholePicture(candidates, plane_width, plane_height) && trace != nullptr) {
     trace->WholePictureAdded(candidates[candidates.count() - 1]);
   }
-  guide.Release();
   if (StopAsked(notifier)) return kResultRefused;
 
   // The carrier is smoothed in place: the filter only needs a few rows.
   const std::uint8_t smoothing = SeparableFilter7InBands(
-      smoothed.Floats(), smoothed.width(), smoothed.height(), kLowPassKernel7.data(), scale);
+      smoothed.data, plane_width, plane_height, kLowPassKernel7.data(), scale, workspace.smoothing);
   if (smoothing != kResultOk) return smoothing;
-  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace);
+  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace, workspace.masks);
+}
+
+bool DetectWorkspace::FitPlanes(std::size_t samples, std::size_t largest) noexcept {
+  if (!guide.empty() && !carrier.empty() && guide.size() >= samples && carrier.size() >= samples) {
+    return true;
+  }
+  // Growing: straight to the largest size, when it can be had; a scale that
+  // fits without it still runs when it cannot.
+  const bool growing = !guide.empty() || !carrier.empty();
+  if (growing && largest > samples && EnsureExactCapacity(guide, largest) &&
+      EnsureExactCapacity(carrier, largest)) {
+    return true;
+  }
+  return EnsureExactCapacity(guide, samples) && EnsureExactCapacity(carrier, samples);
 }
 
 }  // namespace pmk

@@ -10,8 +10,9 @@
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/payload_cells.h"
 #include "engine/internal/scale_order.h"
-#include "engine/internal/spare_cores.h"
 #include "engine/internal/search_memory_budget.h"
+#include "engine/internal/search_work.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 namespace {
@@ -31,17 +32,26 @@ std::array<std::int32_t, 24> OrderFor(int mode, int n) noexcept {
   return order;
 }
 
+// The largest scale of a series: the working memory of a search is sized for
+// it once, and every smaller scale reuses it.
+double LargestScale(int mode) noexcept {
+  return SeriesScale(mode, ScaleCount(mode) - 1);
+}
+
 std::uint8_t SearchSequentially(const ImageRecord& record, char* output_text,
                                 ProgressNotifier* notifier, int mode) noexcept {
   std::uint8_t result = kResultRefused;
   const std::int32_t count = ScaleCount(mode);
+  DetectWorkspace workspace;
+  workspace.largest_scale = LargestScale(mode);
   for (std::int32_t i = 0; i < count; ++i) {
     if (notifier != nullptr) {
       notifier->ReportStep(i + 1);
       if (!notifier->ShouldContinue()) return kResultRefused;
     }
     if (StopRequested.load() != 0) return kResultRefused;
-    result = DetectAtScale(record, output_text, SequentialScale(mode, i), notifier);
+    result =
+        DetectAtScale(record, output_text, SequentialScale(mode, i), notifier, nullptr, workspace);
     if (result == kResultOk || result == kResultNoMemory) break;
   }
   return result;
@@ -69,14 +79,24 @@ int SearchThreadCount() noexcept {
 }
 
 void ScaleSearchThread(SearchBlock& block) noexcept {
+  DetectWorkspace own;
+  DetectWorkspace& workspace = block.workspace != nullptr ? *block.workspace : own;
+  double largest = 0.0;
   for (std::int32_t index = block.start; index < block.end; index += block.step) {
-    if (block.notifier != nullptr && !block.notifier->ShouldContinue()) return;
-    if (StopRequested.load() != 0) return;
+    largest = std::max(largest, SeriesScale(block.mode, block.order[index]));
+  }
+  workspace.largest_scale = largest;
+  for (std::int32_t index = block.start; index < block.end; index += block.step) {
+    if (block.notifier != nullptr && !block.notifier->ShouldContinue()) break;
+    if (StopRequested.load() != 0) break;
     const double scale = SeriesScale(block.mode, block.order[index]);
-    if (DetectAtScale(*block.image, block.text, scale, block.notifier) == kResultOk) {
+    if (DetectAtScale(*block.image, block.text, scale, block.notifier, nullptr, workspace) ==
+        kResultOk) {
       FoundSlot.store(block.start);
     }
   }
+  // The share is done: its memory can serve the threads still searching.
+  workspace.Release();
 }
 
 std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
@@ -89,6 +109,7 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
 
   std::array<std::array<char, kDetectOutputSize>, kMaxSearchThreads> texts;
   std::array<SearchBlock, kMaxSearchThreads> blocks{};
+  std::array<DetectWorkspace, kMaxSearchThreads> workspaces;
   for (int t = 0; t < n; ++t) {
     SearchBlock& block = blocks[t];
     block.start = t;
@@ -99,6 +120,7 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
     block.order = order;
     block.notifier = notifier;
     block.mode = mode;
+    block.workspace = &workspaces[t];
   }
 
   // Every search thread counts as busy while it has scales left, so that a
@@ -125,6 +147,12 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   }
   ReleaseCores(n - started);
 
+  DetectWorkspace& own = workspaces[0];
+  double largest = 0.0;
+  for (std::int32_t index = 0; index < count; index += n) {
+    largest = std::max(largest, SeriesScale(mode, order[index]));
+  }
+  own.largest_scale = largest;
   for (std::int32_t index = 0; index < count; index += n) {
     if (notifier != nullptr) {
       notifier->ReportStep(index + 1);
@@ -132,9 +160,16 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
     }
     if (StopRequested.load() != 0) break;
     const double scale = SeriesScale(mode, order[index]);
-    if (DetectAtScale(record, texts[0].data(), scale, notifier) == kResultOk) FoundSlot.store(0);
+    if (DetectAtScale(record, texts[0].data(), scale, notifier, nullptr, own) == kResultOk) {
+      FoundSlot.store(0);
+    }
   }
-  for (int t = started; t < n; ++t) ScaleSearchThread(blocks[t]);
+  own.Release();
+  // Shares of threads that could not start reuse the caller's memory.
+  for (int t = started; t < n; ++t) {
+    blocks[t].workspace = &own;
+    ScaleSearchThread(blocks[t]);
+  }
   // From here the caller only waits: its core may serve the others' scales.
   caller.reset();
 

@@ -2,7 +2,6 @@
 
 #include "engine/internal/candidate_search.h"
 #include "engine/internal/check_symbols.h"
-#include "engine/internal/guide_plane.h"
 
 namespace pmk {
 namespace {
@@ -31,19 +30,18 @@ std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& li
   const std::int32_t width = image.width();
   const std::int32_t height = image.height();
   const std::int32_t channels = image.channels();
+  // The guide plane straight from the 8-bit samples: the same sums
+  // MakeGuidePlane forms on a three-channel float copy, without the copy.
   ImageRecord guide;
-  if (guide.Allocate(width, height, 3, 32) != kResultOk) return kResultNoMemory;
+  if (guide.Allocate(width, height, 1, 32) != kResultOk) return kResultNoMemory;
   for (std::int32_t y = 0; y < height; ++y) {
     const std::uint8_t* source = image.Row<std::uint8_t>(y);
     float* destination = guide.Row<float>(y);
     for (std::int32_t x = 0; x < width; ++x) {
-      for (std::int32_t c = 0; c < 3; ++c) {
-        destination[3 * x + c] =
-            static_cast<float>(source[static_cast<std::int64_t>(x) * channels + c]);
-      }
+      const std::uint8_t* pixel = source + static_cast<std::int64_t>(x) * channels;
+      destination[x] = (static_cast<float>(pixel[1]) + static_cast<float>(pixel[2])) * 0.5f;
     }
   }
-  if (MakeGuidePlane(guide) != kResultOk) return kResultNoMemory;
   return FindCandidateRects(list, guide, kPairingEmbedding, 1.0, nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/internal/search_work.h"
 #include "engine/internal/spare_cores.h"
 
 namespace pmk {
@@ -26,27 +27,19 @@ struct ThreeChannelSink {
 };
 
 struct PlaneSink {
-  ImageRecord& guide;
-  ImageRecord& carrier;
+  FloatPlane guide;
+  FloatPlane carrier;
   float* carrier_row = nullptr;
   // Returns the guide's row and moves to the same row of the carrier.
   float* Row(std::int32_t r) noexcept {
-    carrier_row = carrier.Row<float>(r);
-    return guide.Row<float>(r);
+    carrier_row = carrier.Row(r);
+    return guide.Row(r);
   }
   void Put(float* row, std::int32_t q, float blue, float green, float red) const noexcept {
     // As MakeGuidePlane computes it from the three-channel picture.
     row[q] = (green + red) * 0.5f;
     carrier_row[q] = blue;
   }
-};
-
-// The bilinear taps of one output column: fixed for the whole picture, since
-// every row walks the same column positions.
-struct ColumnTaps {
-  std::int32_t s0;
-  std::int32_t s1;
-  std::int32_t n;  // product table row of the right-hand weight
 };
 
 ColumnTaps EnlargeColumn(double s, std::int32_t width) noexcept {
@@ -159,15 +152,6 @@ void EnlargeBySourceRows(const double* table, std::int32_t out_width, std::int32
   }
 }
 
-// The span of source samples one output sample covers when reducing. The last
-// source sample of the line is never taken; a span that would end up empty
-// (only through rounding at factors very close to 1) keeps its first sample.
-struct Span {
-  std::int32_t first;
-  std::int32_t last;  // inclusive
-  double first_weight;
-};
-
 Span ReductionSpan(double start, double end, std::int32_t length) noexcept {
   const double floor_start = std::floor(start);
   Span span;
@@ -269,53 +253,60 @@ std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const Im
                               double scale) noexcept {
   std::int32_t width = 0;
   std::int32_t height = 0;
+  ResampleWork work;
   if (source.width() <= 0 || source.height() <= 0 || !RescaledSize(source, scale, width, height) ||
       guide.Allocate(width, height, 1, 32) != kResultOk ||
-      carrier.Allocate(width, height, 1, 32) != kResultOk) {
+      carrier.Allocate(width, height, 1, 32) != kResultOk ||
+      ResampleToPlanes(FloatPlaneOf(guide), FloatPlaneOf(carrier), source, scale, work) !=
+          kResultOk) {
     guide.Release();
     carrier.Release();
     return kResultNoMemory;
   }
+  return kResultOk;
+}
+
+bool RescaledPlaneSize(const ImageRecord& source, double scale, std::int32_t& width,
+                       std::int32_t& height) noexcept {
+  return source.width() > 0 && source.height() > 0 && RescaledSize(source, scale, width, height);
+}
+
+std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageRecord& source,
+                              double scale, ResampleWork& work) noexcept {
+  const std::int32_t width = guide.width;
+  const std::int32_t height = guide.height;
+  if (source.width() <= 0 || source.height() <= 0 || width <= 0 || height <= 0) return kResultOk;
   const double a = 1.0 / scale;
   const PlaneSink sink{guide, carrier, nullptr};
   // The column positions are the same for every row, so they are worked out
   // once, by the same repeated addition the rows use.
   if (a <= 1.0) {
-    HeapArray<double> table;
-    HeapArray<ColumnTaps> columns;
-    if (FillProductTable(table) != kResultOk ||
-        !columns.Allocate(static_cast<std::size_t>(width))) {
-      guide.Release();
-      carrier.Release();
+    if ((work.product_table.empty() && FillProductTable(work.product_table) != kResultOk) ||
+        !EnsureCapacity(work.enlarge_columns, static_cast<std::size_t>(width))) {
       return kResultNoMemory;
     }
+    ColumnTaps* columns = work.enlarge_columns.data();
     double s = a * 0.5 - 0.5;
     for (std::int32_t q = 0; q < width; ++q, s += a) columns[q] = EnlargeColumn(s, source.width());
     // Each worker keeps the sums of two source rows.
     const std::size_t row_sums = static_cast<std::size_t>(width) * 3;
-    std::array<HeapArray<double>, kMostParallelThreads> sums;
     std::atomic<bool> failed{false};
     ParallelFor(Bands(height), [&](std::int32_t band, int worker) noexcept {
-      if (sums[worker].empty() && !sums[worker].Allocate(2 * row_sums)) {
+      HeapArray<double>& sums = work.row_sums[worker];
+      if (!EnsureCapacity(sums, 2 * row_sums)) {
         failed.store(true);
         return;
       }
-      EnlargeBySourceRows(table.data(), width, band * kBandRows,
-                          std::min((band + 1) * kBandRows, height), sink, source, a, columns.data(),
-                          sums[worker].data());
+      EnlargeBySourceRows(work.product_table.data(), width, band * kBandRows,
+                          std::min((band + 1) * kBandRows, height), sink, source, a, columns,
+                          sums.data());
     });
-    if (failed.load()) {
-      guide.Release();
-      carrier.Release();
-      return kResultNoMemory;
-    }
+    if (failed.load()) return kResultNoMemory;
   } else {
-    HeapArray<Span> columns;
-    if (!columns.Allocate(static_cast<std::size_t>(width))) {
-      guide.Release();
-      carrier.Release();
+    if (!EnsureCapacity(work.reduce_columns, static_cast<std::size_t>(width))) {
       return kResultNoMemory;
     }
+    Span* columns = work.reduce_columns.data();
     double s0 = 0.0;
     for (std::int32_t q = 0; q < width; ++q) {
       const double s1 = s0 + a;
@@ -324,7 +315,7 @@ std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const Im
     }
     ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
       Reduce(width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink, source, a,
-             columns.data());
+             columns);
     });
   }
   return kResultOk;

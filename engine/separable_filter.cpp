@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/internal/float_lanes.h"
+#include "engine/internal/plane_view.h"
 #include "engine/internal/spare_cores.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
@@ -172,6 +173,13 @@ constexpr std::int32_t kMostBands = 32;
 
 std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
                                      const float* kernel, double scale) noexcept {
+  HeapArray<float> buffers;
+  return SeparableFilter7InBands(plane, width, height, kernel, scale, buffers);
+}
+
+std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
+                                     const float* kernel, double scale,
+                                     HeapArray<float>& buffers) noexcept {
   constexpr std::int32_t kTaps = 7;
   constexpr std::int32_t half = kTaps / 2;
   if (width < kTaps || height < kTaps) return kResultOk;
@@ -187,8 +195,7 @@ std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int3
   // band, which the next band overwrites.
   const std::size_t ring_floats = FilterScratchFloats(width, kTaps);
   const std::size_t tail_floats = FilterScratchFloats(width, half);
-  HeapArray<float> buffers;
-  if (!buffers.Allocate((ring_floats + tail_floats) * static_cast<std::size_t>(bands))) {
+  if (!EnsureCapacity(buffers, (ring_floats + tail_floats) * static_cast<std::size_t>(bands))) {
     return kResultNoMemory;
   }
   const auto band_rows = [&](std::int32_t b, std::int32_t& first, std::int32_t& end) {

@@ -19,9 +19,10 @@ struct CandidateRect {
 class CandidateList {
  public:
   // Obtains room for `capacity` entries and empties the list; false when the
-  // memory cannot be had.
+  // memory cannot be had. A list that already has exactly that room keeps it.
   bool Reserve(std::uint32_t capacity) noexcept {
     count_ = 0;
+    if (!rects_.empty() && rects_.size() == capacity) return true;
     return rects_.Allocate(capacity);
   }
   // Appends when there is room; a full list drops the entry.

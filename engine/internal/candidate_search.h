@@ -56,4 +56,11 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
                                 double scale, ProgressNotifier* notifier) noexcept;
 
+// The same two passes on a float plane seen through a view, with the corner
+// search's buffers kept in `work` (search_work.h) from one call to the next.
+std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const SampleClamp& clamp,
+                              int mode, double scale, CornerWork& work) noexcept;
+std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int mode, double scale,
+                                ProgressNotifier* notifier, CornerWork& work) noexcept;
+
 }  // namespace pmk

@@ -13,6 +13,7 @@
 
 #include "engine/internal/candidate_rect.h"
 #include "engine/internal/mark.h"
+#include "engine/internal/plane_view.h"
 #include "image/image_record.h"
 
 namespace pmk {
@@ -51,6 +52,9 @@ PasteCorner CellPasteCorner(const CellGrid& grid, int row, int column) noexcept;
 // The mask of one cell: ceil(U) x ceil(V) 16-bit values, 2 in the inner
 // ellipse, 1 in the ring around it, 0 elsewhere. Returns 0 or 6.
 std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& mask) noexcept;
+// The same mask in `buffer`, kept from one call to the next; `mask` views it.
+std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
+                           ConstMaskPlane& mask) noexcept;
 
 // The label map of the grid's box (16-bit): 0 for no cell, 2t + 1 for a ring
 // pixel of cell t, 2t + 2 for an inner pixel. Later cells overwrite earlier
@@ -82,6 +86,10 @@ enum class LabelMapState { kFresh, kRefined };
 // inside the nominal ellipse, added in the map's row order; a cell's value is
 // its sum over its count. A box that leaves the plane measures nothing.
 void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const ImageRecord& mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state = LabelMapState::kFresh) noexcept;
+// The same on views of a plane and a mask kept by a search's working memory.
+void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
                       const std::array<CellCentre, 256>& centres, CellValues& values,
                       LabelMapState state = LabelMapState::kFresh) noexcept;
 

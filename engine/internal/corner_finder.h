@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "engine/internal/float_lanes.h"
+#include "engine/internal/plane_view.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 
@@ -115,5 +116,12 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corne
 // whole plane: each tile is clamped as it is copied out.
 std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleClamp& clamp,
                          HeapArray<Corner>& corners, std::uint32_t& count) noexcept;
+
+// The same with the work list and the tile buffers kept in `work`
+// (search_work.h) from one plane to the next: the corners are the first
+// `count` entries of work.work.
+struct CornerWork;
+std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp& clamp,
+                         CornerWork& work, std::uint32_t& count) noexcept;
 
 }  // namespace pmk

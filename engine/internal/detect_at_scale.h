@@ -6,11 +6,14 @@
 // search driver calls this once per scale, on several threads at once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "engine/engine.h"
 #include "engine/internal/candidate_rect.h"
 #include "engine/internal/payload_cells.h"
+#include "engine/internal/plane_view.h"
+#include "engine/internal/spare_cores.h"
 #include "image/image_record.h"
 
 namespace pmk {
@@ -48,6 +51,13 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept;
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept;
 
+// The same on a plane seen through a view, with the cell masks of each
+// worker that reads candidates kept in `masks` from one call to the next.
+using CellMaskBuffers = std::array<HeapArray<std::uint16_t>, kMostParallelThreads>;
+std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
+                              ProgressNotifier* notifier, DetectTrace* trace,
+                              CellMaskBuffers& masks) noexcept;
+
 // Looks for a signature in `image` (three 8-bit channels, blue green red) as if
 // it had been rescaled by 1/`scale` after signing. The search's candidates are
 // read first, then the whole rescaled picture unless they include it. Returns
@@ -59,5 +69,12 @@ std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, 
 // given, sees every candidate decoded.
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
                            ProgressNotifier* notifier, DetectTrace* trace = nullptr) noexcept;
+
+// The same with the working memory of `workspace` (search_work.h), which a
+// search thread keeps for all its scales. Results are those of the call above.
+struct DetectWorkspace;
+std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
+                           ProgressNotifier* notifier, DetectTrace* trace,
+                           DetectWorkspace& workspace) noexcept;
 
 }  // namespace pmk

@@ -15,6 +15,8 @@
 
 namespace pmk {
 
+struct DetectWorkspace;
+
 // Pictures up to this many pixels are searched on every thread; larger ones
 // on as many as the memory budget allows (search_memory_budget.h).
 inline constexpr std::int64_t kMaxThreadedPixels = 20'000'000;
@@ -36,6 +38,9 @@ struct SearchBlock {
   std::array<std::int32_t, 24> order{};
   ProgressNotifier* notifier = nullptr;
   int mode = kDetectionMode;
+  // The thread's working memory, kept for all its scales and given back when
+  // its share is done; none: the thread uses one of its own.
+  DetectWorkspace* workspace = nullptr;
 };
 
 // The body of a worker thread: runs its share of the series until it is done,

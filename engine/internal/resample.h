@@ -8,10 +8,13 @@
 
 #include <cstdint>
 
+#include "engine/internal/plane_view.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 
 namespace pmk {
+
+struct ResampleWork;
 
 // Rows of the product table: row i holds the weight i/1000 applied to each
 // 8-bit value.
@@ -43,5 +46,16 @@ std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,
 // released) when memory runs out.
 std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const ImageRecord& source,
                               double scale) noexcept;
+
+// The rescaled size of `source` at `scale`; false when it cannot be described.
+bool RescaledPlaneSize(const ImageRecord& source, double scale, std::int32_t& width,
+                       std::int32_t& height) noexcept;
+
+// The same into planes the caller provides (both of the rescaled size), with
+// the tables and row sums kept in `work` from one call to the next. Returns
+// 0, or 6 when a buffer of `work` cannot be had (the planes are then
+// partly written).
+std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageRecord& source,
+                              double scale, ResampleWork& work) noexcept;
 
 }  // namespace pmk

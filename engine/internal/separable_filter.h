@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "engine/internal/mark.h"
+#include "image/checked_allocation.h"
 
 namespace pmk {
 
@@ -49,6 +50,10 @@ void SeparableFilter7(float* destination, const float* source, std::int32_t widt
 // cannot be had.
 std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
                                      const float* kernel, double scale) noexcept;
+// The same with the band buffers kept in `buffers` from one call to the next.
+std::uint8_t SeparableFilter7InBands(float* plane, std::int32_t width, std::int32_t height,
+                                     const float* kernel, double scale,
+                                     HeapArray<float>& buffers) noexcept;
 
 // The same with a 5-tap kernel (scratch: FilterScratchFloats(width, 5));
 // writes nothing when width or height is below 5.

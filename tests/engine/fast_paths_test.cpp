@@ -288,24 +288,27 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
       {0, 0, 700, 520},                 // the whole plane
       {50, 60, 51, 61},                 // cells smaller than a pixel
   };
-  for (const CandidateRect& rect : rects) {
-    SCOPED_TRACE(::testing::Message()
-                 << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
-    const ReferenceReading expected = ReferenceCells(plane, rect);
-    const CellGrid grid = MakeCellGrid(rect);
-    ImageRecord mask;
-    ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-    CellValues fresh;
-    CellValues refined;
-    MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
-    MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
-    for (int t = 0; t < 256; ++t) {
-      ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
-      ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
-      ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
-      ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
+  // Inner and ring pixels are summed four cells to a vector: both lane widths.
+  ForBothLaneWidths([&] {
+    for (const CandidateRect& rect : rects) {
+      SCOPED_TRACE(::testing::Message()
+                   << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
+      const ReferenceReading expected = ReferenceCells(plane, rect);
+      const CellGrid grid = MakeCellGrid(rect);
+      ImageRecord mask;
+      ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+      CellValues fresh;
+      CellValues refined;
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
+      for (int t = 0; t < 256; ++t) {
+        ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
+        ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
+        ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
+        ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
+      }
     }
-  }
+  });
 }
 
 TEST(FastCellMeasurement, ABoxOutsideThePlaneMeasuresNothing) {
