@@ -11,6 +11,7 @@ packages=(
   libimage-exiftool-perl valgrind
   imagemagick
   parallel
+  dpkg-dev file man-db
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev
 )
