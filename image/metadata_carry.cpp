@@ -36,41 +36,22 @@ void EnsureExiv2Ready() {
 }
 
 // Tags of the first directory that describe how the source file stores its
-// pixels; the written file has its own. The profile travels on its own, and
-// XMP and IPTC in their own blocks.
-constexpr std::array<const char*, 27> kLayoutTags = {"NewSubfileType",
-                                                     "SubfileType",
-                                                     "ImageWidth",
-                                                     "ImageLength",
-                                                     "BitsPerSample",
-                                                     "Compression",
-                                                     "PhotometricInterpretation",
-                                                     "FillOrder",
-                                                     "StripOffsets",
-                                                     "SamplesPerPixel",
-                                                     "RowsPerStrip",
-                                                     "StripByteCounts",
-                                                     "PlanarConfiguration",
-                                                     "Predictor",
-                                                     "ColorMap",
-                                                     "TileWidth",
-                                                     "TileLength",
-                                                     "TileOffsets",
-                                                     "TileByteCounts",
-                                                     "SubIFDs",
-                                                     "ExtraSamples",
-                                                     "SampleFormat",
-                                                     "JPEGTables",
-                                                     "PageNumber",
-                                                     "InterColorProfile",
-                                                     "XMLPacket",
-                                                     "IPTCNAA"};
+// pixels; the written file has its own, and a stray one (a sample range of the
+// wrong type, say) can make the written file unreadable. The profile travels
+// on its own, and XMP, IPTC and Photoshop resources in their own blocks.
+constexpr std::array<std::uint16_t, 61> kLayoutTags = {
+    0x00FE, 0x00FF, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x0108, 0x0109, 0x010A,
+    0x0111, 0x0115, 0x0116, 0x0117, 0x0118, 0x0119, 0x011C, 0x0120, 0x0121, 0x0122, 0x0123,
+    0x0124, 0x0125, 0x0129, 0x012D, 0x013D, 0x0140, 0x0141, 0x0142, 0x0143, 0x0144, 0x0145,
+    0x014A, 0x014C, 0x014D, 0x014E, 0x0150, 0x0152, 0x0153, 0x0154, 0x0155, 0x0156, 0x015B,
+    0x0200, 0x0201, 0x0202, 0x0203, 0x0205, 0x0206, 0x0207, 0x0208, 0x0209, 0x0211, 0x0212,
+    0x0213, 0x0214, 0x02BC, 0x83BB, 0x8649, 0x8773};
 
 Exiv2::ExifData WithoutSourceLayout(Exiv2::ExifData exif, std::int32_t width, std::int32_t height) {
   for (auto it = exif.begin(); it != exif.end();) {
-    const bool layout = it->groupName() == "Image" &&
-                        std::any_of(kLayoutTags.begin(), kLayoutTags.end(),
-                                    [&](const char* tag) { return it->tagName() == tag; });
+    const bool layout =
+        it->groupName() == "Image" &&
+        std::find(kLayoutTags.begin(), kLayoutTags.end(), it->tag()) != kLayoutTags.end();
     it = layout ? exif.erase(it) : std::next(it);
   }
   // The picture's size as the EXIF block states it is the written file's.
