@@ -17,31 +17,16 @@
 namespace pmk {
 namespace {
 
-std::int32_t ScaleCount(int mode) noexcept {
-  return mode == kPreSigningMode ? kPreSigningScaleCount : kDetectionScaleCount;
-}
-
-std::array<std::int32_t, 24> OrderFor(int mode, int n) noexcept {
-  std::array<std::int32_t, 24> order{};
-  if (mode == kPreSigningMode) {
-    const std::array<std::int32_t, 12> short_order = ScaleOrder12(n);
-    std::copy(short_order.begin(), short_order.end(), order.begin());
-  } else {
-    order = ScaleOrder(n);
-  }
-  return order;
-}
-
 // The largest scale of a series: the working memory of a search is sized for
 // it once, and every smaller scale reuses it.
 double LargestScale(int mode) noexcept {
-  return SeriesScale(mode, ScaleCount(mode) - 1);
+  return SeriesScale(mode, SeriesScaleCount(mode) - 1);
 }
 
 std::uint8_t SearchSequentially(const ImageRecord& record, char* output_text,
                                 ProgressNotifier* notifier, int mode) noexcept {
   std::uint8_t result = kResultRefused;
-  const std::int32_t count = ScaleCount(mode);
+  const std::int32_t count = SeriesScaleCount(mode);
   DetectWorkspace workspace;
   workspace.largest_scale = LargestScale(mode);
   for (std::int32_t i = 0; i < count; ++i) {
@@ -101,11 +86,11 @@ void ScaleSearchThread(SearchBlock& block) noexcept {
 
 std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
                                   ProgressNotifier* notifier, int mode) noexcept {
-  const std::int32_t count = ScaleCount(mode);
+  const std::int32_t count = SeriesScaleCount(mode);
   // More threads than scales would only idle; with at least as many threads
   // as scales every thread takes one scale whatever the count.
   const int n = SearchThreadsFor(record.width(), record.height(), mode);
-  const std::array<std::int32_t, 24> order = OrderFor(mode, n);
+  const std::array<std::int32_t, 24> order = SeriesScaleOrder(mode, n);
 
   std::array<std::array<char, kDetectOutputSize>, kMaxSearchThreads> texts;
   std::array<SearchBlock, kMaxSearchThreads> blocks{};

@@ -1,5 +1,7 @@
 #include "engine/internal/scale_order.h"
 
+#include <algorithm>
+
 namespace pmk {
 
 std::array<std::int32_t, 24> ScaleOrder(int n) noexcept {
@@ -44,6 +46,21 @@ std::array<std::int32_t, 12> ScaleOrder12(int n) noexcept {
     default:
       return {0, 11, 1, 10, 2, 9, 3, 8, 4, 7, 5, 6};
   }
+}
+
+std::int32_t SeriesScaleCount(int mode) noexcept {
+  return mode == kPreSigningMode ? kPreSigningScaleCount : kDetectionScaleCount;
+}
+
+std::array<std::int32_t, 24> SeriesScaleOrder(int mode, int n) noexcept {
+  std::array<std::int32_t, 24> order{};
+  if (mode == kPreSigningMode) {
+    const std::array<std::int32_t, 12> short_order = ScaleOrder12(n);
+    std::copy(short_order.begin(), short_order.end(), order.begin());
+  } else {
+    order = ScaleOrder(n);
+  }
+  return order;
 }
 
 }  // namespace pmk

@@ -9,24 +9,6 @@
 #include "platform/physical_memory.h"
 
 namespace pmk {
-namespace {
-
-std::int32_t SeriesLength(int mode) noexcept {
-  return mode == kPreSigningMode ? kPreSigningScaleCount : kDetectionScaleCount;
-}
-
-std::array<std::int32_t, 24> SeriesOrder(int mode, int n) noexcept {
-  std::array<std::int32_t, 24> order{};
-  if (mode == kPreSigningMode) {
-    const std::array<std::int32_t, 12> short_order = ScaleOrder12(n);
-    std::copy(short_order.begin(), short_order.end(), order.begin());
-  } else {
-    order = ScaleOrder(n);
-  }
-  return order;
-}
-
-}  // namespace
 
 std::uint64_t SearchMemoryBudget() noexcept {
   const std::uint64_t physical = platform::PhysicalMemoryBytes();
@@ -35,9 +17,9 @@ std::uint64_t SearchMemoryBudget() noexcept {
 }
 
 std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexcept {
-  const std::int32_t count = SeriesLength(mode);
+  const std::int32_t count = SeriesScaleCount(mode);
   const int n = std::clamp(threads, 1, static_cast<int>(count));
-  const std::array<std::int32_t, 24> order = SeriesOrder(mode, n);
+  const std::array<std::int32_t, 24> order = SeriesScaleOrder(mode, n);
   const double area = static_cast<double>(pixels);
   double total = 0.0;
   for (int t = 0; t < n; ++t) {
@@ -54,14 +36,14 @@ std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexce
 }
 
 int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads, int mode) noexcept {
-  for (int n = std::min(threads, static_cast<int>(SeriesLength(mode))); n > 1; --n) {
+  for (int n = std::min(threads, static_cast<int>(SeriesScaleCount(mode))); n > 1; --n) {
     if (SearchPeakBytes(pixels, n, mode) <= budget) return n;
   }
   return 1;
 }
 
 int SearchThreadsFor(std::int32_t width, std::int32_t height, int mode) noexcept {
-  const int threads = std::min(SearchThreadCount(), static_cast<int>(SeriesLength(mode)));
+  const int threads = std::min(SearchThreadCount(), static_cast<int>(SeriesScaleCount(mode)));
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
   if (pixels <= kMaxThreadedPixels) return threads;
   return ThreadsWithinBudget(pixels, SearchMemoryBudget(), threads, mode);

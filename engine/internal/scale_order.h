@@ -21,4 +21,10 @@ std::array<std::int32_t, 24> ScaleOrder(int n) noexcept;
 // A permutation of 0..11 for n search threads (the pre-signing series).
 std::array<std::int32_t, 12> ScaleOrder12(int n) noexcept;
 
+// The number of scales in the series of `mode`.
+std::int32_t SeriesScaleCount(int mode) noexcept;
+// The order of `mode`'s series for n threads; the pre-signing series fills
+// the first 12 entries.
+std::array<std::int32_t, 24> SeriesScaleOrder(int mode, int n) noexcept;
+
 }  // namespace pmk
