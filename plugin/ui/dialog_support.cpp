@@ -1,5 +1,6 @@
 #include "plugin/ui/dialog_support.h"
 
+#include <QBoxLayout>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QUrl>
@@ -40,6 +41,16 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
 
 void OpenWebAddress(const QString& address) {
   QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
+
+void LayOutAboveButtons(QWidget* dialog, QLayout* controls, QWidget* ok, QWidget* cancel) {
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addLayout(controls);
+  layout->addLayout(buttons);
 }
 
 }  // namespace pmk::ui

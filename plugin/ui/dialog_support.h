@@ -1,6 +1,7 @@
 // Small pieces every dialog of the plug-in shares.
 #pragma once
 
+#include <QLayout>
 #include <QMessageBox>
 #include <QString>
 
@@ -17,6 +18,10 @@ QPushButton* MakeButton(int id, const QString& text, QWidget* parent);
 
 // Moves the dialog so that its centre lies over the viewer's centre.
 void CentreOver(QWidget* dialog, const QWidget* viewer);
+
+// Lays out a dialog's controls above its OK and Cancel buttons, which sit
+// at the right.
+void LayOutAboveButtons(QWidget* dialog, QLayout* controls, QWidget* ok, QWidget* cancel);
 
 // The dialog's font in weight 700 and 25 pixels high, for signatures and results.
 void UseLargeBoldFont(QWidget* widget);

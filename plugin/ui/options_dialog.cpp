@@ -59,13 +59,7 @@ OptionsDialog::OptionsDialog(QWidget* viewer, PluginSettings& settings)
   grid->addWidget(cores_, 1, 1);
   grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(99), this), 2, 0, 1, 2);
   grid->addWidget(recursion, 3, 0, 1, 2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(grid);
-  layout->addLayout(buttons);
+  LayOutAboveButtons(this, grid, ok, cancel);
   CentreOver(this, viewer);
 }
 

@@ -105,13 +105,7 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
     });
   }
   grid->addWidget(group, 6, 0, 1, 2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(grid);
-  layout->addLayout(buttons);
+  LayOutAboveButtons(this, grid, ok, cancel);
 
   connect(edit_, &QLineEdit::textChanged, this, &SignDialog::Refresh);
   connect(ok, &QPushButton::clicked, this, &SignDialog::accept);
