@@ -119,7 +119,8 @@ exec sh -c "\$*"
 EOF
 chmod +x fake-ssh
 printf '1/%s hostA\n1/%s hostB\n' "$work/fake-ssh" "$work/fake-ssh" >hosts
-"$batch" check tree/b --sshloginfile hosts && fail "broken pictures did not count as failed jobs"
+# Without SHELL (as under env -i), parallel's remote wrapper would run nothing.
+env -u SHELL "$batch" check tree/b --sshloginfile hosts && fail "broken pictures did not count as failed jobs"
 for folder in tree/b tree/b/c; do
   for path in "$folder"/*; do
     [ -n "${base_of[$path]:-}" ] || continue
