@@ -14,6 +14,7 @@ packages=(
   dpkg-dev file man-db
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev
+  gimp libgimp2.0-dev
 )
 
 missing=()
