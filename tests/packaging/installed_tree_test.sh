@@ -31,6 +31,7 @@ usr="$work/root/usr"
 
 expected=(bin/PMKCmd bin/PMKInspect bin/PictomarkerHost bin/pmk-batch
   lib/pictomarker/libPictomarkerPS.so lib/pictomarker/pmk_cmd/PMKCmd
+  lib/gimp/2.0/plug-ins/pictomarker/pictomarker
   share/man/man1/PMKCmd.1 share/man/man1/PMKInspect.1 share/man/man1/PictomarkerHost.1
   share/doc/pictomarker/README.md share/doc/pictomarker/SECURITY.md
   share/doc/pictomarker/LICENSE)
@@ -40,6 +41,17 @@ for file in "${expected[@]}"; do
   [ -f "$usr/$file" ] || fail "$file not installed"
 done
 [ ! -L "$usr/lib/pictomarker/pmk_cmd/PMKCmd" ] || fail "pmk_cmd/PMKCmd is a link"
+# GIMP's plug-in finds the plug-in library of the same tree.
+gimp_library="$("$usr/lib/gimp/2.0/plug-ins/pictomarker/pictomarker" --plugin-library)"
+[ "$gimp_library" = "$usr/lib/pictomarker/libPictomarkerPS.so" ] ||
+  fail "the GIMP plug-in looks for $gimp_library"
+if [ "$how" = install ]; then
+  # The user's GIMP folder gets the program with everything it needs beside it.
+  GIMP2_DIRECTORY="$work/gimp" cmake --install "$build" --component gimp >/dev/null
+  for file in pictomarker libPictomarkerPS.so Pictomarker_loc.ini pmk_cmd/PMKCmd; do
+    [ -f "$work/gimp/plug-ins/pictomarker/$file" ] || fail "$file not in the user's GIMP folder"
+  done
+fi
 
 # Nothing points back into the build tree: no run path, no path in any file.
 while IFS= read -r -d '' file; do
