@@ -90,10 +90,14 @@
                                                         CONVERT-PALETTE-GENERATE 255 FALSE FALSE "")))
           (list "16-bit" (lambda (image) (gimp-image-convert-precision image PRECISION-U16-GAMMA)))))
 
-  ; The viewer signs and closes itself (PMK_WINDOW_LOOP_TEST=sign:gimp-26).
+  ; The viewer signs and closes itself (PMK_WINDOW_LOOP_TEST=sign:gimp-26). A
+  ; small selection must neither limit the result nor be lost.
   (let ((photo (pmk-load (string-append data "/tulips_rgba.png"))))
+    (gimp-image-select-rectangle (car photo) CHANNEL-OP-REPLACE 10 20 30 40)
     (plug-in-pictomarker RUN-INTERACTIVE (car photo) (cadr photo))
     (pmk-report "viewer signs the layer" (string=? (pmk-detect photo) "gimp-26") (pmk-detect photo))
+    (pmk-report "viewer keeps the selection"
+                (equal? (gimp-selection-bounds (car photo)) '(1 10 20 40 60)) "selection changed")
     (pmk-report "viewer keeps the alpha channel"
                 (= (car (gimp-drawable-has-alpha (cadr photo))) TRUE) "alpha channel lost")
     (pmk-export photo (string-append scratch "/viewer_signed.png"))
