@@ -37,5 +37,6 @@ inline constexpr int kRecursionBox = 1032;
 inline constexpr int kShortenerGroup = 1038;
 inline constexpr int kShortenerOpen = 1047;
 inline constexpr int kShortenerTest = 1048;
+inline constexpr int kRobustSign = 1049;
 
 }  // namespace pmk::ui::ids

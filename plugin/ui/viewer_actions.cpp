@@ -73,7 +73,8 @@ void ViewerWindow::SignImage() {
     Message(this, 141, 86, MessageIcon::kError);
     return;
   }
-  const std::uint8_t result = SignPicture(signed_image, payload.c_str());
+  const std::uint8_t result =
+      SignPicture(signed_image, payload.c_str(), CurrentSettings().robust_sign);
   waiting.reset();
   if (result != kResultOk) {
     Message(this, 32, 25, MessageIcon::kNone);
