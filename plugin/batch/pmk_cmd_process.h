@@ -30,8 +30,9 @@ struct PmkCmdSettings {
 std::filesystem::path PmkCmdProgram(const std::filesystem::path& plugin_folder);
 
 // The arguments of a signing run, in this order: -s signature, -cores n,
-// -i input, -o output, -l log, -c quality, and -robust when asked for. Every value is one argument
-// as it stands, so blanks and quotes in paths or the signature need no quoting.
+// -i input, -o output, -l log, -c quality, and -robust when asked for. Every
+// value is one argument as it stands, so blanks and quotes in paths or the
+// signature need no quoting.
 std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
                                          const std::filesystem::path& input,
                                          const std::filesystem::path& output,

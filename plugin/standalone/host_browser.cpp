@@ -42,7 +42,8 @@ void SetOpenInBrowser(OpenInBrowser open) {
 bool OpenWithXdgOpen(const std::string& url) {
   try {
     // Some browsers keep xdg-open waiting until they end; the about box must
-    // not. The address reaches xdg-open as one argument, never through a shell's parsing.
+    // not. The address reaches xdg-open as one argument ("$1"), so the shell
+    // never parses it.
     std::thread([url] {
       platform::RunProgramAndWait("/bin/sh", {"-c", "exec xdg-open \"$1\"", "sh", url});
     }).detach();

@@ -51,10 +51,8 @@ QString ProductAddress() {
 
 QString ShortenerAddress() {
   QString address = ShortenerUrl();
-  for (const char* scheme : {"https://", "http://"}) {
-    if (address.startsWith(QLatin1String(scheme), Qt::CaseInsensitive)) {
-      address.remove(0, static_cast<int>(std::char_traits<char>::length(scheme)));
-    }
+  for (const QLatin1String scheme : {QLatin1String("https://"), QLatin1String("http://")}) {
+    if (address.startsWith(scheme, Qt::CaseInsensitive)) address.remove(0, scheme.size());
   }
   return address;
 }
