@@ -38,7 +38,8 @@ bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
         payload.data() + kPayloadPrefixLength,
         strnlen(payload.data() + kPayloadPrefixLength, payload.size() - kPayloadPrefixLength));
   }
-  request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality};
+  request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality,
+                     settings.robust_sign};
 
   auto* progress = new BatchProgressDialog(
       viewer, kind == BatchKind::kSigning ? BatchJobKind::kSigning : BatchJobKind::kDetection,

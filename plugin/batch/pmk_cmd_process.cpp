@@ -13,9 +13,12 @@ std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
                                          const std::filesystem::path& output,
                                          const std::string& signature,
                                          const std::filesystem::path& log) {
-  return {"-s", signature,      "-cores", std::to_string(settings.cores),
-          "-i", input.string(), "-o",     output.string(),
-          "-l", log.string(),   "-c",     std::to_string(settings.jpeg_quality)};
+  std::vector<std::string> arguments = {
+      "-s", signature,      "-cores", std::to_string(settings.cores),
+      "-i", input.string(), "-o",     output.string(),
+      "-l", log.string(),   "-c",     std::to_string(settings.jpeg_quality)};
+  if (settings.robust) arguments.push_back("-robust");
+  return arguments;
 }
 
 std::vector<std::string> DetectorArguments(const PmkCmdSettings& settings,

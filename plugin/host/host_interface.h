@@ -183,6 +183,18 @@ inline constexpr int32 kPSDescriptorRegistrySuiteVersion1 = 1;
 inline constexpr const char* kPSActionDescriptorSuite = "df135115-c769-11d0-8079-00c04fd7ec47";
 inline constexpr int32 kPSActionDescriptorSuiteVersion3 = 3;
 
+inline constexpr const char* kPSGetFileListSuite = "Photoshop GetFileList Suite for Plug-ins";
+inline constexpr int32 kPSGetFileListSuiteVersion4 = 4;
+
+// The leading procedures of the file list suite, up to BrowseUrl, the one the
+// plug-in calls: it asks the host to open an address in the browser.
+struct PSGetFileListSuite4 {
+  SPErr (*GetFileList)(PIActionDescriptor descriptor, bool recurse);
+  SPErr (*GetBrowserNameList)(PIActionDescriptor descriptor);
+  SPErr (*BrowseUrlWithIndexBrowser)(uint32 index, const char* url);
+  SPErr (*BrowseUrl)(const char* url);
+};
+
 struct PSDescriptorRegistryProcs {
   SPErr (*Register)(const char* key, PIActionDescriptor descriptor, bool isPersistent);
   SPErr (*Erase)(const char* key);
@@ -327,6 +339,12 @@ struct FilterRecord {
   void* reservedProcs[4];
   BigDocumentStruct* bigDocumentData;
   char reserved[64];
+};
+
+// What platformData points to: the host's main window, on this platform its
+// native window id (0: the host has no window).
+struct PlatformData {
+  std::intptr_t hwnd;
 };
 
 struct AboutRecord {

@@ -74,6 +74,8 @@ static_assert(offsetof(BigDocumentStruct, filterRect32) == 12);
 static_assert(offsetof(BigDocumentStruct, inRect32) == 28);
 static_assert(offsetof(BigDocumentStruct, outRect32) == 44);
 static_assert(offsetof(BigDocumentStruct, maskRect32) == 60);
+static_assert(offsetof(PSGetFileListSuite4, BrowseUrl) == 24);
+static_assert(offsetof(PlatformData, hwnd) == 0);
 static_assert(offsetof(AboutRecord, platformData) == 0);
 static_assert(offsetof(AboutRecord, sSPBasic) == 8);
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "plugin/standalone/host_browser.h"
+
 namespace pmk::plugin {
 
 using namespace host_api;
@@ -154,7 +156,7 @@ struct FilterHost::Procs {
     return noErr;
   }
 
-  // The basic suite and the two suites it hands out.
+  // The basic suite and the suites it hands out.
   static SPErr AcquireSuite(const char* name, int32 version, const void** suite);
   static SPErr ReleaseSuite(const char*, int32) {
     --H().suites_held_;
@@ -256,6 +258,8 @@ SPErr FilterHost::Procs::AcquireSuite(const char* name, int32 version, const voi
     *suite = &registry_procs;
   } else if (wanted == kPSActionDescriptorSuite && version == kPSActionDescriptorSuiteVersion3) {
     *suite = &action_procs;
+  } else if (wanted == kPSGetFileListSuite && version == kPSGetFileListSuiteVersion4) {
+    *suite = &FileListSuite();
   } else {
     return kSuiteNotFound;
   }

@@ -6,6 +6,7 @@
 namespace pmk::ui::ids {
 
 // Dialog templates.
+inline constexpr int kAboutDialog = 100;
 inline constexpr int kBatchSigningDialog = 140;
 inline constexpr int kSignDialog = 142;
 inline constexpr int kResultsDialog = 143;
@@ -37,5 +38,9 @@ inline constexpr int kRecursionBox = 1032;
 inline constexpr int kShortenerGroup = 1038;
 inline constexpr int kShortenerOpen = 1047;
 inline constexpr int kShortenerTest = 1048;
+inline constexpr int kRobustSign = 1049;
+inline constexpr int kAboutText = 1050;
+inline constexpr int kProductAddress = 1051;
+inline constexpr int kShortenerAddress = 1052;
 
 }  // namespace pmk::ui::ids

@@ -64,6 +64,7 @@ void LoadSettingsAndLanguageList(PluginSettings& settings, const QString& plugin
   WriteSettingInt("Crashed Last Time", 1);
   settings.recursive = ReadSettingInt("Go Recursivelly", 1) != 0;
   settings.jpeg_quality = ReadJpegQuality();
+  settings.robust_sign = ReadRobustSign();
   int cores = static_cast<std::uint8_t>(ReadSettingInt("Use Cores", 16));
   if (cores > settings.processor_count) cores = settings.processor_count;
   settings.cores_in_use = static_cast<std::uint8_t>(cores == 0 ? 1 : cores);
@@ -97,6 +98,14 @@ std::int32_t ReadJpegQuality() {
 
 void WriteJpegQuality(std::int32_t quality) {
   WriteSettingInt("jpeg", quality);
+}
+
+bool ReadRobustSign() {
+  return ReadSettingInt("Robust Sign", 0) != 0;
+}
+
+void WriteRobustSign(bool robust) {
+  WriteSettingInt("Robust Sign", robust ? 1 : 0);
 }
 
 QString ReadLatestFolder() {

@@ -18,6 +18,7 @@ struct PluginSettings {
   QStringList language_names;         // "Language" of sections 0 ... at most 99
   bool recursive = true;              // "Go Recursivelly": batch jobs descend
   std::int32_t jpeg_quality = 90;     // "jpeg", 20 ... 100
+  bool robust_sign = false;           // "Robust Sign": sign with larger regions
   std::uint8_t cores_in_use = 1;      // "Use Cores", 1 ... processor_count
   std::uint8_t processor_count = 0;   // 0 until computed (ViewerProcessorCount)
   std::uint8_t crash_mark = 0;        // nonzero: the last run did not end in order
@@ -46,6 +47,9 @@ void WriteLatestSign(const QString& sign);
 // "jpeg" with its rule: below 20 reads as 90.
 std::int32_t ReadJpegQuality();
 void WriteJpegQuality(std::int32_t quality);
+// "Robust Sign": nonzero signs with larger regions (default 0).
+bool ReadRobustSign();
+void WriteRobustSign(bool robust);
 QString ReadLatestFolder();
 void WriteLatestFolder(const QString& folder);
 void WriteUseCores(std::uint8_t cores);

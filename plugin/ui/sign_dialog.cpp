@@ -1,5 +1,6 @@
 #include "plugin/ui/sign_dialog.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,6 +24,8 @@ constexpr int kMaxSignatureLength = 10;
 constexpr int kMinSignatureLength = 6;
 // The payload text is zero-filled up to this many bytes.
 constexpr std::size_t kPayloadBytes = 120;
+// Not one of the language file's numbered texts, which are fixed in number.
+constexpr char kRobustSignText[] = "Robust signing (larger regions)";
 
 bool IsSignatureCharacter(char32_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -104,7 +107,13 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
       CurrentSettings().jpeg_quality = value;
     });
   }
-  grid->addWidget(group, 6, 0, 1, 2);
+  // Larger regions survive JPEG and rescaling better but change more pixels,
+  // so the choice is the user's and is remembered.
+  robust_ = new QCheckBox(QString::fromUtf8(kRobustSignText), this);
+  SetId(robust_, ids::kRobustSign);
+  robust_->setChecked(ReadRobustSign());
+  grid->addWidget(robust_, 6, 0, 1, 2);
+  grid->addWidget(group, 7, 0, 1, 2);
   LayOutAboveButtons(this, grid, ok, cancel);
 
   connect(edit_, &QLineEdit::textChanged, this, &SignDialog::Refresh);
@@ -145,6 +154,8 @@ void SignDialog::accept() {
   }
   WriteLatestSign(preview);
   WriteJpegQuality(CurrentSettings().jpeg_quality);
+  CurrentSettings().robust_sign = robust_->isChecked();
+  WriteRobustSign(robust_->isChecked());
   FillPayload();
   done(ids::kOk);
 }

@@ -1,11 +1,13 @@
 // The sign dialog: asks for the signature (6 to 10 letters, digits or dashes)
-// and, for batch signing, the JPEG quality of the signed files.
+// and, for batch signing, the JPEG quality of the signed files; both ask
+// whether to sign with larger regions.
 #pragma once
 
 #include <QDialog>
 #include <array>
 #include <cstdint>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
@@ -27,7 +29,8 @@ class SignDialog : public QDialog {
   SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& payload);
 
   // OK: refused with a message (the dialog stays) unless the preview has 6 to
-  // 10 characters; else "Latest Sign" and "jpeg" are written and it closes with 1.
+  // 10 characters; else "Latest Sign", "jpeg" and "Robust Sign" are written
+  // and it closes with 1.
   void accept() override;
   // Cancel: the buffer is still filled, nothing is written, it closes with 2.
   void reject() override;
@@ -42,6 +45,7 @@ class SignDialog : public QDialog {
   QLabel* characters_left_;
   QSlider* quality_slider_ = nullptr;
   QLabel* quality_value_ = nullptr;
+  QCheckBox* robust_;
 };
 
 // Shows the dialog modally; returns 1 for OK, 2 for Cancel. On OK `payload`

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "plugin/ui/about_box_dialog.h"
 #include "plugin/ui/highlight_frames.h"
 #include "plugin/ui/language_table.h"
 #include "plugin/ui/plugin_settings.h"
@@ -73,7 +74,8 @@ void ViewerWindow::SignImage() {
     Message(this, 141, 86, MessageIcon::kError);
     return;
   }
-  const std::uint8_t result = SignPicture(signed_image, payload.c_str());
+  const std::uint8_t result =
+      SignPicture(signed_image, payload.c_str(), CurrentSettings().robust_sign);
   waiting.reset();
   if (result != kResultOk) {
     Message(this, 32, 25, MessageIcon::kNone);
@@ -119,13 +121,7 @@ void ViewerWindow::ShowOptions() {
 }
 
 void ViewerWindow::ShowAbout() {
-  const QString text = QStringLiteral(
-                           "Pictomarker plug-in %1\n\n"
-                           "Hides a short signature in a photograph and finds it again,\n"
-                           "also after JPEG compression or rescaling.\n\n"
-                           "Tavelwood")
-                           .arg(QStringLiteral(PMK_VERSION));
-  CurrentViewerDialogs().message(this, text, LanguageText(37), MessageIcon::kInformation);
+  CurrentViewerDialogs().message(this, AboutMessage(), LanguageText(37), MessageIcon::kInformation);
 }
 
 // The product's description page is the README installed beside the plug-in:

@@ -22,8 +22,11 @@ std::uint8_t DetectInPicture(const ImageRecord& picture, ProgressNotifier* notif
   return result;
 }
 
-std::uint8_t SignPicture(ImageRecord& picture, const char* payload_text) noexcept {
-  return EmbedSignature(picture, payload_text);
+std::uint8_t SignPicture(ImageRecord& picture, const char* payload_text,
+                         bool larger_regions) noexcept {
+  EmbedOptions options;
+  options.larger_regions = larger_regions;
+  return EmbedSignature(picture, payload_text, options, nullptr);
 }
 
 std::vector<AreaBox> SignedAreas() {

@@ -25,8 +25,10 @@ std::uint8_t SearchBeforeSigning(const ImageRecord& picture, ProgressNotifier* n
 std::uint8_t DetectInPicture(const ImageRecord& picture, ProgressNotifier* notifier,
                              std::string& signature);
 
-// Signs `picture` in place with the payload text ("signSIGN" and the signature).
-std::uint8_t SignPicture(ImageRecord& picture, const char* payload_text) noexcept;
+// Signs `picture` in place with the payload text ("signSIGN" and the signature);
+// `larger_regions` asks for the robust choice of regions.
+std::uint8_t SignPicture(ImageRecord& picture, const char* payload_text,
+                         bool larger_regions) noexcept;
 
 // The boxes of the regions that the latest signing used.
 std::vector<AreaBox> SignedAreas();

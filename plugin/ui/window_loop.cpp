@@ -16,23 +16,13 @@
 #include "plugin/ui/viewer_commands.h"
 #include "plugin/ui/viewer_dialogs.h"
 #include "plugin/ui/viewer_window.h"
+#include "plugin/ui/widget_application.h"
 
 namespace pmk::plugin {
 
 namespace {
 
 constexpr int kWindowNotCreated = -128;
-
-// Qt ends the whole process when it finds no display to open; an editor
-// running without one must get "cancelled" instead.
-bool DisplayAvailable() {
-#if defined(__linux__)
-  return std::getenv("QT_QPA_PLATFORM") != nullptr || std::getenv("DISPLAY") != nullptr ||
-         std::getenv("WAYLAND_DISPLAY") != nullptr;
-#else
-  return true;
-#endif
-}
 
 // An editor built on Qt keeps its windows; they are disabled while the viewer
 // runs, as the editor's window would be.
@@ -100,17 +90,8 @@ int RunWindowLoop(ImageRecord& picture) {
   const std::string_view test_mode = test == nullptr ? "" : test;
   if (test_mode == "fail") return kWindowNotCreated;
 
-  std::unique_ptr<QApplication> own_application;
-  if (QApplication::instance() == nullptr) {
-    if (!DisplayAvailable()) return kWindowNotCreated;
-    static int argc = 1;
-    static char name[] = "PictomarkerPS";
-    static char* argv[] = {name, nullptr};
-    own_application = std::make_unique<QApplication>(argc, argv);
-  } else if (qobject_cast<QApplication*>(QApplication::instance()) == nullptr) {
-    // A core or GUI application without widgets cannot show the viewer.
-    return kWindowNotCreated;
-  }
+  const ui::WidgetApplication application;
+  if (!application.ready()) return kWindowNotCreated;
 
   ui::SetUpControlSkin();
   const auto editor_windows = DisableEditorWindows();

@@ -117,6 +117,14 @@ TEST_F(HostProgramTest, WritesThePictureBackBesideTheInputAndLogsTheRun) {
             std::string::npos);
 }
 
+// The real about box opens in the plug-in and closes at once under the seam.
+TEST_F(HostProgramTest, AboutShowsTheBoxAndNamesThePlugIn) {
+  const ProcessResult result = Host({"--about", "--log", "about.log"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.out.find("Pictomarker"), std::string::npos) << result.out;
+  EXPECT_EQ(SlurpFile(folder_ / "about.log"), "selector 0 About -> 0\n");
+}
+
 TEST_F(HostProgramTest, ACancelledRunWritesNothing) {
   setenv("PMK_WINDOW_LOOP_TEST", "fail", 1);
   const ProcessResult result = Host({Copy("kodim23.png"), "-o", "out.png"});

@@ -31,6 +31,21 @@ TEST(PmkCmdProcess, SigningAndDetectionCommandLines) {
   EXPECT_EQ(record.ended, 2);
 }
 
+TEST(PmkCmdProcess, RobustSigningEndsTheSignerArguments) {
+  const Arguments classic = {"-s", "abc-123", "-cores", "2", "-i", "in.png",
+                             "-o", "out.png", "-l",     "l", "-c", "90"};
+  Arguments robust = classic;
+  robust.push_back("-robust");
+  for (const bool larger : {false, true}) {
+    const PmkCmdSettings settings{"/plugin", 2, 90, larger};
+    EXPECT_EQ(SignerArguments(settings, "in.png", "out.png", "abc-123", "l"),
+              larger ? robust : classic);
+    // Detection is the same for both signings.
+    EXPECT_EQ(DetectorArguments(settings, "in.png", "l"),
+              (Arguments{"-cores", "2", "-i", "in.png", "-l", "l"}));
+  }
+}
+
 TEST(PmkCmdProcess, MissingProgramStartsNothing) {
   testing::TempFolder empty;
   EXPECT_EQ(RunDetectorProcess({empty.path(), 2, 90}, empty / "a.jpg", empty / "log"),

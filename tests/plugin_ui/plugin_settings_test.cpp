@@ -15,14 +15,19 @@ TEST_F(PluginSettingsTest, SettingsFileRules) {
     std::uint8_t cores;
     std::uint8_t crash_mark;
     bool recursive;
+    bool robust;
   };
   // The processor count is 4 (fixture).
   const Case cases[] = {
-      {"", 90, 4, 0, true},
-      {"[General]\njpeg=19\nUse Cores=0\nCrashed Last Time=256\n", 90, 1, 0, true},
-      {"[General]\njpeg=20\nUse Cores=257\nCrashed Last Time=1\n", 20, 1, 1, true},
-      {"[General]\njpeg=100\nUse Cores=3\nGo Recursivelly=0\n", 100, 3, 0, false},
-      {"[General]\njpeg=abc\nUse Cores=9\nCrashed Last Time=257\n", 90, 4, 1, true},
+      {"", 90, 4, 0, true, false},
+      {"[General]\njpeg=19\nUse Cores=0\nCrashed Last Time=256\nRobust Sign=1\n", 90, 1, 0, true,
+       true},
+      {"[General]\njpeg=20\nUse Cores=257\nCrashed Last Time=1\nRobust Sign=0\n", 20, 1, 1, true,
+       false},
+      {"[General]\njpeg=100\nUse Cores=3\nGo Recursivelly=0\nRobust Sign=7\n", 100, 3, 0, false,
+       true},
+      {"[General]\njpeg=abc\nUse Cores=9\nCrashed Last Time=257\nRobust Sign=x\n", 90, 4, 1, true,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -34,6 +39,7 @@ TEST_F(PluginSettingsTest, SettingsFileRules) {
     EXPECT_EQ(settings.cores_in_use, c.cores);
     EXPECT_EQ(settings.crash_mark, c.crash_mark);
     EXPECT_EQ(settings.recursive, c.recursive);
+    EXPECT_EQ(settings.robust_sign, c.robust);
     // The mark says "running" until the viewer closes in order.
     EXPECT_EQ(pmk::platform::ReadProfileInt(SettingsFilePath(), "General", "Crashed Last Time", 0),
               1);
@@ -77,6 +83,11 @@ TEST_F(PluginSettingsTest, SingleKeysAndShortener) {
   WriteLatestSign("abc-123");
   WriteLatestFolder("/photos/2026");
   WriteJpegQuality(75);
+  EXPECT_FALSE(ReadRobustSign());
+  for (const bool robust : {true, false}) {
+    WriteRobustSign(robust);
+    EXPECT_EQ(ReadRobustSign(), robust);
+  }
   EXPECT_EQ(ReadLatestSign(), "abc-123");
   EXPECT_EQ(ReadLatestFolder(), "/photos/2026");
   EXPECT_EQ(ReadJpegQuality(), 75);

@@ -1,5 +1,6 @@
 #include "plugin/ui/sign_dialog.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -85,6 +86,40 @@ TEST_F(SignDialogTest, CancelFillsBufferButWritesNothing) {
   EXPECT_EQ(result, ids::kCancel);
   EXPECT_EQ(PayloadText(payload), "signSIGNnew-");
   EXPECT_EQ(SettingsText(), "[General]\nLatest Sign=old-sign\n");
+}
+
+TEST_F(SignDialogTest, RobustSignBoxShowsAndKeepsTheSetting) {
+  struct Case {
+    bool with_quality;
+    const char* stored;
+    bool shown;
+    bool ok;  // else Cancel
+  };
+  const Case cases[] = {
+      {false, "", false, true},
+      {true, "", false, true},
+      {false, "Robust Sign=1\n", true, true},
+      {true, "Robust Sign=1\n", true, true},
+      {true, "Robust Sign=0\n", false, false},
+      {false, "Robust Sign=1\n", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.stored) + (c.with_quality ? " batch" : " viewer") +
+                 (c.ok ? " OK" : " Cancel"));
+    WriteSettingsText(std::string("[General]\n") + c.stored);
+    CurrentSettings().robust_sign = c.shown;
+    SignPayloadBuffer payload;
+    SignDialog dialog(nullptr, c.with_quality, payload);
+    auto* box = FindControl<QCheckBox>(&dialog, ids::kRobustSign);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->isChecked(), c.shown);
+    box->setChecked(!c.shown);
+    FindControl<QLineEdit>(&dialog, ids::kSignEdit)->setText("abc-123");
+    c.ok ? dialog.accept() : dialog.reject();
+    const bool kept = c.ok ? !c.shown : c.shown;
+    EXPECT_EQ(ReadRobustSign(), kept);
+    EXPECT_EQ(CurrentSettings().robust_sign, kept);
+  }
 }
 
 }  // namespace

@@ -11,9 +11,11 @@
 
 #include "engine/engine.h"
 #include "image/image_files.h"
+#include "plugin/ui/plugin_settings.h"
 #include "plugin/ui/view_area.h"
 #include "plugin/ui/viewer_commands.h"
 #include "plugin/ui/viewer_dialogs.h"
+#include "plugin/ui/viewer_engine.h"
 #include "plugin_ui/ui_test_support.h"
 
 namespace pmk::ui {
@@ -219,6 +221,25 @@ TEST_F(ViewerWindowTest, SignShowsFramesWhileTheMessageIsOpenThenDetectFindsIt) 
   ImageRecord original = Photo();
   ASSERT_EQ(host_.size(), original.size());
   EXPECT_NE(std::memcmp(host_.data(), original.data(), static_cast<std::size_t>(host_.size())), 0);
+}
+
+// kodim13 has nested candidates, so the two choices of regions differ there.
+TEST_F(ViewerWindowTest, RobustSettingSignsLargerRegions) {
+  long long total_area[2] = {0, 0};
+  for (const bool robust : {false, true}) {
+    WriteRobustSign(robust);  // the viewer reads its settings when it opens
+    ImageRecord colour, alpha;
+    ASSERT_TRUE(LoadImage(PMK_TEST_DATA_DIR "/kodim13.png", colour, alpha));
+    Open(std::move(colour));
+    viewer_->RunCommand(kCommandSign);
+    ASSERT_FALSE(captions_.empty());
+    EXPECT_EQ(captions_.back(), "Sign inserted");
+    for (const AreaBox& box : SignedAreas()) {
+      total_area[robust] += static_cast<long long>(box[2] - box[0]) * (box[3] - box[1]);
+    }
+    delete viewer_;
+  }
+  EXPECT_GT(total_area[1], total_area[0]);
 }
 
 TEST_F(ViewerWindowTest, TransparentPictureIsShownOverGreyAndKeepsItsAlpha) {
