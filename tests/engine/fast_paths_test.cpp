@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -17,6 +18,7 @@
 #include "engine/internal/float_lanes.h"
 #include "engine/internal/guide_plane.h"
 #include "engine/internal/resample.h"
+#include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
@@ -201,6 +203,7 @@ void ExpectSamePlanes(const ImageRecord& actual, const ImageRecord& expected) {
 }
 
 TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
+  // Widths around the lane blocks, so that the scalar tails are taken too.
   const ImageRecord picture = RandomPicture(53, 41, 9);
   // Reductions (area average), the unit scale and enlargements (bilinear),
   // including the two smallest and the largest scale of the series.
@@ -213,11 +216,25 @@ TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
     ExtractChannel(expected_carrier, 0, three);
     ASSERT_EQ(MakeGuidePlane(three), kResultOk);
 
-    ImageRecord guide;
-    ImageRecord carrier;
-    ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
-    ExpectSamePlanes(guide, three);
-    ExpectSamePlanes(carrier, expected_carrier);
+    ForBothLaneWidths([&] {
+      ImageRecord guide;
+      ImageRecord carrier;
+      ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
+      ExpectSamePlanes(guide, three);
+      ExpectSamePlanes(carrier, expected_carrier);
+      // Each plane alone, through one plane's memory as a threaded search does.
+      ResampleWork work;
+      ImageRecord one;
+      ASSERT_EQ(one.Allocate(three.width(), three.height(), 1, 32), kResultOk);
+      const std::pair<PlaneContent, const ImageRecord*> alone[] = {
+          {PlaneContent::kGuide, &three}, {PlaneContent::kCarrier, &expected_carrier}};
+      for (const auto& [content, expected] : alone) {
+        ASSERT_EQ(ResampleToPlane(FloatPlaneOf(one), content, picture, scale, work), kResultOk);
+        ExpectSamePlanes(one, *expected);
+      }
+      EXPECT_EQ(ResampleToPlane(FloatPlaneOf(one), PlaneContent::kBoth, picture, scale, work),
+                kResultRefused);
+    });
   }
 }
 
