@@ -287,12 +287,11 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
 // points adds +0, which leaves a sum that started at +0 unchanged. Read as a
 // refined map (`refined`), a pixel with all nine points inside is an inner
 // one: its lane adds 9 p, formed in single precision, once.
-template <int Unused>
+template <bool Refined>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
-                                       double ex2, bool refined, double* sum,
-                                       std::uint32_t* count) noexcept {
+                                       double ex2, double* sum, std::uint32_t* count) noexcept {
   CellSums lanes[kCellGroups];
   std::memcpy(lanes, sum, sizeof lanes);
   const CellSums zero = {0.0, 0.0, 0.0, 0.0};
@@ -321,7 +320,7 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
     // The four groups' additions are independent chains, interleaved.
     CellFlags adds[kCellGroups];
     CellSums p[kCellGroups];
-    CellFlags most = {0, 0, 0, 0};
+    [[maybe_unused]] CellFlags most = {0, 0, 0, 0};
     const CellFlags column_flags = {j, j, j, j};
     const CellSums column = {static_cast<double>(j), static_cast<double>(j), static_cast<double>(j),
                              static_cast<double>(j)};
@@ -353,19 +352,31 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
       counted[g] += inside;
       adds[g] = inside;
       p[g] = __builtin_convertvector(sample, CellSums);
-      if (refined) {
+      if constexpr (Refined) {
         const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
         const CellFlags whole = inside == 9;
         adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
         p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
       }
-      most = most > adds[g] ? most : adds[g];
+      if constexpr (Refined) most = most > adds[g] ? most : adds[g];
     }
-    const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
-    for (std::int64_t n = 0; n < steps; ++n) {
-      const CellFlags step = {n, n, n, n};
+    if constexpr (Refined) {
+      // Mostly one addition (a whole pixel) or none: as many steps as needed.
+      const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
+      for (std::int64_t n = 0; n < steps; ++n) {
+        const CellFlags step = {n, n, n, n};
 #pragma GCC unroll 4
-      for (int g = 0; g < kCellGroups; ++g) lanes[g] += step < adds[g] ? p[g] : zero;
+        for (int g = 0; g < kCellGroups; ++g) lanes[g] += step < adds[g] ? p[g] : zero;
+      }
+    } else {
+      // Up to nine additions, their number changing from pixel to pixel: a
+      // fixed nine steps cost less than a loop the processor cannot predict.
+#pragma GCC unroll 9
+      for (std::int64_t n = 0; n < 9; ++n) {
+        const CellFlags step = {n, n, n, n};
+#pragma GCC unroll 4
+        for (int g = 0; g < kCellGroups; ++g) lanes[g] += step < adds[g] ? p[g] : zero;
+      }
     }
   }
   std::memcpy(sum, lanes, sizeof lanes);
@@ -374,11 +385,23 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
   }
 }
 
+template <bool Refined>
 PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
                              const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
-                             std::int32_t j1, const double* k_dy2, double ex2, bool refined,
-                             double* sum, std::uint32_t* count) noexcept {
-  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, refined, sum, count);
+                             std::int32_t j1, const double* k_dy2, double ex2, double* sum,
+                             std::uint32_t* count) noexcept {
+  AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+}
+
+template <bool Refined>
+void AddRingRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
+                  const CellCentre* centres, std::int32_t j0, std::int32_t j1, const double* k_dy2,
+                  double ex2, double* sum, std::uint32_t* count) noexcept {
+  if (HasAvx2()) {
+    AddRingRunAvx2<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  } else {
+    AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  }
 }
 
 void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
@@ -386,12 +409,12 @@ void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>&
                 std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, bool refined,
                 std::array<double, kCellsPerSide>& sum,
                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
-  if (HasAvx2()) {
-    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
-                   sum.data(), count.data());
+  if (refined) {
+    AddRingRunOf<true>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                       count.data());
   } else {
-    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
-                       sum.data(), count.data());
+    AddRingRunOf<false>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                        count.data());
   }
 }
 
