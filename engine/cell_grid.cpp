@@ -330,6 +330,7 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
       // A cell's columns past its end are not read: its own first column
       // stands in, and the owned mask clears it.
       CellSamples sample;
+#pragma GCC unroll 4
       for (int l = 0; l < 4; ++l) {
         sample[l] = row[paste_x[4 * g + l] + (owned[l] != 0 ? j : 0)];
       }
@@ -340,12 +341,15 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
       std::memcpy(&sample, &bits, sizeof bits);
       const CellSums x = left[g] + column;
       CellSums dx2[3];
+#pragma GCC unroll 3
       for (int b = 0; b < 3; ++b) {
         const CellSums dx = (x + offset[b]) - cx[g];
         dx2[b] = dx * dx;
       }
       CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+#pragma GCC unroll 3
       for (int a = 0; a < 3; ++a) {
+#pragma GCC unroll 3
         for (int b = 0; b < 3; ++b) outside += dx2[b] + row_part[a] < limit;
       }
       const CellFlags inside = -outside & owned;

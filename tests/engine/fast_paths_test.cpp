@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -179,6 +180,73 @@ TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
   });
   ASSERT_EQ(responses.size(), 2u);
   ExpectSameFloats(responses[0], responses[1]);
+}
+
+// The plain peak walk: every sample above the threshold and strictly above
+// its eight neighbours, left to right and top to bottom, refined, kept when
+// inside the tile's own area, then the tile's selection.
+std::vector<Corner> ReferenceTileCorners(std::vector<float> tile, std::int32_t w, std::int32_t h,
+                                         const InnerBox& inner, double scale) {
+  std::vector<float> response(tile.size());
+  EXPECT_EQ(ComputeResponse(tile.data(), w, h, scale, response.data()), kResultOk);
+  std::vector<Corner> peaks;
+  const auto at = [&](std::int32_t x, std::int32_t y) { return response[y * w + x]; };
+  for (std::int32_t y = 1; y < h - 1; ++y) {
+    for (std::int32_t x = 1; x < w - 1; ++x) {
+      bool peak = at(x, y) > kResponseThreshold;
+      float around[3][3];
+      for (int j = 0; j < 3; ++j) {
+        for (int i = 0; i < 3; ++i) {
+          around[j][i] = at(x - 1 + i, y - 1 + j);
+          if ((i != 1 || j != 1) && !(at(x, y) > around[j][i])) peak = false;
+        }
+      }
+      if (!peak) continue;
+      const PeakFit fit = RefinePeak(around);
+      const Corner c{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
+      if (!std::isnan(fit.response) && inner.x0 <= c.x && c.x <= inner.x1 && inner.y0 <= c.y &&
+          c.y <= inner.y1) {
+        peaks.push_back(c);
+      }
+    }
+  }
+  peaks.resize(
+      SelectCorners(peaks.data(), static_cast<std::uint32_t>(peaks.size()), w, h, kCornersKept));
+  return peaks;
+}
+
+TEST(FastCornerPeaks, BothLaneWidthsFindThePeaksOfThePlainWalk) {
+  struct TileCase {
+    std::int32_t w;
+    std::int32_t h;
+    float step;  // > 0: samples rounded to it, so that neighbours tie
+  };
+  // Widths around the four- and eight-sample blocks, and plateaus.
+  const TileCase cases[] = {{45, 33, 0.0f}, {64, 40, 0.0f}, {9, 9, 0.0f}, {83, 70, 40.0f}};
+  std::size_t listed = 0;
+  for (const TileCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " step " << c.step);
+    std::vector<float> tile = RandomPlane(c.w, c.h, 31u + c.w, kLowest, kHighest);
+    if (c.step > 0.0f) {
+      for (float& v : tile) v = std::round(v / c.step) * c.step;
+    }
+    const InnerBox inner{2.0, 3.0, c.w - 2.0, c.h - 4.0};
+    const std::vector<Corner> expected = ReferenceTileCorners(tile, c.w, c.h, inner, 1.1);
+    listed += expected.size();
+    ForBothLaneWidths([&] {
+      std::vector<float> copy = tile;
+      HeapArray<Corner> corners;
+      std::uint32_t count = 0;
+      ASSERT_EQ(FindTileCorners(copy.data(), c.w, c.h, inner, 1.1, corners, count), kResultOk);
+      ASSERT_EQ(count, expected.size());
+      for (std::uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(corners[i].x, expected[i].x) << i;
+        EXPECT_EQ(corners[i].y, expected[i].y) << i;
+        EXPECT_EQ(corners[i].response, expected[i].response) << i;
+      }
+    });
+  }
+  EXPECT_GT(listed, 4u);
 }
 
 // ---- Resampling straight into the guide and carrier planes ---------------
