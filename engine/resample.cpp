@@ -112,15 +112,17 @@ void Enlarge(const double* table, std::int32_t out_width, std::int32_t first_row
 template <int First, int Last>
 void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out_width,
                   const ColumnTaps* columns, double* sums) noexcept {
+  double* const channel_sums[3] = {sums, sums + out_width,
+                                   sums + 2 * static_cast<std::ptrdiff_t>(out_width)};
   for (std::int32_t q = 0; q < out_width; ++q) {
     const ColumnTaps taps = columns[q];
     const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
     const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
     const std::uint8_t* left = row + 3 * taps.s0;
     const std::uint8_t* right = row + 3 * taps.s1;
+#pragma GCC unroll 3
     for (int c = First; c <= Last; ++c) {
-      sums[static_cast<std::ptrdiff_t>(c) * out_width + q] =
-          near_weight[left[c]] + far_weight[right[c]];
+      channel_sums[c][q] = near_weight[left[c]] + far_weight[right[c]];
     }
   }
 }
