@@ -219,26 +219,43 @@ PMK_ALWAYS_INLINE std::uint32_t PeakCandidates(const float* above, const float* 
                                                const float* below, std::int32_t x) noexcept {
   const Lanes<N> r = LoadLanesOf<N>(here + x);
   auto keep = r > BroadcastLanesOf<N>(kResponseThreshold);
-  for (const float* row : {above, here, below}) {
-    for (int i = -1; i <= 1; ++i) {
-      if (row == here && i == 0) continue;
-      keep &= r > LoadLanesOf<N>(row + x + i);
-    }
+  keep &= r > LoadLanesOf<N>(above + x - 1);
+  keep &= r > LoadLanesOf<N>(above + x);
+  keep &= r > LoadLanesOf<N>(above + x + 1);
+  keep &= r > LoadLanesOf<N>(here + x - 1);
+  keep &= r > LoadLanesOf<N>(here + x + 1);
+  keep &= r > LoadLanesOf<N>(below + x - 1);
+  keep &= r > LoadLanesOf<N>(below + x);
+  keep &= r > LoadLanesOf<N>(below + x + 1);
+#if defined(__x86_64__) || defined(__i386__)
+  // The lanes' sign bits, one instruction.
+  if constexpr (N == kWideFloatLanes) {
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps256(reinterpret_cast<Lanes<N>>(keep)));
+  } else if constexpr (N == kFloatLanes) {
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(reinterpret_cast<Lanes<N>>(keep)));
   }
+#endif
   std::uint32_t bits = 0;
   for (int l = 0; l < N; ++l) bits |= keep[l] != 0 ? 1u << l : 0u;
   return bits;
 }
 
+// Blocks of candidates along a row: block b covers the N samples from
+// x + b * N on.
+constexpr std::int32_t kMostPeakBlocks = 64;
+
 template <int N>
-PMK_ALWAYS_INLINE std::uint32_t PeakCandidatesOf(const float* above, const float* here,
-                                                 const float* below, std::int32_t x) noexcept {
-  return PeakCandidates<N>(above, here, below, x);
+PMK_ALWAYS_INLINE void PeakBlocks(const float* above, const float* here, const float* below,
+                                  std::int32_t x, std::int32_t blocks,
+                                  std::uint32_t* bits) noexcept {
+  for (std::int32_t b = 0; b < blocks; ++b) {
+    bits[b] = PeakCandidates<N>(above, here, below, x + b * N);
+  }
 }
 
-PMK_AVX2 std::uint32_t PeakCandidatesAvx2(const float* above, const float* here, const float* below,
-                                          std::int32_t x) noexcept {
-  return PeakCandidates<kWideFloatLanes>(above, here, below, x);
+PMK_AVX2 void PeakBlocksAvx2(const float* above, const float* here, const float* below,
+                             std::int32_t x, std::int32_t blocks, std::uint32_t* bits) noexcept {
+  PeakBlocks<kWideFloatLanes>(above, here, below, x, blocks, bits);
 }
 
 std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, const InnerBox& inner,
@@ -269,11 +286,18 @@ std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, cons
     std::int32_t x = 1;
     // A block of samples at a time: most are no peak, and the few that are
     // are taken in the order of the walk, left to right.
-    for (; x + lanes <= w - 1; x += lanes) {
-      std::uint32_t bits = wide ? PeakCandidatesAvx2(above, here, below, x)
-                                : PeakCandidatesOf<kFloatLanes>(above, here, below, x);
-      for (; bits != 0; bits &= bits - 1) {
-        if (!take(x + __builtin_ctz(bits), y)) return kResultNoMemory;
+    while (x + lanes <= w - 1) {
+      const std::int32_t blocks = std::min((w - 1 - x) / lanes, kMostPeakBlocks);
+      std::uint32_t bits[kMostPeakBlocks];
+      if (wide) {
+        PeakBlocksAvx2(above, here, below, x, blocks, bits);
+      } else {
+        PeakBlocks<kFloatLanes>(above, here, below, x, blocks, bits);
+      }
+      for (std::int32_t b = 0; b < blocks; ++b, x += lanes) {
+        for (std::uint32_t left = bits[b]; left != 0; left &= left - 1) {
+          if (!take(x + __builtin_ctz(left), y)) return kResultNoMemory;
+        }
       }
     }
     for (; x < w - 1; ++x) {
