@@ -279,113 +279,136 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
   }
 }
 
+// What the ring pixels of one run share: the sums being added to, and the
+// cells' geometry as vectors.
+struct RingLanes {
+  CellSums lanes[kCellGroups];
+  CellSums row_part[3];
+  CellSums offset[3];
+  CellSums limit;
+  CellSums cx[kCellGroups];
+  CellSums left[kCellGroups];   // the cells' paste columns, exactly as doubles
+  CellFlags span[kCellGroups];  // how many columns from its paste column a cell owns
+  CellFlags counted[kCellGroups];
+};
+
+// Ring pixel j of the 16 cells. `AllOwned`: every cell owns column j, so no
+// cell's column needs clearing.
+template <bool Refined, bool AllOwned>
+PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
+                                         const std::int32_t* paste_x, std::int32_t j) noexcept {
+  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
+  // The four groups' additions are independent chains, interleaved.
+  CellFlags adds[kCellGroups];
+  CellSums p[kCellGroups];
+  [[maybe_unused]] CellFlags most = {0, 0, 0, 0};
+  const CellFlags column_flags = {j, j, j, j};
+  const CellSums column = {static_cast<double>(j), static_cast<double>(j), static_cast<double>(j),
+                           static_cast<double>(j)};
+#pragma GCC unroll 4
+  for (int g = 0; g < kCellGroups; ++g) {
+    const std::int32_t* at = paste_x + 4 * g;
+    CellFlags owned = {-1, -1, -1, -1};
+    CellSamples sample;
+    if constexpr (AllOwned) {
+      sample = CellSamples{row[at[0] + j], row[at[1] + j], row[at[2] + j], row[at[3] + j]};
+    } else {
+      owned = column_flags < ring.span[g];
+      // A cell's columns past its end are not read: its own first column
+      // stands in, and the owned mask clears it.
+#pragma GCC unroll 4
+      for (int l = 0; l < 4; ++l) sample[l] = row[at[l] + (owned[l] != 0 ? j : 0)];
+      const CellIndices keep = __builtin_convertvector(owned, CellIndices);
+      CellIndices bits;
+      std::memcpy(&bits, &sample, sizeof bits);
+      bits &= keep;
+      std::memcpy(&sample, &bits, sizeof bits);
+    }
+    const CellSums x = ring.left[g] + column;
+    CellSums dx2[3];
+#pragma GCC unroll 3
+    for (int b = 0; b < 3; ++b) {
+      const CellSums dx = (x + ring.offset[b]) - ring.cx[g];
+      dx2[b] = dx * dx;
+    }
+    CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+#pragma GCC unroll 3
+    for (int a = 0; a < 3; ++a) {
+#pragma GCC unroll 3
+      for (int b = 0; b < 3; ++b) outside += dx2[b] + ring.row_part[a] < ring.limit;
+    }
+    const CellFlags inside = AllOwned ? -outside : -outside & owned;
+    ring.counted[g] += inside;
+    adds[g] = inside;
+    p[g] = __builtin_convertvector(sample, CellSums);
+    if constexpr (Refined) {
+      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+      const CellFlags whole = inside == 9;
+      adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
+      p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
+      most = most > adds[g] ? most : adds[g];
+    }
+  }
+  if constexpr (Refined) {
+    // Mostly one addition (a whole pixel) or none: as many steps as needed.
+    const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
+    for (std::int64_t n = 0; n < steps; ++n) {
+      const CellFlags step = {n, n, n, n};
+#pragma GCC unroll 4
+      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+    }
+  } else {
+    // Up to nine additions, their number changing from pixel to pixel: a
+    // fixed nine steps cost less than a loop the processor cannot predict.
+#pragma GCC unroll 9
+    for (std::int64_t n = 0; n < 9; ++n) {
+      const CellFlags step = {n, n, n, n};
+#pragma GCC unroll 4
+      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+    }
+  }
+}
+
 // The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
 // row: each pixel counts the nine sample points inside its cell's nominal
 // ellipse and adds p once per point. Four cells share a vector, lane by
 // lane: every lane forms its cell's differences, squares and comparisons as
 // the scalar code does, and adds p one point at a time; a lane with fewer
 // points adds +0, which leaves a sum that started at +0 unchanged. Read as a
-// refined map (`refined`), a pixel with all nine points inside is an inner
+// refined map (`Refined`), a pixel with all nine points inside is an inner
 // one: its lane adds 9 p, formed in single precision, once.
 template <bool Refined>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
                                        double ex2, double* sum, std::uint32_t* count) noexcept {
-  CellSums lanes[kCellGroups];
-  std::memcpy(lanes, sum, sizeof lanes);
-  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
-  const CellSums limit = {ex2, ex2, ex2, ex2};
-  CellSums row_part[3];
-  CellSums offset[3];
+  RingLanes ring;
+  std::memcpy(ring.lanes, sum, sizeof ring.lanes);
+  ring.limit = CellSums{ex2, ex2, ex2, ex2};
   for (int a = 0; a < 3; ++a) {
-    row_part[a] = CellSums{k_dy2[a], k_dy2[a], k_dy2[a], k_dy2[a]};
-    offset[a] =
+    ring.row_part[a] = CellSums{k_dy2[a], k_dy2[a], k_dy2[a], k_dy2[a]};
+    ring.offset[a] =
         CellSums{kRingSubsample[a], kRingSubsample[a], kRingSubsample[a], kRingSubsample[a]};
   }
-  CellSums cx[kCellGroups];
-  CellSums left[kCellGroups];   // the cells' paste columns, exactly as doubles
-  CellFlags span[kCellGroups];  // how many columns from its paste column a cell owns
-  CellFlags counted[kCellGroups];
+  // Up to `common` every cell owns its column (cells lose at most their
+  // last columns to the next one).
+  std::int32_t common = j1;
   for (int g = 0; g < kCellGroups; ++g) {
     for (int l = 0; l < 4; ++l) {
       const int q = 4 * g + l;
-      cx[g][l] = centres[q].x;
-      left[g][l] = paste_x[q];
-      span[g][l] = end_x[q] - paste_x[q];
-      counted[g][l] = 0;
+      ring.cx[g][l] = centres[q].x;
+      ring.left[g][l] = paste_x[q];
+      ring.span[g][l] = end_x[q] - paste_x[q];
+      ring.counted[g][l] = 0;
+      common = std::min(common, end_x[q] - paste_x[q]);
     }
   }
-  for (std::int32_t j = j0; j < j1; ++j) {
-    // The four groups' additions are independent chains, interleaved.
-    CellFlags adds[kCellGroups];
-    CellSums p[kCellGroups];
-    [[maybe_unused]] CellFlags most = {0, 0, 0, 0};
-    const CellFlags column_flags = {j, j, j, j};
-    const CellSums column = {static_cast<double>(j), static_cast<double>(j), static_cast<double>(j),
-                             static_cast<double>(j)};
-#pragma GCC unroll 4
-    for (int g = 0; g < kCellGroups; ++g) {
-      const CellFlags owned = column_flags < span[g];
-      // A cell's columns past its end are not read: its own first column
-      // stands in, and the owned mask clears it.
-      CellSamples sample;
-#pragma GCC unroll 4
-      for (int l = 0; l < 4; ++l) {
-        sample[l] = row[paste_x[4 * g + l] + (owned[l] != 0 ? j : 0)];
-      }
-      const CellIndices keep = __builtin_convertvector(owned, CellIndices);
-      CellIndices bits;
-      std::memcpy(&bits, &sample, sizeof bits);
-      bits &= keep;
-      std::memcpy(&sample, &bits, sizeof bits);
-      const CellSums x = left[g] + column;
-      CellSums dx2[3];
-#pragma GCC unroll 3
-      for (int b = 0; b < 3; ++b) {
-        const CellSums dx = (x + offset[b]) - cx[g];
-        dx2[b] = dx * dx;
-      }
-      CellFlags outside = {0, 0, 0, 0};  // minus the points inside
-#pragma GCC unroll 3
-      for (int a = 0; a < 3; ++a) {
-#pragma GCC unroll 3
-        for (int b = 0; b < 3; ++b) outside += dx2[b] + row_part[a] < limit;
-      }
-      const CellFlags inside = -outside & owned;
-      counted[g] += inside;
-      adds[g] = inside;
-      p[g] = __builtin_convertvector(sample, CellSums);
-      if constexpr (Refined) {
-        const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
-        const CellFlags whole = inside == 9;
-        adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
-        p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
-      }
-      if constexpr (Refined) most = most > adds[g] ? most : adds[g];
-    }
-    if constexpr (Refined) {
-      // Mostly one addition (a whole pixel) or none: as many steps as needed.
-      const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
-      for (std::int64_t n = 0; n < steps; ++n) {
-        const CellFlags step = {n, n, n, n};
-#pragma GCC unroll 4
-        for (int g = 0; g < kCellGroups; ++g) lanes[g] += step < adds[g] ? p[g] : zero;
-      }
-    } else {
-      // Up to nine additions, their number changing from pixel to pixel: a
-      // fixed nine steps cost less than a loop the processor cannot predict.
-#pragma GCC unroll 9
-      for (std::int64_t n = 0; n < 9; ++n) {
-        const CellFlags step = {n, n, n, n};
-#pragma GCC unroll 4
-        for (int g = 0; g < kCellGroups; ++g) lanes[g] += step < adds[g] ? p[g] : zero;
-      }
-    }
-  }
-  std::memcpy(sum, lanes, sizeof lanes);
+  std::int32_t j = j0;
+  for (; j < common; ++j) AddRingPixelLanes<Refined, true>(ring, row, paste_x, j);
+  for (; j < j1; ++j) AddRingPixelLanes<Refined, false>(ring, row, paste_x, j);
+  std::memcpy(sum, ring.lanes, sizeof ring.lanes);
   for (int g = 0; g < kCellGroups; ++g) {
-    for (int l = 0; l < 4; ++l) count[4 * g + l] += static_cast<std::uint32_t>(counted[g][l]);
+    for (int l = 0; l < 4; ++l) count[4 * g + l] += static_cast<std::uint32_t>(ring.counted[g][l]);
   }
 }
 
