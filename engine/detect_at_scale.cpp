@@ -165,10 +165,15 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
     largest = static_cast<std::size_t>(largest_width) * static_cast<std::size_t>(largest_height);
   }
   if (!workspace.FitPlanes(samples, largest)) return kResultNoMemory;
-  const bool one_plane = workspace.one_plane;
+  // With one plane's memory, a scale whose two planes fit in it side by side
+  // (those below the largest by a factor of about 1.4) still takes both at
+  // once; only the larger ones resample the carrier after the search.
+  const bool one_plane = workspace.one_plane && workspace.guide.size() / 2 < samples;
+  float* const carrier_data = !workspace.one_plane ? workspace.carrier.data()
+                              : one_plane          ? workspace.guide.data()
+                                                   : workspace.guide.data() + samples;
   const FloatPlane guide{workspace.guide.data(), plane_width, plane_height};
-  const FloatPlane smoothed{one_plane ? workspace.guide.data() : workspace.carrier.data(),
-                            plane_width, plane_height};
+  const FloatPlane smoothed{carrier_data, plane_width, plane_height};
   const std::uint8_t resampled =
       one_plane ? ResampleToPlane(guide, PlaneContent::kGuide, image, scale, workspace.resample)
                 : ResampleToPlanes(guide, smoothed, image, scale, workspace.resample);

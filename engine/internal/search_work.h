@@ -84,9 +84,11 @@ struct DetectWorkspace {
   double largest_scale = 0.0;
 
   // One plane for both: the guide is resampled and searched, and the carrier
-  // is then resampled into the same memory. It halves the planes at the cost
-  // of a second resampling pass, which pays where several search threads each
-  // hold their planes at once; a lone thread keeps both and resamples once.
+  // is then resampled into the same memory (a scale small enough for both
+  // planes to fit in it takes them side by side). It halves the planes at the
+  // cost of a second resampling pass at the larger scales, which pays where
+  // several search threads hold their planes at once; a lone thread keeps
+  // both and resamples once.
   bool one_plane = false;
 
   // Makes both planes (with one_plane, the guide alone) hold `samples` floats; `largest` is the
