@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/internal/detect_signature.h"
 #include "engine/engine.h"
+#include "engine/internal/detect_signature.h"
 
 namespace pmk {
 namespace {
