@@ -212,18 +212,14 @@ PMK_ALWAYS_INLINE CellSamples LoadSamples(const float* p) noexcept {
 // one pixel per vector, the four cells in its lanes.
 PMK_ALWAYS_INLINE void TransposeSamples(CellSamples& a, CellSamples& b, CellSamples& c,
                                         CellSamples& d) noexcept {
-  const CellIndices low = {0, 4, 1, 5};
-  const CellIndices high = {2, 6, 3, 7};
-  const CellIndices first = {0, 1, 4, 5};
-  const CellIndices second = {2, 3, 6, 7};
-  const CellSamples ab_low = __builtin_shuffle(a, b, low);
-  const CellSamples cd_low = __builtin_shuffle(c, d, low);
-  const CellSamples ab_high = __builtin_shuffle(a, b, high);
-  const CellSamples cd_high = __builtin_shuffle(c, d, high);
-  a = __builtin_shuffle(ab_low, cd_low, first);
-  b = __builtin_shuffle(ab_low, cd_low, second);
-  c = __builtin_shuffle(ab_high, cd_high, first);
-  d = __builtin_shuffle(ab_high, cd_high, second);
+  const CellSamples ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+  const CellSamples cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+  const CellSamples ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  const CellSamples cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+  a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
+  b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
+  c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
+  d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
 }
 
 // The inner pixels i0 .. i1 - 1 of one mask row for the 16 cells of a grid

@@ -228,11 +228,16 @@ PMK_ALWAYS_INLINE std::uint32_t PeakCandidates(const float* above, const float* 
   keep &= r > LoadLanesOf<N>(below + x);
   keep &= r > LoadLanesOf<N>(below + x + 1);
 #if defined(__x86_64__) || defined(__i386__)
-  // The lanes' sign bits, one instruction.
+  // The lanes' sign bits, four at a time (the baseline's instruction).
+  Lanes<N> signs;
+  std::memcpy(&signs, &keep, sizeof signs);
   if constexpr (N == kWideFloatLanes) {
-    return static_cast<std::uint32_t>(__builtin_ia32_movmskps256(reinterpret_cast<Lanes<N>>(keep)));
+    const FloatLanes low = __builtin_shufflevector(signs, signs, 0, 1, 2, 3);
+    const FloatLanes high = __builtin_shufflevector(signs, signs, 4, 5, 6, 7);
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(low) |
+                                      (__builtin_ia32_movmskps(high) << 4));
   } else if constexpr (N == kFloatLanes) {
-    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(reinterpret_cast<Lanes<N>>(keep)));
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(signs));
   }
 #endif
   std::uint32_t bits = 0;
