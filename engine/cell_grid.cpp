@@ -197,6 +197,30 @@ namespace {
 
 typedef double CellSums __attribute__((vector_size(4 * sizeof(double))));
 typedef float CellSamples __attribute__((vector_size(4 * sizeof(float))));
+typedef std::int32_t CellIndices __attribute__((vector_size(4 * sizeof(std::int32_t))));
+typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
+
+constexpr int kCellGroups = kCellsPerSide / 4;
+
+PMK_ALWAYS_INLINE CellSamples LoadSamples(const float* p) noexcept {
+  CellSamples v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Four pixels (i .. i + 3) of four cells, one cell per vector, turned into
+// one pixel per vector, the four cells in its lanes.
+PMK_ALWAYS_INLINE void TransposeSamples(CellSamples& a, CellSamples& b, CellSamples& c,
+                                        CellSamples& d) noexcept {
+  const CellSamples ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+  const CellSamples cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+  const CellSamples ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  const CellSamples cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+  a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
+  b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
+  c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
+  d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
+}
 
 // The inner pixels i0 .. i1 - 1 of one mask row for the 16 cells of a grid
 // row: each adds 9 p (a single-precision product) to its cell's sum. Four
@@ -214,25 +238,132 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
     common = std::min(common, own_end[q]);
     count[q] += 9u * static_cast<std::uint32_t>(own_end[q] - i0);
   }
-  CellSums lanes[kCellsPerSide / 4];
+  CellSums lanes[kCellGroups];
   std::memcpy(lanes, sum, sizeof lanes);
-  for (std::int32_t i = i0; i < common; ++i) {
-    for (int g = 0; g < kCellsPerSide / 4; ++g) {
+  const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+  std::int32_t i = i0;
+  // Four pixels at a time: each cell's four are read as one vector and the
+  // vectors turned so that each pixel's four cells share one.
+  for (; i + 4 <= common; i += 4) {
+#pragma GCC unroll 4
+    for (int g = 0; g < kCellGroups; ++g) {
+      const std::int32_t* at = paste_x + 4 * g;
+      CellSamples p0 = LoadSamples(row + at[0] + i);
+      CellSamples p1 = LoadSamples(row + at[1] + i);
+      CellSamples p2 = LoadSamples(row + at[2] + i);
+      CellSamples p3 = LoadSamples(row + at[3] + i);
+      TransposeSamples(p0, p1, p2, p3);
+      lanes[g] += __builtin_convertvector(nine * p0, CellSums);
+      lanes[g] += __builtin_convertvector(nine * p1, CellSums);
+      lanes[g] += __builtin_convertvector(nine * p2, CellSums);
+      lanes[g] += __builtin_convertvector(nine * p3, CellSums);
+    }
+  }
+  for (; i < common; ++i) {
+#pragma GCC unroll 4
+    for (int g = 0; g < kCellGroups; ++g) {
       const std::int32_t* at = paste_x + 4 * g;
       const CellSamples p = {row[at[0] + i], row[at[1] + i], row[at[2] + i], row[at[3] + i]};
-      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
       lanes[g] += __builtin_convertvector(nine * p, CellSums);
     }
   }
   std::memcpy(sum, lanes, sizeof lanes);
   for (int q = 0; q < kCellsPerSide; ++q) {
-    for (std::int32_t i = common; i < own_end[q]; ++i) {
-      sum[q] += static_cast<double>(9.0f * row[paste_x[q] + i]);
+    for (std::int32_t k = common; k < own_end[q]; ++k) {
+      sum[q] += static_cast<double>(9.0f * row[paste_x[q] + k]);
     }
   }
 }
 
-typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
+// What the ring pixels of one run share: the sums being added to, and the
+// cells' geometry as vectors.
+struct RingLanes {
+  CellSums lanes[kCellGroups];
+  CellSums row_part[3];
+  CellSums offset[3];
+  CellSums limit;
+  CellSums cx[kCellGroups];
+  CellSums left[kCellGroups];   // the cells' paste columns, exactly as doubles
+  CellFlags span[kCellGroups];  // how many columns from its paste column a cell owns
+  CellFlags counted[kCellGroups];
+};
+
+// Ring pixel j of the 16 cells. `AllOwned`: every cell owns column j, so no
+// cell's column needs clearing.
+template <bool Refined, bool AllOwned>
+PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
+                                         const std::int32_t* paste_x, std::int32_t j) noexcept {
+  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
+  // The four groups' additions are independent chains, interleaved.
+  CellFlags adds[kCellGroups];
+  CellSums p[kCellGroups];
+  [[maybe_unused]] CellFlags most = {0, 0, 0, 0};
+  const CellFlags column_flags = {j, j, j, j};
+  const CellSums column = {static_cast<double>(j), static_cast<double>(j), static_cast<double>(j),
+                           static_cast<double>(j)};
+#pragma GCC unroll 4
+  for (int g = 0; g < kCellGroups; ++g) {
+    const std::int32_t* at = paste_x + 4 * g;
+    CellFlags owned = {-1, -1, -1, -1};
+    CellSamples sample;
+    if constexpr (AllOwned) {
+      sample = CellSamples{row[at[0] + j], row[at[1] + j], row[at[2] + j], row[at[3] + j]};
+    } else {
+      owned = column_flags < ring.span[g];
+      // A cell's columns past its end are not read: its own first column
+      // stands in, and the owned mask clears it.
+#pragma GCC unroll 4
+      for (int l = 0; l < 4; ++l) sample[l] = row[at[l] + (owned[l] != 0 ? j : 0)];
+      const CellIndices keep = __builtin_convertvector(owned, CellIndices);
+      CellIndices bits;
+      std::memcpy(&bits, &sample, sizeof bits);
+      bits &= keep;
+      std::memcpy(&sample, &bits, sizeof bits);
+    }
+    const CellSums x = ring.left[g] + column;
+    CellSums dx2[3];
+#pragma GCC unroll 3
+    for (int b = 0; b < 3; ++b) {
+      const CellSums dx = (x + ring.offset[b]) - ring.cx[g];
+      dx2[b] = dx * dx;
+    }
+    CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+#pragma GCC unroll 3
+    for (int a = 0; a < 3; ++a) {
+#pragma GCC unroll 3
+      for (int b = 0; b < 3; ++b) outside += dx2[b] + ring.row_part[a] < ring.limit;
+    }
+    const CellFlags inside = AllOwned ? -outside : -outside & owned;
+    ring.counted[g] += inside;
+    adds[g] = inside;
+    p[g] = __builtin_convertvector(sample, CellSums);
+    if constexpr (Refined) {
+      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+      const CellFlags whole = inside == 9;
+      adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
+      p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
+      most = most > adds[g] ? most : adds[g];
+    }
+  }
+  if constexpr (Refined) {
+    // Mostly one addition (a whole pixel) or none: as many steps as needed.
+    const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
+    for (std::int64_t n = 0; n < steps; ++n) {
+      const CellFlags step = {n, n, n, n};
+#pragma GCC unroll 4
+      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+    }
+  } else {
+    // Up to nine additions, their number changing from pixel to pixel: a
+    // fixed nine steps cost less than a loop the processor cannot predict.
+#pragma GCC unroll 9
+    for (std::int64_t n = 0; n < 9; ++n) {
+      const CellFlags step = {n, n, n, n};
+#pragma GCC unroll 4
+      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+    }
+  }
+}
 
 // The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
 // row: each pixel counts the nine sample points inside its cell's nominal
@@ -240,75 +371,60 @@ typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_
 // lane: every lane forms its cell's differences, squares and comparisons as
 // the scalar code does, and adds p one point at a time; a lane with fewer
 // points adds +0, which leaves a sum that started at +0 unchanged. Read as a
-// refined map (`refined`), a pixel with all nine points inside is an inner
+// refined map (`Refined`), a pixel with all nine points inside is an inner
 // one: its lane adds 9 p, formed in single precision, once.
-template <int Unused>
+template <bool Refined>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
-                                       double ex2, bool refined, double* sum,
-                                       std::uint32_t* count) noexcept {
-  constexpr int kGroups = kCellsPerSide / 4;
-  CellSums lanes[kGroups];
-  std::memcpy(lanes, sum, sizeof lanes);
-  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
-  CellSums cx[kGroups];
-  for (int g = 0; g < kGroups; ++g) {
-    const CellCentre* c = centres + 4 * g;
-    cx[g] = CellSums{c[0].x, c[1].x, c[2].x, c[3].x};
+                                       double ex2, double* sum, std::uint32_t* count) noexcept {
+  RingLanes ring;
+  std::memcpy(ring.lanes, sum, sizeof ring.lanes);
+  ring.limit = CellSums{ex2, ex2, ex2, ex2};
+  for (int a = 0; a < 3; ++a) {
+    ring.row_part[a] = CellSums{k_dy2[a], k_dy2[a], k_dy2[a], k_dy2[a]};
+    ring.offset[a] =
+        CellSums{kRingSubsample[a], kRingSubsample[a], kRingSubsample[a], kRingSubsample[a]};
   }
-  for (std::int32_t j = j0; j < j1; ++j) {
-    // The four groups' additions are independent chains, interleaved.
-    CellFlags inside[kGroups];
-    CellFlags adds[kGroups];
-    CellSums p[kGroups];
-    CellSums p9[kGroups];
-    std::int64_t most = 0;
-    for (int g = 0; g < kGroups; ++g) {
-      CellFlags owned;
-      CellSums x;
-      for (int l = 0; l < 4; ++l) {
-        const int q = 4 * g + l;
-        const std::int32_t column = paste_x[q] + j;
-        owned[l] = column < end_x[q] ? -1 : 0;
-        x[l] = column;
-        const float sample = column < end_x[q] ? row[column] : 0.0f;
-        p[g][l] = static_cast<double>(sample);
-        p9[g][l] = static_cast<double>(9.0f * sample);
-      }
-      CellSums dx2[3];
-      for (int b = 0; b < 3; ++b) {
-        const CellSums dx = (x + kRingSubsample[b]) - cx[g];
-        dx2[b] = dx * dx;
-      }
-      CellFlags outside = {0, 0, 0, 0};  // minus the points inside
-      for (int a = 0; a < 3; ++a) {
-        for (int b = 0; b < 3; ++b) outside += dx2[b] + k_dy2[a] < ex2;
-      }
-      inside[g] = -outside & owned;
-      adds[g] = inside[g];
-      if (refined) {
-        const CellFlags whole = inside[g] == 9;
-        adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside[g];
-        p[g] = whole ? p9[g] : p[g];
-      }
-      for (int l = 0; l < 4; ++l) {
-        count[4 * g + l] += static_cast<std::uint32_t>(inside[g][l]);
-        most = std::max(most, adds[g][l]);
-      }
-    }
-    for (std::int64_t n = 0; n < most; ++n) {
-      for (int g = 0; g < kGroups; ++g) lanes[g] += n < adds[g] ? p[g] : zero;
+  // Up to `common` every cell owns its column (cells lose at most their
+  // last columns to the next one).
+  std::int32_t common = j1;
+  for (int g = 0; g < kCellGroups; ++g) {
+    for (int l = 0; l < 4; ++l) {
+      const int q = 4 * g + l;
+      ring.cx[g][l] = centres[q].x;
+      ring.left[g][l] = paste_x[q];
+      ring.span[g][l] = end_x[q] - paste_x[q];
+      ring.counted[g][l] = 0;
+      common = std::min(common, end_x[q] - paste_x[q]);
     }
   }
-  std::memcpy(sum, lanes, sizeof lanes);
+  std::int32_t j = j0;
+  for (; j < common; ++j) AddRingPixelLanes<Refined, true>(ring, row, paste_x, j);
+  for (; j < j1; ++j) AddRingPixelLanes<Refined, false>(ring, row, paste_x, j);
+  std::memcpy(sum, ring.lanes, sizeof ring.lanes);
+  for (int g = 0; g < kCellGroups; ++g) {
+    for (int l = 0; l < 4; ++l) count[4 * g + l] += static_cast<std::uint32_t>(ring.counted[g][l]);
+  }
 }
 
+template <bool Refined>
 PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
                              const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
-                             std::int32_t j1, const double* k_dy2, double ex2, bool refined,
-                             double* sum, std::uint32_t* count) noexcept {
-  AddRingRunLanes<0>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, refined, sum, count);
+                             std::int32_t j1, const double* k_dy2, double ex2, double* sum,
+                             std::uint32_t* count) noexcept {
+  AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+}
+
+template <bool Refined>
+void AddRingRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
+                  const CellCentre* centres, std::int32_t j0, std::int32_t j1, const double* k_dy2,
+                  double ex2, double* sum, std::uint32_t* count) noexcept {
+  if (HasAvx2()) {
+    AddRingRunAvx2<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  } else {
+    AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  }
 }
 
 void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
@@ -316,12 +432,12 @@ void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>&
                 std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, bool refined,
                 std::array<double, kCellsPerSide>& sum,
                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
-  if (HasAvx2()) {
-    AddRingRunAvx2(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
-                   sum.data(), count.data());
+  if (refined) {
+    AddRingRunOf<true>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                       count.data());
   } else {
-    AddRingRunLanes<0>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, refined,
-                       sum.data(), count.data());
+    AddRingRunOf<false>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
+                        count.data());
   }
 }
 

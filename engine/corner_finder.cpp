@@ -211,31 +211,110 @@ void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
 // to sub-pixel positions, then the tile's selection, in `peaks` (an empty
 // list starts with room for 50; a list from an earlier tile is reused). The
 // response may be the tile itself.
+// Which of the N samples from x on in row `here` are above the threshold and
+// strictly above all eight neighbours: bit l for sample x + l. A comparison
+// with a number that is not one fails, as in the scalar test.
+template <int N>
+PMK_ALWAYS_INLINE std::uint32_t PeakCandidates(const float* above, const float* here,
+                                               const float* below, std::int32_t x) noexcept {
+  const Lanes<N> r = LoadLanesOf<N>(here + x);
+  auto keep = r > BroadcastLanesOf<N>(kResponseThreshold);
+  keep &= r > LoadLanesOf<N>(above + x - 1);
+  keep &= r > LoadLanesOf<N>(above + x);
+  keep &= r > LoadLanesOf<N>(above + x + 1);
+  keep &= r > LoadLanesOf<N>(here + x - 1);
+  keep &= r > LoadLanesOf<N>(here + x + 1);
+  keep &= r > LoadLanesOf<N>(below + x - 1);
+  keep &= r > LoadLanesOf<N>(below + x);
+  keep &= r > LoadLanesOf<N>(below + x + 1);
+#if defined(__x86_64__) || defined(__i386__)
+  // The lanes' sign bits, four at a time (the baseline's instruction).
+  Lanes<N> signs;
+  std::memcpy(&signs, &keep, sizeof signs);
+  if constexpr (N == kWideFloatLanes) {
+    const FloatLanes low = __builtin_shufflevector(signs, signs, 0, 1, 2, 3);
+    const FloatLanes high = __builtin_shufflevector(signs, signs, 4, 5, 6, 7);
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(low) |
+                                      (__builtin_ia32_movmskps(high) << 4));
+  } else if constexpr (N == kFloatLanes) {
+    return static_cast<std::uint32_t>(__builtin_ia32_movmskps(signs));
+  }
+#endif
+  std::uint32_t bits = 0;
+  for (int l = 0; l < N; ++l) bits |= keep[l] != 0 ? 1u << l : 0u;
+  return bits;
+}
+
+// Blocks of candidates along a row: block b covers the N samples from
+// x + b * N on.
+constexpr std::int32_t kMostPeakBlocks = 64;
+
+template <int N>
+PMK_ALWAYS_INLINE void PeakBlocks(const float* above, const float* here, const float* below,
+                                  std::int32_t x, std::int32_t blocks,
+                                  std::uint32_t* bits) noexcept {
+  for (std::int32_t b = 0; b < blocks; ++b) {
+    bits[b] = PeakCandidates<N>(above, here, below, x + b * N);
+  }
+}
+
+PMK_AVX2 void PeakBlocksAvx2(const float* above, const float* here, const float* below,
+                             std::int32_t x, std::int32_t blocks, std::uint32_t* bits) noexcept {
+  PeakBlocks<kWideFloatLanes>(above, here, below, x, blocks, bits);
+}
+
 std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, const InnerBox& inner,
                      HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
   count = 0;
   if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
   std::uint32_t found = 0;
+  // The peak at (x, y), refined and listed; false when the list cannot grow.
+  const auto take = [&](std::int32_t x, std::int32_t y) noexcept {
+    float around[3][3];
+    for (int j = 0; j < 3; ++j) {
+      const float* row = response + static_cast<std::ptrdiff_t>(y - 1 + j) * w + (x - 1);
+      for (int i = 0; i < 3; ++i) around[j][i] = row[i];
+    }
+    const PeakFit fit = RefinePeak(around);
+    // A refined value that is not a number cannot be ranked; such a peak
+    // only arises from non-finite samples.
+    if (std::isnan(fit.response)) return true;
+    const Corner corner{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
+    return AppendPeak(peaks, found, corner);
+  };
+  const bool wide = HasAvx2();
+  const std::int32_t lanes = wide ? kWideFloatLanes : kFloatLanes;
   for (std::int32_t y = 1; y < h - 1; ++y) {
-    for (std::int32_t x = 1; x < w - 1; ++x) {
-      const float r = response[static_cast<std::ptrdiff_t>(y) * w + x];
-      if (!(r > kResponseThreshold)) continue;
-      float around[3][3];
-      bool peak = true;
-      for (int j = 0; j < 3; ++j) {
-        const float* row = response + static_cast<std::ptrdiff_t>(y - 1 + j) * w + (x - 1);
-        for (int i = 0; i < 3; ++i) {
-          around[j][i] = row[i];
-          if ((i != 1 || j != 1) && !(r > row[i])) peak = false;
+    const float* here = response + static_cast<std::ptrdiff_t>(y) * w;
+    const float* above = here - w;
+    const float* below = here + w;
+    std::int32_t x = 1;
+    // A block of samples at a time: most are no peak, and the few that are
+    // are taken in the order of the walk, left to right.
+    while (x + lanes <= w - 1) {
+      const std::int32_t blocks = std::min((w - 1 - x) / lanes, kMostPeakBlocks);
+      std::uint32_t bits[kMostPeakBlocks];
+      if (wide) {
+        PeakBlocksAvx2(above, here, below, x, blocks, bits);
+      } else {
+        PeakBlocks<kFloatLanes>(above, here, below, x, blocks, bits);
+      }
+      for (std::int32_t b = 0; b < blocks; ++b, x += lanes) {
+        for (std::uint32_t left = bits[b]; left != 0; left &= left - 1) {
+          if (!take(x + __builtin_ctz(left), y)) return kResultNoMemory;
         }
       }
-      if (!peak) continue;
-      const PeakFit fit = RefinePeak(around);
-      // A refined value that is not a number cannot be ranked; such a peak
-      // only arises from non-finite samples.
-      if (std::isnan(fit.response)) continue;
-      const Corner corner{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
-      if (!AppendPeak(peaks, found, corner)) return kResultNoMemory;
+    }
+    for (; x < w - 1; ++x) {
+      const float r = here[x];
+      if (!(r > kResponseThreshold)) continue;
+      bool peak = true;
+      for (const float* row : {above, here, below}) {
+        for (int i = -1; i <= 1; ++i) {
+          if ((row != here || i != 0) && !(r > row[x + i])) peak = false;
+        }
+      }
+      if (peak && !take(x, y)) return kResultNoMemory;
     }
   }
 

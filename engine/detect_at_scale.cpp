@@ -165,10 +165,18 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
     largest = static_cast<std::size_t>(largest_width) * static_cast<std::size_t>(largest_height);
   }
   if (!workspace.FitPlanes(samples, largest)) return kResultNoMemory;
+  // With one plane's memory, a scale whose two planes fit in it side by side
+  // (those below the largest by a factor of about 1.4) still takes both at
+  // once; only the larger ones resample the carrier after the search.
+  const bool one_plane = workspace.one_plane && workspace.guide.size() / 2 < samples;
+  float* const carrier_data = !workspace.one_plane ? workspace.carrier.data()
+                              : one_plane          ? workspace.guide.data()
+                                                   : workspace.guide.data() + samples;
   const FloatPlane guide{workspace.guide.data(), plane_width, plane_height};
-  const FloatPlane smoothed{workspace.carrier.data(), plane_width, plane_height};
+  const FloatPlane smoothed{carrier_data, plane_width, plane_height};
   const std::uint8_t resampled =
-      ResampleToPlanes(guide, smoothed, image, scale, workspace.resample);
+      one_plane ? ResampleToPlane(guide, PlaneContent::kGuide, image, scale, workspace.resample)
+                : ResampleToPlanes(guide, smoothed, image, scale, workspace.resample);
   if (resampled != kResultOk) return resampled;
   if (StopAsked(notifier)) return kResultRefused;
 
@@ -182,6 +190,13 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   }
   if (StopAsked(notifier)) return kResultRefused;
 
+  // The guide is not read again: with one plane, the carrier takes its place.
+  if (one_plane) {
+    const std::uint8_t carrier =
+        ResampleToPlane(smoothed, PlaneContent::kCarrier, image, scale, workspace.resample);
+    if (carrier != kResultOk) return carrier;
+    if (StopAsked(notifier)) return kResultRefused;
+  }
   // The carrier is smoothed in place: the filter only needs a few rows.
   const std::uint8_t smoothing = SeparableFilter7InBands(
       smoothed.data, plane_width, plane_height, kLowPassKernel7.data(), scale, workspace.smoothing);
@@ -190,9 +205,15 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
 }
 
 bool DetectWorkspace::FitPlanes(std::size_t samples, std::size_t largest) noexcept {
-  if (!guide.empty() && !carrier.empty() && guide.size() >= samples && carrier.size() >= samples) {
-    return true;
+  const auto fits = [&](const HeapArray<float>& plane) {
+    return !plane.empty() && plane.size() >= samples;
+  };
+  if (one_plane) {
+    if (fits(guide)) return true;
+    if (!guide.empty() && largest > samples && EnsureExactCapacity(guide, largest)) return true;
+    return EnsureExactCapacity(guide, samples);
   }
+  if (fits(guide) && fits(carrier)) return true;
   // Growing: straight to the largest size, when it can be had; a scale that
   // fits without it still runs when it cannot.
   const bool growing = !guide.empty() || !carrier.empty();

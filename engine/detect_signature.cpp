@@ -65,6 +65,8 @@ int SearchThreadCount() noexcept {
 
 void ScaleSearchThread(SearchBlock& block) noexcept {
   DetectWorkspace own;
+  // Other threads hold their planes at the same time: one plane each.
+  own.one_plane = true;
   DetectWorkspace& workspace = block.workspace != nullptr ? *block.workspace : own;
   double largest = 0.0;
   for (std::int32_t index = block.start; index < block.end; index += block.step) {
@@ -96,6 +98,9 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   std::array<SearchBlock, kMaxSearchThreads> blocks{};
   std::array<DetectWorkspace, kMaxSearchThreads> workspaces;
   for (int t = 0; t < n; ++t) {
+    // Every thread holds its planes while the others hold theirs, so each
+    // keeps one plane rather than two (search_work.h).
+    workspaces[t].one_plane = true;
     SearchBlock& block = blocks[t];
     block.start = t;
     block.step = n;

@@ -4,8 +4,10 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
+#include "engine/internal/float_lanes.h"
 #include "engine/internal/search_work.h"
 #include "engine/internal/spare_cores.h"
 
@@ -17,6 +19,8 @@ constexpr std::int32_t kWeightSteps = kProductTableRows - 1;
 // Where the resampled samples go: the three-channel float picture, or
 // straight into the two planes a detection uses.
 struct ThreeChannelSink {
+  static constexpr int kFirstChannel = 0;
+  static constexpr int kLastChannel = 2;
   ImageRecord& destination;
   float* Row(std::int32_t r) noexcept { return destination.Row<float>(r); }
   void Put(float* row, std::int32_t q, float blue, float green, float red) const noexcept {
@@ -26,19 +30,26 @@ struct ThreeChannelSink {
   }
 };
 
+// The two planes of a detection, or one of them: `Content` says which
+// channels the sink takes (blue 0, green 1, red 2), so that a pass for one
+// plane works out only its own channels.
+template <PlaneContent Content>
 struct PlaneSink {
+  static constexpr int kFirstChannel = Content == PlaneContent::kGuide ? 1 : 0;
+  static constexpr int kLastChannel = Content == PlaneContent::kCarrier ? 0 : 2;
   FloatPlane guide;
   FloatPlane carrier;
+  float* guide_row = nullptr;
   float* carrier_row = nullptr;
-  // Returns the guide's row and moves to the same row of the carrier.
   float* Row(std::int32_t r) noexcept {
-    carrier_row = carrier.Row(r);
-    return guide.Row(r);
+    if constexpr (Content != PlaneContent::kCarrier) guide_row = guide.Row(r);
+    if constexpr (Content != PlaneContent::kGuide) carrier_row = carrier.Row(r);
+    return nullptr;
   }
-  void Put(float* row, std::int32_t q, float blue, float green, float red) const noexcept {
+  void Put(float*, std::int32_t q, float blue, float green, float red) const noexcept {
     // As MakeGuidePlane computes it from the three-channel picture.
-    row[q] = (green + red) * 0.5f;
-    carrier_row[q] = blue;
+    if constexpr (Content != PlaneContent::kCarrier) guide_row[q] = (green + red) * 0.5f;
+    if constexpr (Content != PlaneContent::kGuide) carrier_row[q] = blue;
   }
 };
 
@@ -96,24 +107,113 @@ void Enlarge(const double* table, std::int32_t out_width, std::int32_t first_row
 // source row serves as the lower row of one output row and the upper row of
 // the next few, and the lower row's sum, P[n][right] + P[1000 - n][left], is
 // the same number (addition commutes exactly), so each row is summed once.
+// Channel c of column q goes to sums[c * out_width + q], channel by channel,
+// so that the vertical half reads each channel as one contiguous line.
+template <int First, int Last>
 void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out_width,
                   const ColumnTaps* columns, double* sums) noexcept {
+  double* const channel_sums[3] = {sums, sums + out_width,
+                                   sums + 2 * static_cast<std::ptrdiff_t>(out_width)};
   for (std::int32_t q = 0; q < out_width; ++q) {
     const ColumnTaps taps = columns[q];
     const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
     const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
     const std::uint8_t* left = row + 3 * taps.s0;
     const std::uint8_t* right = row + 3 * taps.s1;
-    for (int c = 0; c < 3; ++c) sums[3 * q + c] = near_weight[left[c]] + far_weight[right[c]];
+#pragma GCC unroll 3
+    for (int c = First; c <= Last; ++c) {
+      channel_sums[c][q] = near_weight[left[c]] + far_weight[right[c]];
+    }
   }
 }
 
-// Enlarge with the sums of each source row kept while rows use them:
-// `sums` has room for two rows of 3 * out_width doubles.
-template <class Sink>
+template <int N>
+struct DoubleLaneType {
+  typedef double Type __attribute__((vector_size(N * sizeof(double))));
+};
+template <int N>
+using DoubleLanes = typename DoubleLaneType<N>::Type;
+
+template <int N>
+PMK_ALWAYS_INLINE DoubleLanes<N> LoadDoubles(const double* p) noexcept {
+  DoubleLanes<N> v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// One channel of N output columns: (float)(up * upper_weight + down * fy),
+// lane by lane the scalar expression.
+template <int N>
+PMK_ALWAYS_INLINE Lanes<N> VerticalLanes(const double* up, const double* down,
+                                         DoubleLanes<N> upper_weight,
+                                         DoubleLanes<N> lower_weight) noexcept {
+  return __builtin_convertvector(
+      LoadDoubles<N>(up) * upper_weight + LoadDoubles<N>(down) * lower_weight, Lanes<N>);
+}
+
+// The vertical half of an output row from the two source rows' sums, N
+// columns at a time; every column's numbers are those of the scalar tail.
+template <int N, PlaneContent Content>
+PMK_ALWAYS_INLINE void VerticalRowLanes(const double* upper, const double* lower,
+                                        std::int32_t width, double upper_weight, double fy,
+                                        float* guide, float* carrier) noexcept {
+  DoubleLanes<N> uw;
+  DoubleLanes<N> lw;
+  for (int l = 0; l < N; ++l) {
+    uw[l] = upper_weight;
+    lw[l] = fy;
+  }
+  const Lanes<N> half = BroadcastLanesOf<N>(0.5f);
+  const std::ptrdiff_t green = width;
+  const std::ptrdiff_t red = 2 * static_cast<std::ptrdiff_t>(width);
+  std::int32_t q = 0;
+  for (; q + N <= width; q += N) {
+    if constexpr (Content != PlaneContent::kCarrier) {
+      const Lanes<N> g = VerticalLanes<N>(upper + green + q, lower + green + q, uw, lw);
+      const Lanes<N> r = VerticalLanes<N>(upper + red + q, lower + red + q, uw, lw);
+      StoreLanesOf<N>(guide + q, (g + r) * half);
+    }
+    if constexpr (Content != PlaneContent::kGuide) {
+      StoreLanesOf<N>(carrier + q, VerticalLanes<N>(upper + q, lower + q, uw, lw));
+    }
+  }
+  for (; q < width; ++q) {
+    if constexpr (Content != PlaneContent::kCarrier) {
+      const auto g = static_cast<float>(upper[green + q] * upper_weight + lower[green + q] * fy);
+      const auto r = static_cast<float>(upper[red + q] * upper_weight + lower[red + q] * fy);
+      guide[q] = (g + r) * 0.5f;
+    }
+    if constexpr (Content != PlaneContent::kGuide) {
+      carrier[q] = static_cast<float>(upper[q] * upper_weight + lower[q] * fy);
+    }
+  }
+}
+
+template <PlaneContent Content>
+PMK_AVX2 void VerticalRowAvx2(const double* upper, const double* lower, std::int32_t width,
+                              double upper_weight, double fy, float* guide,
+                              float* carrier) noexcept {
+  VerticalRowLanes<4, Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+}
+
+template <PlaneContent Content>
+void VerticalRow(const double* upper, const double* lower, std::int32_t width, double upper_weight,
+                 double fy, float* guide, float* carrier) noexcept {
+  if (HasAvx2()) {
+    VerticalRowAvx2<Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+  } else {
+    VerticalRowLanes<2, Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+  }
+}
+
+// Enlarge into the planes with the sums of each source row kept while rows
+// use them: `sums` has room for two rows of 3 * out_width doubles.
+template <PlaneContent Content>
 void EnlargeBySourceRows(const double* table, std::int32_t out_width, std::int32_t first_row,
-                         std::int32_t end_row, Sink sink, const ImageRecord& source, double a,
-                         const ColumnTaps* columns, double* sums) noexcept {
+                         std::int32_t end_row, PlaneSink<Content> sink, const ImageRecord& source,
+                         double a, const ColumnTaps* columns, double* sums) noexcept {
+  constexpr int kFirst = PlaneSink<Content>::kFirstChannel;
+  constexpr int kLast = PlaneSink<Content>::kLastChannel;
   const std::int32_t height = source.height();
   const std::size_t row_sums = static_cast<std::size_t>(out_width) * 3;
   double* upper_sums = sums;
@@ -132,23 +232,19 @@ void EnlargeBySourceRows(const double* table, std::int32_t out_width, std::int32
         std::swap(upper_sums, lower_sums);
         std::swap(upper_row, lower_row);
       } else {
-        SumSourceRow(table, source.Row<std::uint8_t>(y0), out_width, columns, upper_sums);
+        SumSourceRow<kFirst, kLast>(table, source.Row<std::uint8_t>(y0), out_width, columns,
+                                    upper_sums);
         upper_row = y0;
       }
     }
     if (lower_row != y1) {
-      SumSourceRow(table, source.Row<std::uint8_t>(y1), out_width, columns, lower_sums);
+      SumSourceRow<kFirst, kLast>(table, source.Row<std::uint8_t>(y1), out_width, columns,
+                                  lower_sums);
       lower_row = y1;
     }
-    float* out = sink.Row(r);
-    const double upper_weight = 1.0 - fy;
-    for (std::int32_t q = 0; q < out_width; ++q) {
-      const double* up = upper_sums + 3 * q;
-      const double* down = lower_sums + 3 * q;
-      sink.Put(out, q, static_cast<float>(up[0] * upper_weight + down[0] * fy),
-               static_cast<float>(up[1] * upper_weight + down[1] * fy),
-               static_cast<float>(up[2] * upper_weight + down[2] * fy));
-    }
+    sink.Row(r);
+    VerticalRow<Content>(upper_sums, lower_sums, out_width, 1.0 - fy, fy, sink.guide_row,
+                         sink.carrier_row);
   }
 }
 
@@ -185,7 +281,9 @@ void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row
           double w = 1.0;
           if (xx == columns.first) w *= columns.first_weight;
           if (yy == rows.first) w *= rows.first_weight;
-          for (int c = 0; c < 3; ++c) sums[c] += w * line[3 * xx + c];
+          for (int c = Sink::kFirstChannel; c <= Sink::kLastChannel; ++c) {
+            sums[c] += w * line[3 * xx + c];
+          }
           weights += w;
         }
       }
@@ -271,13 +369,15 @@ bool RescaledPlaneSize(const ImageRecord& source, double scale, std::int32_t& wi
   return source.width() > 0 && source.height() > 0 && RescaledSize(source, scale, width, height);
 }
 
-std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageRecord& source,
-                              double scale, ResampleWork& work) noexcept {
-  const std::int32_t width = guide.width;
-  const std::int32_t height = guide.height;
+namespace {
+
+template <PlaneContent Content>
+std::uint8_t ResampleInto(FloatPlane guide, FloatPlane carrier, std::int32_t width,
+                          std::int32_t height, const ImageRecord& source, double scale,
+                          ResampleWork& work) noexcept {
   if (source.width() <= 0 || source.height() <= 0 || width <= 0 || height <= 0) return kResultOk;
   const double a = 1.0 / scale;
-  const PlaneSink sink{guide, carrier, nullptr};
+  const PlaneSink<Content> sink{guide, carrier};
   // The column positions are the same for every row, so they are worked out
   // once, by the same repeated addition the rows use.
   if (a <= 1.0) {
@@ -319,6 +419,29 @@ std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageR
     });
   }
   return kResultOk;
+}
+
+}  // namespace
+
+std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageRecord& source,
+                              double scale, ResampleWork& work) noexcept {
+  return ResampleInto<PlaneContent::kBoth>(guide, carrier, guide.width, guide.height, source, scale,
+                                           work);
+}
+
+std::uint8_t ResampleToPlane(FloatPlane plane, PlaneContent content, const ImageRecord& source,
+                             double scale, ResampleWork& work) noexcept {
+  switch (content) {
+    case PlaneContent::kGuide:
+      return ResampleInto<PlaneContent::kGuide>(plane, {}, plane.width, plane.height, source, scale,
+                                                work);
+    case PlaneContent::kCarrier:
+      return ResampleInto<PlaneContent::kCarrier>({}, plane, plane.width, plane.height, source,
+                                                  scale, work);
+    case PlaneContent::kBoth:
+      break;
+  }
+  return kResultRefused;
 }
 
 std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,

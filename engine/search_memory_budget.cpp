@@ -21,6 +21,8 @@ std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexce
   const int n = std::clamp(threads, 1, static_cast<int>(count));
   const std::array<std::int32_t, 24> order = SeriesScaleOrder(mode, n);
   const double area = static_cast<double>(pixels);
+  const std::uint64_t bytes =
+      n > 1 ? kThreadedSearchBytesPerRescaledPixel : kSearchBytesPerRescaledPixel;
   double total = 0.0;
   for (int t = 0; t < n; ++t) {
     double largest = 0.0;
@@ -30,7 +32,7 @@ std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexce
       const double rescaled = area * scale * scale;
       if (rescaled <= kMaxRescaledPixels) largest = std::max(largest, rescaled);
     }
-    total += largest * static_cast<double>(kSearchBytesPerRescaledPixel);
+    total += largest * static_cast<double>(bytes);
   }
   return static_cast<std::uint64_t>(total);
 }

@@ -47,6 +47,9 @@ std::uint8_t ResampleImage(ImageRecord& destination, const ImageRecord& source,
 std::uint8_t ResampleToPlanes(ImageRecord& guide, ImageRecord& carrier, const ImageRecord& source,
                               double scale) noexcept;
 
+// Which of a detection's two planes a resampling pass fills.
+enum class PlaneContent { kBoth, kGuide, kCarrier };
+
 // The rescaled size of `source` at `scale`; false when it cannot be described.
 bool RescaledPlaneSize(const ImageRecord& source, double scale, std::int32_t& width,
                        std::int32_t& height) noexcept;
@@ -57,5 +60,12 @@ bool RescaledPlaneSize(const ImageRecord& source, double scale, std::int32_t& wi
 // partly written).
 std::uint8_t ResampleToPlanes(FloatPlane guide, FloatPlane carrier, const ImageRecord& source,
                               double scale, ResampleWork& work) noexcept;
+
+// One of the two planes alone (kGuide or kCarrier; kBoth gives 1 and writes
+// nothing), with exactly the samples ResampleToPlanes gives it. A search that
+// keeps one plane per thread resamples the guide, searches it, and then
+// resamples the carrier into the same memory. Returns 0, 1 or 6 as above.
+std::uint8_t ResampleToPlane(FloatPlane plane, PlaneContent content, const ImageRecord& source,
+                             double scale, ResampleWork& work) noexcept;
 
 }  // namespace pmk

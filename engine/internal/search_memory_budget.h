@@ -11,9 +11,12 @@
 
 namespace pmk {
 
-// Each scale keeps two float planes of the rescaled picture: the guide plane
-// for the corner search and the carrier that the cells are read from.
+// A lone search thread keeps two float planes of the rescaled picture: the
+// guide plane for the corner search and the carrier that the cells are read
+// from. Threads searching side by side keep one each, the carrier taking the
+// guide's place once the search is done (search_work.h).
 inline constexpr std::uint64_t kSearchBytesPerRescaledPixel = 8;
+inline constexpr std::uint64_t kThreadedSearchBytesPerRescaledPixel = 4;
 // The share of physical memory the search's rescaled planes may take; the
 // rest is left to the picture itself, the signing and everything else.
 inline constexpr double kSearchMemoryShare = 0.5;

@@ -71,7 +71,7 @@ struct CornerWork {
 // Everything one search thread reuses from scale to scale.
 struct DetectWorkspace {
   HeapArray<float> guide;    // green and red of the rescaled picture
-  HeapArray<float> carrier;  // its blue, smoothed in place
+  HeapArray<float> carrier;  // its blue, smoothed in place; unused with one plane
   ResampleWork resample;
   CornerWork corners;
   HeapArray<float> smoothing;  // rows of the carrier's banded filter
@@ -83,12 +83,24 @@ struct DetectWorkspace {
   // more, at the size of this one, so that they grow at most once.
   double largest_scale = 0.0;
 
-  // Makes both planes hold `samples` floats; `largest` is the size of the
-  // largest scale (0 when not known). False when the memory cannot be had.
+  // One plane for both: the guide is resampled and searched, and the carrier
+  // is then resampled into the same memory (a scale small enough for both
+  // planes to fit in it takes them side by side). It halves the planes at the
+  // cost of a second resampling pass at the larger scales, which pays where
+  // several search threads hold their planes at once; a lone thread keeps
+  // both and resamples once.
+  bool one_plane = false;
+
+  // Makes both planes (with one_plane, the guide alone) hold `samples` floats; `largest` is the
+  // size of the largest scale (0 when not known). False when the memory cannot be had.
   bool FitPlanes(std::size_t samples, std::size_t largest) noexcept;
 
-  // Gives every buffer back.
-  void Release() noexcept { *this = DetectWorkspace{}; }
+  // Gives every buffer back; the choice of one plane stays.
+  void Release() noexcept {
+    const bool keep = one_plane;
+    *this = DetectWorkspace{};
+    one_plane = keep;
+  }
 };
 
 }  // namespace pmk

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -17,6 +19,7 @@
 #include "engine/internal/float_lanes.h"
 #include "engine/internal/guide_plane.h"
 #include "engine/internal/resample.h"
+#include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
@@ -179,6 +182,73 @@ TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
   ExpectSameFloats(responses[0], responses[1]);
 }
 
+// The plain peak walk: every sample above the threshold and strictly above
+// its eight neighbours, left to right and top to bottom, refined, kept when
+// inside the tile's own area, then the tile's selection.
+std::vector<Corner> ReferenceTileCorners(std::vector<float> tile, std::int32_t w, std::int32_t h,
+                                         const InnerBox& inner, double scale) {
+  std::vector<float> response(tile.size());
+  EXPECT_EQ(ComputeResponse(tile.data(), w, h, scale, response.data()), kResultOk);
+  std::vector<Corner> peaks;
+  const auto at = [&](std::int32_t x, std::int32_t y) { return response[y * w + x]; };
+  for (std::int32_t y = 1; y < h - 1; ++y) {
+    for (std::int32_t x = 1; x < w - 1; ++x) {
+      bool peak = at(x, y) > kResponseThreshold;
+      float around[3][3];
+      for (int j = 0; j < 3; ++j) {
+        for (int i = 0; i < 3; ++i) {
+          around[j][i] = at(x - 1 + i, y - 1 + j);
+          if ((i != 1 || j != 1) && !(at(x, y) > around[j][i])) peak = false;
+        }
+      }
+      if (!peak) continue;
+      const PeakFit fit = RefinePeak(around);
+      const Corner c{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
+      if (!std::isnan(fit.response) && inner.x0 <= c.x && c.x <= inner.x1 && inner.y0 <= c.y &&
+          c.y <= inner.y1) {
+        peaks.push_back(c);
+      }
+    }
+  }
+  peaks.resize(
+      SelectCorners(peaks.data(), static_cast<std::uint32_t>(peaks.size()), w, h, kCornersKept));
+  return peaks;
+}
+
+TEST(FastCornerPeaks, BothLaneWidthsFindThePeaksOfThePlainWalk) {
+  struct TileCase {
+    std::int32_t w;
+    std::int32_t h;
+    float step;  // > 0: samples rounded to it, so that neighbours tie
+  };
+  // Widths around the four- and eight-sample blocks, and plateaus.
+  const TileCase cases[] = {{45, 33, 0.0f}, {64, 40, 0.0f}, {9, 9, 0.0f}, {83, 70, 40.0f}};
+  std::size_t listed = 0;
+  for (const TileCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " step " << c.step);
+    std::vector<float> tile = RandomPlane(c.w, c.h, 31u + c.w, kLowest, kHighest);
+    if (c.step > 0.0f) {
+      for (float& v : tile) v = std::round(v / c.step) * c.step;
+    }
+    const InnerBox inner{2.0, 3.0, c.w - 2.0, c.h - 4.0};
+    const std::vector<Corner> expected = ReferenceTileCorners(tile, c.w, c.h, inner, 1.1);
+    listed += expected.size();
+    ForBothLaneWidths([&] {
+      std::vector<float> copy = tile;
+      HeapArray<Corner> corners;
+      std::uint32_t count = 0;
+      ASSERT_EQ(FindTileCorners(copy.data(), c.w, c.h, inner, 1.1, corners, count), kResultOk);
+      ASSERT_EQ(count, expected.size());
+      for (std::uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(corners[i].x, expected[i].x) << i;
+        EXPECT_EQ(corners[i].y, expected[i].y) << i;
+        EXPECT_EQ(corners[i].response, expected[i].response) << i;
+      }
+    });
+  }
+  EXPECT_GT(listed, 4u);
+}
+
 // ---- Resampling straight into the guide and carrier planes ---------------
 
 ImageRecord RandomPicture(std::int32_t width, std::int32_t height, std::uint32_t seed) {
@@ -201,6 +271,7 @@ void ExpectSamePlanes(const ImageRecord& actual, const ImageRecord& expected) {
 }
 
 TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
+  // Widths around the lane blocks, so that the scalar tails are taken too.
   const ImageRecord picture = RandomPicture(53, 41, 9);
   // Reductions (area average), the unit scale and enlargements (bilinear),
   // including the two smallest and the largest scale of the series.
@@ -213,11 +284,25 @@ TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
     ExtractChannel(expected_carrier, 0, three);
     ASSERT_EQ(MakeGuidePlane(three), kResultOk);
 
-    ImageRecord guide;
-    ImageRecord carrier;
-    ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
-    ExpectSamePlanes(guide, three);
-    ExpectSamePlanes(carrier, expected_carrier);
+    ForBothLaneWidths([&] {
+      ImageRecord guide;
+      ImageRecord carrier;
+      ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
+      ExpectSamePlanes(guide, three);
+      ExpectSamePlanes(carrier, expected_carrier);
+      // Each plane alone, through one plane's memory as a threaded search does.
+      ResampleWork work;
+      ImageRecord one;
+      ASSERT_EQ(one.Allocate(three.width(), three.height(), 1, 32), kResultOk);
+      const std::pair<PlaneContent, const ImageRecord*> alone[] = {
+          {PlaneContent::kGuide, &three}, {PlaneContent::kCarrier, &expected_carrier}};
+      for (const auto& [content, expected] : alone) {
+        ASSERT_EQ(ResampleToPlane(FloatPlaneOf(one), content, picture, scale, work), kResultOk);
+        ExpectSamePlanes(one, *expected);
+      }
+      EXPECT_EQ(ResampleToPlane(FloatPlaneOf(one), PlaneContent::kBoth, picture, scale, work),
+                kResultRefused);
+    });
   }
 }
 

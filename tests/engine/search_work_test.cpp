@@ -61,21 +61,29 @@ void ExpectSameTrace(const TraceRecorder& fresh, const TraceRecorder& reused, do
 TEST_F(SearchWorkTest, ReusedMemoryReadsEveryScaleAsFreshMemoryDoes) {
   // Rising, falling and repeated scales, enlarging and reducing: planes and
   // buffers left over from a larger or smaller scale must not leak into the next.
-  DetectWorkspace workspace;
-  workspace.largest_scale = 2.05;
-  for (const double scale : {1.0, 0.9, 1.3, 2.05, 0.95, 1.3, 1.6}) {
-    TraceRecorder fresh;
-    TraceRecorder reused;
-    std::array<char, kDetectOutputSize> fresh_text{};
-    std::array<char, kDetectOutputSize> reused_text{};
-    const std::uint8_t expected =
-        DetectAtScale(picture_, fresh_text.data(), scale, nullptr, &fresh);
-    EXPECT_EQ(DetectAtScale(picture_, reused_text.data(), scale, nullptr, &reused, workspace),
-              expected)
-        << scale;
-    EXPECT_FALSE(fresh.tried.empty()) << scale;
-    ExpectSameTrace(fresh, reused, scale);
-    EXPECT_EQ(fresh_text, reused_text) << scale;
+  // Both ways of holding the planes: two, or one shared by guide and carrier.
+  for (const bool one_plane : {false, true}) {
+    SCOPED_TRACE(one_plane ? "one plane" : "two planes");
+    DetectWorkspace workspace;
+    workspace.largest_scale = 2.05;
+    workspace.one_plane = one_plane;
+    for (const double scale : {1.0, 0.9, 1.3, 2.05, 0.95, 1.3, 1.6}) {
+      TraceRecorder fresh;
+      TraceRecorder reused;
+      std::array<char, kDetectOutputSize> fresh_text{};
+      std::array<char, kDetectOutputSize> reused_text{};
+      const std::uint8_t expected =
+          DetectAtScale(picture_, fresh_text.data(), scale, nullptr, &fresh);
+      EXPECT_EQ(DetectAtScale(picture_, reused_text.data(), scale, nullptr, &reused, workspace),
+                expected)
+          << scale;
+      EXPECT_FALSE(fresh.tried.empty()) << scale;
+      ExpectSameTrace(fresh, reused, scale);
+      EXPECT_EQ(fresh_text, reused_text) << scale;
+    }
+    if (one_plane) {
+      EXPECT_TRUE(workspace.carrier.empty());
+    }
   }
 }
 
