@@ -70,7 +70,7 @@ TEST(RemoveNestedCandidatesTest, LargerPreferenceKeepsTheOutermostAndTheEarlierO
   ExpectRect(list[1], outer);
 }
 
-TEST(ChooseRegionsTest, LargerPreferenceTakesTheLargestOfTheMostRegions) {
+TEST(ChooseRegionsTest, LargerPreferenceTakesTheSquarestOfTheMostRegions) {
   const struct {
     const char* what;
     std::vector<CandidateRect> rects;
@@ -85,6 +85,12 @@ TEST(ChooseRegionsTest, LargerPreferenceTakesTheLargestOfTheMostRegions) {
       {"the largest of several pairs (none apart enough for a third)",
        {{0, 0, 100, 100}, {110, 0, 210, 100}, {0, 0, 120, 120}, {130, 0, 250, 120}},
        {{0, 0, 120, 120}, {130, 0, 250, 120}}},
+      {"the longer shorter side beats more area",
+       {{0, 0, 1000, 200}, {100, 0, 500, 400}},
+       {{100, 0, 500, 400}}},
+      {"of pairs, the longer shorter sides beat more area",
+       {{0, 0, 1000, 100}, {0, 150, 1000, 250}, {0, 0, 300, 300}, {400, 0, 700, 300}},
+       {{0, 0, 300, 300}, {400, 0, 700, 300}}},
       {"equal areas keep the first",
        {{50, 50, 300, 300}, {0, 0, 400, 400}, {100, 0, 500, 400}},
        {{0, 0, 400, 400}}},
