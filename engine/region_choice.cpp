@@ -29,21 +29,10 @@ double Area(const CandidateRect& r) noexcept {
 template <std::size_t K>
 using Combination = std::array<std::uint32_t, K>;
 
-// What a combination is judged by: its total area for the classic choice; for
-// larger regions the total of the regions' shorter sides. Every region carries
-// the same 16 x 16 cells, so the shorter side sets how narrow each cell is,
-// and narrow cells are what JPEG and downscaling blur away first: a long thin
-// region of more area measured worse than a squarer one.
-double Size(const CandidateRect& r, RegionPreference preference) noexcept {
-  if (preference == RegionPreference::kSmaller) return Area(r);
-  return std::min(r.x1 - r.x0, r.y1 - r.y0);
-}
-
 template <std::size_t K>
-double TotalSize(const CandidateList& list, const Combination<K>& combination,
-                 RegionPreference preference) noexcept {
+double TotalArea(const CandidateList& list, const Combination<K>& combination) noexcept {
   double total = 0.0;
-  for (std::uint32_t index : combination) total += Size(list[index], preference);
+  for (std::uint32_t index : combination) total += Area(list[index]);
   return total;
 }
 
@@ -55,20 +44,20 @@ struct Collection {
 };
 
 // Strictly better only, so that the first of equal areas wins.
-bool Preferred(double size, double best_size, RegionPreference preference) noexcept {
-  return preference == RegionPreference::kLarger ? size > best_size : size < best_size;
+bool Preferred(double area, double best_area, RegionPreference preference) noexcept {
+  return preference == RegionPreference::kLarger ? area > best_area : area < best_area;
 }
 
 template <std::size_t K>
 std::size_t BestCombination(const CandidateList& list, const Collection<K>& collection,
                             RegionPreference preference) noexcept {
   std::size_t best = 0;
-  double best_size = TotalSize(list, collection.entries[0], preference);
+  double best_area = TotalArea(list, collection.entries[0]);
   for (std::size_t i = 1; i < collection.count; ++i) {
-    const double size = TotalSize(list, collection.entries[i], preference);
-    if (Preferred(size, best_size, preference)) {
+    const double area = TotalArea(list, collection.entries[i]);
+    if (Preferred(area, best_area, preference)) {
       best = i;
-      best_size = size;
+      best_area = area;
     }
   }
   return best;
@@ -112,21 +101,11 @@ void TakeCombination(CandidateList& list, const Combination<K>& combination) noe
 
 }  // namespace
 
-void RemoveNestedCandidates(CandidateList& list, RegionPreference preference) noexcept {
+void RemoveNestedCandidates(CandidateList& list) noexcept {
   const std::uint32_t n = list.count();
   for (std::uint32_t i = 0; i < n; ++i) {
     for (std::uint32_t j = 0; j < n; ++j) {
-      if (j == i) continue;
-      CandidateRect& inner = list[i];
-      CandidateRect& outer = list[j];
-      if (!Contains(outer, inner)) continue;
-      if (preference == RegionPreference::kSmaller) {
-        outer = kRemoved;
-      } else if (j < i || !Contains(inner, outer)) {
-        // The outer one stays; of identical ones the earlier.
-        inner = kRemoved;
-        break;
-      }
+      if (j != i && Contains(list[j], list[i])) list[j] = kRemoved;
     }
   }
   std::uint32_t kept = 0;
@@ -167,9 +146,7 @@ std::uint8_t ChooseRegions(CandidateList& list, RegionPreference preference) noe
   if (pairs.count == 0) {
     std::uint32_t best = 0;
     for (std::uint32_t i = 1; i < n; ++i) {
-      if (Preferred(Size(list[i], preference), Size(list[best], preference), preference)) {
-        best = i;
-      }
+      if (Preferred(Area(list[i]), Area(list[best]), preference)) best = i;
     }
     TakeCombination<1>(list, {best});
     return kResultOk;

@@ -57,20 +57,23 @@ TEST(RemoveNestedCandidatesTest, OverlappingButNotNestedAllStay) {
   ExpectRect(list[2], c);
 }
 
-TEST(RemoveNestedCandidatesTest, LargerPreferenceKeepsTheOutermostAndTheEarlierOfIdentical) {
+TEST(ChooseRegionsTest, LargerPreferenceStillTakesTheInnerOfNested) {
+  // The larger choice picks among what nesting leaves: the outer rectangles
+  // are gone, however much larger they are.
   const CandidateRect outer{0, 0, 1000, 1000};
   const CandidateRect middle{100, 100, 900, 900};
   const CandidateRect inner{200, 200, 600, 600};
   const CandidateRect apart{1500, 0, 1900, 400};
   const CandidateRect twin{1500, 0, 1900, 400};
   CandidateList list = MakeList({inner, apart, middle, outer, twin});
-  RemoveNestedCandidates(list, RegionPreference::kLarger);
+  RemoveNestedCandidates(list);
+  EXPECT_EQ(ChooseRegions(list, RegionPreference::kLarger), 0);
   ASSERT_EQ(list.count(), 2u);
-  ExpectRect(list[0], apart);
-  ExpectRect(list[1], outer);
+  ExpectRect(list[0], inner);
+  ExpectRect(list[1], apart);
 }
 
-TEST(ChooseRegionsTest, LargerPreferenceTakesTheSquarestOfTheMostRegions) {
+TEST(ChooseRegionsTest, LargerPreferenceTakesTheLargestOfTheMostRegions) {
   const struct {
     const char* what;
     std::vector<CandidateRect> rects;
@@ -85,12 +88,6 @@ TEST(ChooseRegionsTest, LargerPreferenceTakesTheSquarestOfTheMostRegions) {
       {"the largest of several pairs (none apart enough for a third)",
        {{0, 0, 100, 100}, {110, 0, 210, 100}, {0, 0, 120, 120}, {130, 0, 250, 120}},
        {{0, 0, 120, 120}, {130, 0, 250, 120}}},
-      {"the longer shorter side beats more area",
-       {{0, 0, 1000, 200}, {100, 0, 500, 400}},
-       {{100, 0, 500, 400}}},
-      {"of pairs, the longer shorter sides beat more area",
-       {{0, 0, 1000, 100}, {0, 150, 1000, 250}, {0, 0, 300, 300}, {400, 0, 700, 300}},
-       {{0, 0, 300, 300}, {400, 0, 700, 300}}},
       {"equal areas keep the first",
        {{50, 50, 300, 300}, {0, 0, 400, 400}, {100, 0, 500, 400}},
        {{0, 0, 400, 400}}},
