@@ -35,7 +35,7 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
   if (search_result != kResultOk) return search_result;
   const RegionPreference preference =
       options.larger_regions ? RegionPreference::kLarger : RegionPreference::kSmaller;
-  RemoveNestedCandidates(list, preference);
+  RemoveNestedCandidates(list);
   if (list.count() > 0) {
     const std::uint8_t choice_result = ChooseRegions(list, preference);
     if (choice_result != kResultOk) return choice_result;

@@ -79,10 +79,10 @@ struct EmbedOptions {
   // repeat a signing exactly; a fixed seed is used as given, for every pass.
   bool use_fixed_seed = false;
   std::uint32_t fixed_seed = 0;
-  // Robust signing: of nested candidate regions keep the outer one, and among
-  // the combinations with the most regions take the largest total area
-  // instead of the smallest. Larger regions survive JPEG and rescaling
-  // better at the cost of more changed pixels; detection is the same.
+  // Robust signing: among the combinations with the most regions take the
+  // largest total area instead of the smallest (nested candidates still give
+  // way to the inner one). Larger regions survive JPEG and rescaling better
+  // at the cost of more changed pixels; detection is the same.
   bool larger_regions = false;
 };
 

@@ -101,21 +101,11 @@ void TakeCombination(CandidateList& list, const Combination<K>& combination) noe
 
 }  // namespace
 
-void RemoveNestedCandidates(CandidateList& list, RegionPreference preference) noexcept {
+void RemoveNestedCandidates(CandidateList& list) noexcept {
   const std::uint32_t n = list.count();
   for (std::uint32_t i = 0; i < n; ++i) {
     for (std::uint32_t j = 0; j < n; ++j) {
-      if (j == i) continue;
-      CandidateRect& inner = list[i];
-      CandidateRect& outer = list[j];
-      if (!Contains(outer, inner)) continue;
-      if (preference == RegionPreference::kSmaller) {
-        outer = kRemoved;
-      } else if (j < i || !Contains(inner, outer)) {
-        // The outer one stays; of identical ones the earlier.
-        inner = kRemoved;
-        break;
-      }
+      if (j != i && Contains(list[j], list[i])) list[j] = kRemoved;
     }
   }
   std::uint32_t kept = 0;

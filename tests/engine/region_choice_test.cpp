@@ -57,17 +57,20 @@ TEST(RemoveNestedCandidatesTest, OverlappingButNotNestedAllStay) {
   ExpectRect(list[2], c);
 }
 
-TEST(RemoveNestedCandidatesTest, LargerPreferenceKeepsTheOutermostAndTheEarlierOfIdentical) {
+TEST(ChooseRegionsTest, LargerPreferenceStillTakesTheInnerOfNested) {
+  // The larger choice picks among what nesting leaves: the outer rectangles
+  // are gone, however much larger they are.
   const CandidateRect outer{0, 0, 1000, 1000};
   const CandidateRect middle{100, 100, 900, 900};
   const CandidateRect inner{200, 200, 600, 600};
   const CandidateRect apart{1500, 0, 1900, 400};
   const CandidateRect twin{1500, 0, 1900, 400};
   CandidateList list = MakeList({inner, apart, middle, outer, twin});
-  RemoveNestedCandidates(list, RegionPreference::kLarger);
+  RemoveNestedCandidates(list);
+  EXPECT_EQ(ChooseRegions(list, RegionPreference::kLarger), 0);
   ASSERT_EQ(list.count(), 2u);
-  ExpectRect(list[0], apart);
-  ExpectRect(list[1], outer);
+  ExpectRect(list[0], inner);
+  ExpectRect(list[1], apart);
 }
 
 TEST(ChooseRegionsTest, LargerPreferenceTakesTheLargestOfTheMostRegions) {

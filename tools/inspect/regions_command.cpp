@@ -47,7 +47,7 @@ int RunRegions(Arguments args) {
     std::fprintf(stderr, "candidate search failed with code %d\n", result);
     return 1;
   }
-  RemoveNestedCandidates(list, preference);
+  RemoveNestedCandidates(list);
   nlohmann::ordered_json out;
   out["candidates"] = RectsToJson(list);
   if (list.count() > 0 && ChooseRegions(list, preference) != kResultOk) {
