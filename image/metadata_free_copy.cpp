@@ -125,6 +125,47 @@ bool IsTiffMetadataTag(std::uint64_t tag) {
   return tag == 34665 || tag == 34853 || tag == 40965 || tag == 33723 || tag == 34377 || tag == 700;
 }
 
+// Whether the `count` rationals of an entry are all below 2^24 with a
+// non-zero denominator: far above any real coefficient, and still exact as a
+// float.
+bool RationalsPlainlyInRange(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
+  const std::size_t field = layout.offset_bytes;
+  const std::uint64_t count = ReadTiff(file, entry + 4, field, layout.little_endian);
+  if (count == 0 || count > 16) return false;
+  const std::size_t value_field = entry + 4 + field;
+  const std::uint64_t at =
+      count * 8 <= field ? value_field : ReadTiff(file, value_field, field, layout.little_endian);
+  if (at > file.size() || (file.size() - at) / 8 < count) return false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const auto value = static_cast<std::size_t>(at + 8 * i);
+    const std::uint64_t numerator = ReadTiff(file, value, 4, layout.little_endian);
+    const std::uint64_t denominator = ReadTiff(file, value + 4, 4, layout.little_endian);
+    if (denominator == 0 || numerator / denominator >= (1u << 24)) return false;
+  }
+  return true;
+}
+
+// FreeImage also reads every entry of the first directory as metadata, and
+// turns each rational (which libtiff hands over as a float) back into a
+// fraction of ints through an unchecked float-to-int cast; it converts the
+// resolution to dots a metre the same way. Both are undefined for large
+// values (fuzzer findings). So entries stored as fractions, and those libtiff
+// reads as fractions whatever their stored type (resolution, position, white
+// point, primaries, the DNG tags), stay out of the copy; none of them changes
+// the pixels. The YCbCr coefficients and the reference black and white do:
+// they stay when their values are plainly in range.
+bool LeadsToUncheckedFraction(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
+  const std::uint64_t tag = ReadTiff(file, entry, 2, layout.little_endian);
+  const std::uint64_t type = ReadTiff(file, entry + 2, 2, layout.little_endian);
+  constexpr std::uint64_t kRational = 5;
+  constexpr std::uint64_t kSignedRational = 10;
+  if (tag == 529 || tag == 532) {
+    return type != kRational || !RationalsPlainlyInRange(file, entry, layout);
+  }
+  return type == kRational || type == kSignedRational || tag == 282 || tag == 283 || tag == 286 ||
+         tag == 287 || tag == 318 || tag == 319 || (tag >= 50706 && tag <= 51125);
+}
+
 Bytes TiffWithoutMetadata(const Bytes& file) {
   if (file.size() < 8) return {};
   TiffLayout layout;
@@ -159,7 +200,10 @@ Bytes TiffWithoutMetadata(const Bytes& file) {
   std::size_t kept = 0;
   for (std::uint64_t i = 0; i < entries; ++i) {
     const std::size_t entry = first_entry + static_cast<std::size_t>(i) * layout.entry_bytes;
-    if (IsTiffMetadataTag(ReadTiff(file, entry, 2, layout.little_endian))) continue;
+    if (IsTiffMetadataTag(ReadTiff(file, entry, 2, layout.little_endian)) ||
+        LeadsToUncheckedFraction(file, entry, layout)) {
+      continue;
+    }
     std::memcpy(out.data() + first_entry + kept * layout.entry_bytes, file.data() + entry,
                 layout.entry_bytes);
     ++kept;
