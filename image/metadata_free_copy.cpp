@@ -118,13 +118,6 @@ void WriteTiff(Bytes& file, std::size_t at, std::size_t bytes, bool little_endia
   }
 }
 
-// The first directory's entries that lead FreeImage into a metadata parser:
-// the EXIF, GPS and interoperability directories, IPTC, Photoshop resources
-// (which carry IPTC) and XMP.
-bool IsTiffMetadataTag(std::uint64_t tag) {
-  return tag == 34665 || tag == 34853 || tag == 40965 || tag == 33723 || tag == 34377 || tag == 700;
-}
-
 // Whether the `count` rationals of an entry are all below 2^24 with a
 // non-zero denominator: far above any real coefficient, and still exact as a
 // float.
@@ -145,25 +138,32 @@ bool RationalsPlainlyInRange(const Bytes& file, std::size_t entry, const TiffLay
   return true;
 }
 
-// FreeImage also reads every entry of the first directory as metadata, and
-// turns each rational (which libtiff hands over as a float) back into a
-// fraction of ints through an unchecked float-to-int cast; it converts the
-// resolution to dots a metre the same way. Both are undefined for large
-// values (fuzzer findings). So entries stored as fractions, and those libtiff
-// reads as fractions whatever their stored type (resolution, position, white
-// point, primaries, the DNG tags), stay out of the copy; none of them changes
-// the pixels. The YCbCr coefficients and the reference black and white do:
-// they stay when their values are plainly in range.
-bool LeadsToUncheckedFraction(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
+// The first directory's entries that describe the picture: its size and
+// sample layout, compression, strips and tiles, palette, old-style JPEG
+// tables, YCbCr layout, page number and the ICC profile. FreeImage reads
+// every entry of the first directory as metadata too, with flaws of its own
+// (fuzzer findings): it copies a fixed-length text such as DateTime at its
+// nominal length from a shorter value, turns rationals into int fractions
+// through an unchecked cast, and follows the EXIF, GPS, IPTC, XMP and GeoTIFF
+// entries into their parsers. So every other entry stays out of the copy.
+bool DescribesPicture(std::uint64_t tag) {
+  static constexpr std::array<std::uint16_t, 53> kPictureTags = {
+      254, 255, 256, 257, 258, 259, 262,   263,   264,   265,   266,  273, 274, 277,
+      278, 279, 280, 281, 284, 292, 293,   297,   317,   320,   322,  323, 324, 325,
+      332, 334, 338, 339, 340, 341, 347,   512,   513,   514,   515,  517, 518, 519,
+      520, 521, 529, 530, 531, 532, 32995, 32996, 32997, 32998, 34675};
+  return std::find(kPictureTags.begin(), kPictureTags.end(), tag) != kPictureTags.end();
+}
+
+// Of those, the YCbCr coefficients and the reference black and white are
+// rationals: they stay only when their values are plainly in range.
+bool KeptInCopy(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
   const std::uint64_t tag = ReadTiff(file, entry, 2, layout.little_endian);
-  const std::uint64_t type = ReadTiff(file, entry + 2, 2, layout.little_endian);
+  if (!DescribesPicture(tag)) return false;
+  if (tag != 529 && tag != 532) return true;
   constexpr std::uint64_t kRational = 5;
-  constexpr std::uint64_t kSignedRational = 10;
-  if (tag == 529 || tag == 532) {
-    return type != kRational || !RationalsPlainlyInRange(file, entry, layout);
-  }
-  return type == kRational || type == kSignedRational || tag == 282 || tag == 283 || tag == 286 ||
-         tag == 287 || tag == 318 || tag == 319 || (tag >= 50706 && tag <= 51125);
+  return ReadTiff(file, entry + 2, 2, layout.little_endian) == kRational &&
+         RationalsPlainlyInRange(file, entry, layout);
 }
 
 Bytes TiffWithoutMetadata(const Bytes& file) {
@@ -200,10 +200,7 @@ Bytes TiffWithoutMetadata(const Bytes& file) {
   std::size_t kept = 0;
   for (std::uint64_t i = 0; i < entries; ++i) {
     const std::size_t entry = first_entry + static_cast<std::size_t>(i) * layout.entry_bytes;
-    if (IsTiffMetadataTag(ReadTiff(file, entry, 2, layout.little_endian)) ||
-        LeadsToUncheckedFraction(file, entry, layout)) {
-      continue;
-    }
+    if (!KeptInCopy(file, entry, layout)) continue;
     std::memcpy(out.data() + first_entry + kept * layout.entry_bytes, file.data() + entry,
                 layout.entry_bytes);
     ++kept;

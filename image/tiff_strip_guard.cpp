@@ -93,7 +93,9 @@ bool TiffRowsOverrunInFreeImage(const std::vector<std::uint8_t>& file, FIBITMAP*
   const auto file_row = static_cast<unsigned long long>(TIFFScanlineSize(tiff.get()));
   if (file_row == FreeImage_GetLine(header)) return false;
   const unsigned bitmap_pixel = FreeImage_GetBPP(header) / 8;
-  if (bitmap_pixel == 0) return true;
+  // The bitmap holds four samples at most; beyond that the loader walks the
+  // file's pixels with word loads at odd offsets (a fuzzer finding).
+  if (bitmap_pixel == 0 || samples > 4) return true;
   const unsigned file_pixel = static_cast<unsigned>(bits * samples / 8);
   const unsigned long long pixels_copied =
       (FreeImage_GetPitch(header) + bitmap_pixel - 1) / bitmap_pixel;

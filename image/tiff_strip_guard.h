@@ -18,8 +18,9 @@ namespace pmk {
 // True when FreeImage's generic strip loader would read past a row of `file`
 // (a TIFF, as FreeImage will decode it) into `header` (its header, decoded
 // without pixels), or would never finish the row; also when libtiff cannot
-// read the file's layout. False for every other layout, and for TIFFs that
-// another of FreeImage's loaders reads.
+// read the file's layout, and when it would copy pixel by pixel from a file
+// of more than four samples a pixel. False for every other layout, and for
+// TIFFs that another of FreeImage's loaders reads.
 bool TiffRowsOverrunInFreeImage(const std::vector<std::uint8_t>& file, FIBITMAP* header) noexcept;
 
 }  // namespace pmk

@@ -1,9 +1,9 @@
 // The copy FreeImage decodes, on TIFFs the fuzz targets found
 // (tests/fuzz/corpus/*/regression-*): FreeImage turned a fraction from the
 // first directory into an int, or the resolution into dots a metre, through
-// an unchecked cast, undefined for the values these files hold. The entries
-// never reach it now: FreeImage records none of them, and keeps its default
-// of 300 dots an inch.
+// an unchecked cast, undefined for the values these files hold, and copied a
+// two-byte DateTime at its nominal 20 bytes. The entries never reach it now:
+// FreeImage records none of them, and keeps its default of 300 dots an inch.
 #include "image/metadata_free_copy.h"
 
 #include <FreeImage.h>
@@ -32,6 +32,7 @@ TEST(MetadataFreeCopyTest, TiffFractionsNeverReachTheDecoder) {
            FuzzFinding{"fuzz_plugin_reader/regression-tiff-resolution-out-of-range", "XResolution"},
            FuzzFinding{"fuzz_image_reader/regression-tiff-primaries-out-of-range",
                        "PrimaryChromaticities"},
+           FuzzFinding{"fuzz_image_reader/regression-tiff-short-datetime", "DateTime"},
        }) {
     const std::string bytes =
         testing::ReadBytes(testing::TestData(std::string("../fuzz/corpus/") + finding.input));

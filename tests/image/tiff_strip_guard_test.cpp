@@ -1,7 +1,8 @@
-// FreeImage's generic TIFF strip loader read past its strip buffer on a grey
-// TIFF claiming 16385 samples a pixel (a fuzz target's finding, kept in
-// tests/fuzz/corpus/). Such layouts are refused before the pixels are
-// decoded; the layouts the loader copies within bounds still load.
+// FreeImage's generic TIFF strip loader read past its strip buffer, or made
+// misaligned word loads, on grey TIFFs claiming 16385 samples a pixel (fuzz
+// targets' findings, kept in tests/fuzz/corpus/). Such layouts are refused
+// before the pixels are decoded; the layouts the loader copies within bounds
+// still load.
 #include "image/tiff_strip_guard.h"
 
 #include <FreeImage.h>
@@ -32,6 +33,7 @@ TEST(TiffStripGuardTest, OnlyOverrunningLayoutsAreFlagged) {
   };
   for (const Case& c :
        {Case{"fuzz_plugin_reader/regression-tiff-rows-overrun", true},
+        Case{"fuzz_plugin_reader/regression-tiff-16385-samples", true},
         Case{"fuzz_image_reader/grey16_5x4.tif", false},
         Case{"fuzz_image_reader/rgb16_4x3.tif", false}, Case{"fuzz_image_reader/rgb8x6.tif", false},
         Case{"fuzz_image_reader/camera_exif_icc.tif", false}}) {
