@@ -147,16 +147,19 @@ export CC=clang CXX=clang++
 # shared library is built; the fuzz build finds it through its run path.
 say "building FreeImage $freeimage_version"
 cp -a "$freeimage_tree" "$work/freeimage"
+(cd "$work/freeimage" && sh gensrclist.sh)
+read -r major minor < <(awk '$1 == "VER_MAJOR" { a = $3 } $1 == "VER_MINOR" { b = $3 }
+                             END { print a, b }' "$work/freeimage/Makefile.srcs")
+library="libfreeimage-$major.$minor.so"
 (
   cd "$work/freeimage"
-  sh gensrclist.sh
   nice make -s -f Makefile.gnu -j"$jobs" CC="$CC" CXX="$CXX" \
     CFLAGS="$common_flags -fPIC -w" CXXFLAGS="$common_flags -fPIC -w" \
-    LDFLAGS="-fsanitize=address,undefined" libfreeimage-3.18.0.so
+    LDFLAGS="-fsanitize=address,undefined" "$library"
 ) >&2
-cp "$work/freeimage/libfreeimage-3.18.0.so" "$prefix/lib/"
-ln -sf libfreeimage-3.18.0.so "$prefix/lib/libfreeimage.so.3"
-ln -sf libfreeimage.so.3 "$prefix/lib/libfreeimage.so"
+cp "$work/freeimage/$library" "$prefix/lib/"
+ln -sf "$library" "$prefix/lib/libfreeimage.so.$major"
+ln -sf "libfreeimage.so.$major" "$prefix/lib/libfreeimage.so"
 cp "$work/freeimage/Source/FreeImage.h" "$prefix/include/"
 
 # Exiv2: CMake with Debian's options, without the samples, tests and manuals.
