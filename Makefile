@@ -6,7 +6,7 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo package install test-sanitize test-thread fuzz-smoke clean
+.PHONY: all deps configure build test demo package install test-sanitize test-thread fuzz-smoke fuzz-long clean
 
 all: build
 
@@ -36,22 +36,34 @@ test-thread: deps
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/plugin_batch_tests --gtest_filter='BatchWorker*:BatchJob*'
 
 # Every fuzz target for 30 seconds on a copy of its committed seed corpus
-# (clang and libFuzzer). Longer runs: the same binaries with -max_total_time.
-FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_metadata_copy fuzz_cell_measure
+# (clang and libFuzzer), linked with FreeImage and Exiv2 built with the
+# sanitizers and fuzzer coverage (scripts/build-instrumented-deps.sh, cached
+# under ~/.cache/pictomarker). `make fuzz-long` runs each for FUZZ_SECONDS
+# (default 1800); findings land in build-fuzz/artifacts/.
+FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_plugin_reader fuzz_metadata_copy fuzz_cell_measure
+ifneq ($(filter fuzz-long,$(MAKECMDGOALS)),)
+FUZZ_SECONDS ?= 1800
+endif
 FUZZ_SECONDS ?= 30
 fuzz-smoke: deps
-	@[ -f build-fuzz/CMakeCache.txt ] || CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF
-	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@deps=$$(JOBS=$(JOBS) bash scripts/build-instrumented-deps.sh) && \
+	  { grep -qxF "PMK_INSTRUMENTED_DEPS:PATH=$$deps" build-fuzz/CMakeCache.txt 2>/dev/null || \
+	    { rm -rf build-fuzz && CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF -DPMK_INSTRUMENTED_DEPS=$$deps; }; }
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS) fuzz_unguarded_decode
+	@bash tests/fuzz/check_camera_tiff.sh build-fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  rm -rf build-fuzz/corpus/$$t && mkdir -p build-fuzz/corpus/$$t build-fuzz/artifacts && \
 	  cp tests/fuzz/corpus/$$t/* build-fuzz/corpus/$$t/ && \
 	  dict= && if [ -f tests/fuzz/$${t#fuzz_}.dict ]; then dict=-dict=tests/fuzz/$${t#fuzz_}.dict; fi && \
 	  echo "$$t: $(FUZZ_SECONDS) s" && \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp:print_suppressions=0 \
 	  ./build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=25 \
-	    -artifact_prefix=build-fuzz/artifacts/$$t- $$dict build-fuzz/corpus/$$t 2> build-fuzz/$$t.log || \
+	    -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/$$t- $$dict build-fuzz/corpus/$$t 2> build-fuzz/$$t.log || \
 	    { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
-	  grep -h '^Done' build-fuzz/$$t.log; \
+	  grep -h '^Done\|^stat::number_of_executed_units\|^stat::average_exec_per_sec' build-fuzz/$$t.log; \
 	done
+
+fuzz-long: fuzz-smoke
 
 # The Debian package (build/pictomarker_VERSION_ARCH.deb) of the installed tree.
 package: build

@@ -8,6 +8,7 @@
 #include "image/image_files.h"
 #include "image/metadata_carry.h"
 #include "image/metadata_free_copy.h"
+#include "image/tiff_strip_guard.h"
 
 namespace pmk {
 namespace {
@@ -100,6 +101,7 @@ BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::string& file,
   const long long pixels =
       static_cast<long long>(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get());
   if (pixels <= 0 || pixels > kMaxLoadPixels) return nullptr;
+  if (format == FIF_TIFF && TiffRowsOverrunInFreeImage(bytes, header.get())) return nullptr;
   header.reset();
 
   ClearLastCodecMessage();

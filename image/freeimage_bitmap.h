@@ -32,7 +32,8 @@ BitmapHandle DecodeWithoutMetadata(FREE_IMAGE_FORMAT format, const std::vector<s
 // its header claims more than kMaxLoadPixels (checked before the pixels are
 // decoded, so a forged header cannot make the reader allocate gigabytes), and
 // when a JPEG ends before its last scan: the decoder would fill the rest with
-// grey and call it a picture.
+// grey and call it a picture; and when FreeImage's TIFF loader would read past
+// the file's rows (tiff_strip_guard.h).
 BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::string& file, int flags) noexcept;
 
 // Reads a metadata source whole and checks that it is a picture the system

@@ -118,11 +118,52 @@ void WriteTiff(Bytes& file, std::size_t at, std::size_t bytes, bool little_endia
   }
 }
 
-// The first directory's entries that lead FreeImage into a metadata parser:
-// the EXIF, GPS and interoperability directories, IPTC, Photoshop resources
-// (which carry IPTC) and XMP.
-bool IsTiffMetadataTag(std::uint64_t tag) {
-  return tag == 34665 || tag == 34853 || tag == 40965 || tag == 33723 || tag == 34377 || tag == 700;
+// Whether the `count` rationals of an entry are all below 2^24 with a
+// non-zero denominator: far above any real coefficient, and still exact as a
+// float.
+bool RationalsPlainlyInRange(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
+  const std::size_t field = layout.offset_bytes;
+  const std::uint64_t count = ReadTiff(file, entry + 4, field, layout.little_endian);
+  if (count == 0 || count > 16) return false;
+  const std::size_t value_field = entry + 4 + field;
+  const std::uint64_t at =
+      count * 8 <= field ? value_field : ReadTiff(file, value_field, field, layout.little_endian);
+  if (at > file.size() || (file.size() - at) / 8 < count) return false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const auto value = static_cast<std::size_t>(at + 8 * i);
+    const std::uint64_t numerator = ReadTiff(file, value, 4, layout.little_endian);
+    const std::uint64_t denominator = ReadTiff(file, value + 4, 4, layout.little_endian);
+    if (denominator == 0 || numerator / denominator >= (1u << 24)) return false;
+  }
+  return true;
+}
+
+// The first directory's entries that describe the picture: its size and
+// sample layout, compression, strips and tiles, palette, old-style JPEG
+// tables, YCbCr layout, page number and the ICC profile. FreeImage reads
+// every entry of the first directory as metadata too, with flaws of its own
+// (fuzzer findings): it copies a fixed-length text such as DateTime at its
+// nominal length from a shorter value, turns rationals into int fractions
+// through an unchecked cast, and follows the EXIF, GPS, IPTC, XMP and GeoTIFF
+// entries into their parsers. So every other entry stays out of the copy.
+bool DescribesPicture(std::uint64_t tag) {
+  static constexpr std::array<std::uint16_t, 53> kPictureTags = {
+      254, 255, 256, 257, 258, 259, 262,   263,   264,   265,   266,  273, 274, 277,
+      278, 279, 280, 281, 284, 292, 293,   297,   317,   320,   322,  323, 324, 325,
+      332, 334, 338, 339, 340, 341, 347,   512,   513,   514,   515,  517, 518, 519,
+      520, 521, 529, 530, 531, 532, 32995, 32996, 32997, 32998, 34675};
+  return std::find(kPictureTags.begin(), kPictureTags.end(), tag) != kPictureTags.end();
+}
+
+// Of those, the YCbCr coefficients and the reference black and white are
+// rationals: they stay only when their values are plainly in range.
+bool KeptInCopy(const Bytes& file, std::size_t entry, const TiffLayout& layout) {
+  const std::uint64_t tag = ReadTiff(file, entry, 2, layout.little_endian);
+  if (!DescribesPicture(tag)) return false;
+  if (tag != 529 && tag != 532) return true;
+  constexpr std::uint64_t kRational = 5;
+  return ReadTiff(file, entry + 2, 2, layout.little_endian) == kRational &&
+         RationalsPlainlyInRange(file, entry, layout);
 }
 
 Bytes TiffWithoutMetadata(const Bytes& file) {
@@ -159,7 +200,7 @@ Bytes TiffWithoutMetadata(const Bytes& file) {
   std::size_t kept = 0;
   for (std::uint64_t i = 0; i < entries; ++i) {
     const std::size_t entry = first_entry + static_cast<std::size_t>(i) * layout.entry_bytes;
-    if (IsTiffMetadataTag(ReadTiff(file, entry, 2, layout.little_endian))) continue;
+    if (!KeptInCopy(file, entry, layout)) continue;
     std::memcpy(out.data() + first_entry + kept * layout.entry_bytes, file.data() + entry,
                 layout.entry_bytes);
     ++kept;

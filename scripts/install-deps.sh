@@ -17,6 +17,13 @@ packages=(
   gimp libgimp2.0-dev
 )
 
+# The fuzz build compiles FreeImage and Exiv2 from Debian's sources
+# (scripts/build-instrumented-deps.sh): what their builds link against.
+packages+=(
+  libjpeg-dev libpng-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
+  zlib1g-dev libexpat1-dev gettext
+)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
