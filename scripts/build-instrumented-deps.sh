@@ -21,7 +21,9 @@ set -euo pipefail
 
 say() { echo "build-instrumented-deps: $*" >&2; }
 
-cache_root="${PMK_INSTRUMENTED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pictomarker/instrumented-deps}"
+# CI runners may start us without HOME: the account's home folder then.
+home="${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}"
+cache_root="${PMK_INSTRUMENTED_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/pictomarker/instrumented-deps}"
 jobs="${JOBS:-2}"
 
 installed_source() {  # binary package -> "source version"
