@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include "engine/internal/float_lanes.h"
@@ -127,20 +126,6 @@ void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out
   }
 }
 
-template <int N>
-struct DoubleLaneType {
-  typedef double Type __attribute__((vector_size(N * sizeof(double))));
-};
-template <int N>
-using DoubleLanes = typename DoubleLaneType<N>::Type;
-
-template <int N>
-PMK_ALWAYS_INLINE DoubleLanes<N> LoadDoubles(const double* p) noexcept {
-  DoubleLanes<N> v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
 // One channel of N output columns: (float)(up * upper_weight + down * fy),
 // lane by lane the scalar expression.
 template <int N>
@@ -148,7 +133,7 @@ PMK_ALWAYS_INLINE Lanes<N> VerticalLanes(const double* up, const double* down,
                                          DoubleLanes<N> upper_weight,
                                          DoubleLanes<N> lower_weight) noexcept {
   return __builtin_convertvector(
-      LoadDoubles<N>(up) * upper_weight + LoadDoubles<N>(down) * lower_weight, Lanes<N>);
+      LoadLanesOf<N>(up) * upper_weight + LoadLanesOf<N>(down) * lower_weight, Lanes<N>);
 }
 
 // The vertical half of an output row from the two source rows' sums, N
@@ -157,12 +142,8 @@ template <int N, PlaneContent Content>
 PMK_ALWAYS_INLINE void VerticalRowLanes(const double* upper, const double* lower,
                                         std::int32_t width, double upper_weight, double fy,
                                         float* guide, float* carrier) noexcept {
-  DoubleLanes<N> uw;
-  DoubleLanes<N> lw;
-  for (int l = 0; l < N; ++l) {
-    uw[l] = upper_weight;
-    lw[l] = fy;
-  }
+  const DoubleLanes<N> uw = BroadcastLanesOf<N>(upper_weight);
+  const DoubleLanes<N> lw = BroadcastLanesOf<N>(fy);
   const Lanes<N> half = BroadcastLanesOf<N>(0.5f);
   const std::ptrdiff_t green = width;
   const std::ptrdiff_t red = 2 * static_cast<std::ptrdiff_t>(width);

@@ -22,12 +22,15 @@ namespace pmk {
 inline constexpr int kFloatLanes = 4;
 inline constexpr int kWideFloatLanes = 8;
 
-template <int N>
+template <typename T, int N>
 struct LaneType {
-  typedef float Type __attribute__((vector_size(N * sizeof(float))));
+  typedef T Type __attribute__((vector_size(N * sizeof(T))));
 };
 template <int N>
-using Lanes = typename LaneType<N>::Type;
+using Lanes = typename LaneType<float, N>::Type;
+// Doubles side by side, where a sum is kept in double precision.
+template <int N>
+using DoubleLanes = typename LaneType<double, N>::Type;
 using FloatLanes = Lanes<kFloatLanes>;
 
 #define PMK_ALWAYS_INLINE [[gnu::always_inline]] inline
@@ -38,9 +41,9 @@ using FloatLanes = Lanes<kFloatLanes>;
 // such values, which GCC warns about, never comes into play.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-template <int N>
-PMK_ALWAYS_INLINE Lanes<N> LoadLanesOf(const float* p) noexcept {
-  Lanes<N> v;
+template <int N, typename T>
+PMK_ALWAYS_INLINE typename LaneType<T, N>::Type LoadLanesOf(const T* p) noexcept {
+  typename LaneType<T, N>::Type v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
@@ -50,9 +53,9 @@ PMK_ALWAYS_INLINE void StoreLanesOf(float* p, Lanes<N> v) noexcept {
   std::memcpy(p, &v, sizeof v);
 }
 
-template <int N>
-PMK_ALWAYS_INLINE Lanes<N> BroadcastLanesOf(float value) noexcept {
-  Lanes<N> v;
+template <int N, typename T>
+PMK_ALWAYS_INLINE typename LaneType<T, N>::Type BroadcastLanesOf(T value) noexcept {
+  typename LaneType<T, N>::Type v;
   for (int i = 0; i < N; ++i) v[i] = value;
   return v;
 }
