@@ -13,8 +13,7 @@
 namespace pmk::gimp {
 namespace {
 
-// The viewer's limits and texts (numbers of the language table).
-constexpr std::int32_t kMinimumSide = 128;
+// The viewer's texts (numbers of the language table).
 constexpr int kShortestSignature = 6;
 constexpr int kTextTooSmall = 28;
 constexpr int kTextNotSupported = 29;
@@ -32,7 +31,8 @@ std::string Text(int number) {
 std::string PictureFor(const plugin::HostDocument& document, ImageRecord& colour,
                        ImageRecord& alpha) {
   if (document.channels != 3 && document.channels != 4) return Text(kTextNotSupported);
-  if (document.width < kMinimumSide || document.height < kMinimumSide) return Text(kTextTooSmall);
+  if (document.width < ui::kMinimumSignedSide || document.height < ui::kMinimumSignedSide)
+    return Text(kTextTooSmall);
   if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(kTextNoMemory);
   return {};
 }

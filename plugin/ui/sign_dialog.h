@@ -14,6 +14,9 @@ class QSlider;
 
 namespace pmk::ui {
 
+// Pictures narrower or lower than this are refused by sign and detect.
+inline constexpr std::int32_t kMinimumSignedSide = 128;
+
 // The caller's buffer for the payload text "signSIGN" + signature.
 using SignPayloadBuffer = std::array<char, 1024>;
 

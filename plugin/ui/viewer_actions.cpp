@@ -9,6 +9,7 @@
 #include "plugin/ui/highlight_frames.h"
 #include "plugin/ui/language_table.h"
 #include "plugin/ui/plugin_settings.h"
+#include "plugin/ui/sign_dialog.h"
 #include "plugin/ui/view_drawing.h"
 #include "plugin/ui/viewer_dialogs.h"
 #include "plugin/ui/viewer_engine.h"

@@ -30,8 +30,6 @@ class ViewArea;
 QString PluginFolder();
 
 inline constexpr const char* kViewerTitle = "Tavelwood - Pictomarker plug-in";
-// Pictures narrower or lower than this are refused by sign and detect.
-inline constexpr std::int32_t kMinimumSignedSide = 128;
 
 class ViewerWindow : public QMainWindow {
  public:
