@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "engine/internal/corner_response.h"
 #include "engine/internal/float_lanes.h"
 #include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
@@ -104,109 +105,6 @@ PeakFit RefinePeak(const float (&values)[3][3]) noexcept {
 
 namespace {
 
-// The work buffers of one tile's response: the filters' ring of rows and the
-// three gradient products, each of the tile's size.
-struct ResponseBuffers {
-  float* ring = nullptr;
-  float* ixx = nullptr;
-  float* iyy = nullptr;
-  float* ixy = nullptr;
-};
-
-// Forward differences of the smoothed tile and their products: Ixx, Iyy and
-// Ixy. The last column (row) of each difference repeats the one before it.
-template <int N>
-PMK_ALWAYS_INLINE void GradientProducts(const float* tile, std::int32_t w, std::int32_t h,
-                                        float* ix, float* iy, float* ixy) noexcept {
-  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  for (std::int32_t y = 0; y < h; ++y) {
-    const float* row = tile + static_cast<std::ptrdiff_t>(y) * w;
-    float* out = ix + static_cast<std::ptrdiff_t>(y) * w;
-    std::int32_t x = 0;
-    for (; x + N <= w - 1; x += N) {
-      StoreLanesOf<N>(out + x, LoadLanesOf<N>(row + x + 1) - LoadLanesOf<N>(row + x));
-    }
-    for (; x < w - 1; ++x) out[x] = row[x + 1] - row[x];
-    out[w - 1] = out[w - 2];
-  }
-  const std::size_t above_last = samples - static_cast<std::size_t>(w);
-  std::size_t i = 0;
-  for (; i + N <= above_last; i += N) {
-    StoreLanesOf<N>(iy + i, LoadLanesOf<N>(tile + i + w) - LoadLanesOf<N>(tile + i));
-  }
-  for (; i < above_last; ++i) iy[i] = tile[i + w] - tile[i];
-  std::memcpy(iy + above_last, iy + above_last - w, static_cast<std::size_t>(w) * sizeof(float));
-
-  i = 0;
-  for (; i + N <= samples; i += N) {
-    const Lanes<N> dx = LoadLanesOf<N>(ix + i);
-    const Lanes<N> dy = LoadLanesOf<N>(iy + i);
-    StoreLanesOf<N>(ixy + i, dx * dy);
-    StoreLanesOf<N>(ix + i, dx * dx);
-    StoreLanesOf<N>(iy + i, dy * dy);
-  }
-  for (; i < samples; ++i) {
-    ixy[i] = ix[i] * iy[i];
-    ix[i] = ix[i] * ix[i];
-    iy[i] = iy[i] * iy[i];
-  }
-}
-
-// R = Sxx Syy - Sxy^2 - k (Sxx + Syy)^2, in single precision.
-template <int N>
-PMK_ALWAYS_INLINE void HarrisResponse(const float* sxx_plane, const float* sxy_plane,
-                                      const float* syy_plane, std::size_t samples,
-                                      float* response) noexcept {
-  std::size_t i = 0;
-  for (; i + N <= samples; i += N) {
-    const Lanes<N> sxx = LoadLanesOf<N>(sxx_plane + i);
-    const Lanes<N> sxy = LoadLanesOf<N>(sxy_plane + i);
-    const Lanes<N> syy = LoadLanesOf<N>(syy_plane + i);
-    const Lanes<N> trace = sxx + syy;
-    StoreLanesOf<N>(response + i, sxx * syy - sxy * sxy - kHarrisK * (trace * trace));
-  }
-  for (; i < samples; ++i) {
-    const float sxx = sxx_plane[i];
-    const float sxy = sxy_plane[i];
-    const float syy = syy_plane[i];
-    const float trace = sxx + syy;
-    response[i] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
-  }
-}
-
-PMK_AVX2 void GradientProductsAvx2(const float* tile, std::int32_t w, std::int32_t h, float* ix,
-                                   float* iy, float* ixy) noexcept {
-  GradientProducts<kWideFloatLanes>(tile, w, h, ix, iy, ixy);
-}
-
-PMK_AVX2 void HarrisResponseAvx2(const float* sxx, const float* sxy, const float* syy,
-                                 std::size_t samples, float* response) noexcept {
-  HarrisResponse<kWideFloatLanes>(sxx, sxy, syy, samples, response);
-}
-
-// ComputeResponse on buffers the caller owns (w, h at least 7).
-void ResponseInto(float* tile, std::int32_t w, std::int32_t h, double scale,
-                  const ResponseBuffers& buffers, float* response) noexcept {
-  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  SeparableFilter7(tile, tile, w, h, buffers.ring, kLowPassKernel7.data(), scale);
-  float* ix = buffers.ixx;
-  float* iy = buffers.iyy;
-  float* ixy = buffers.ixy;
-  if (HasAvx2()) {
-    GradientProductsAvx2(tile, w, h, ix, iy, ixy);
-  } else {
-    GradientProducts<kFloatLanes>(tile, w, h, ix, iy, ixy);
-  }
-  SeparableFilter5(ix, ix, w, h, buffers.ring, kSearchKernel5.data(), scale);
-  SeparableFilter5(ixy, ixy, w, h, buffers.ring, kSearchKernel5.data(), scale);
-  SeparableFilter5(iy, iy, w, h, buffers.ring, kSearchKernel5.data(), scale);
-  if (HasAvx2()) {
-    HarrisResponseAvx2(ix, ixy, iy, samples, response);
-  } else {
-    HarrisResponse<kFloatLanes>(ix, ixy, iy, samples, response);
-  }
-}
-
 // The peaks of a response (strict local maxima above the threshold), refined
 // to sub-pixel positions, then the tile's selection, in `peaks` (an empty
 // list starts with room for 50; a list from an earlier tile is reused). The
@@ -263,36 +161,160 @@ PMK_AVX2 void PeakBlocksAvx2(const float* above, const float* here, const float*
   PeakBlocks<kWideFloatLanes>(above, here, below, x, blocks, bits);
 }
 
-std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, const InnerBox& inner,
+// Rows of a tile whose response cannot pass the threshold. Smoothing and
+// differences never widen the range of the samples they start from (the
+// kernels' taps are non-negative and sum to one), so where every sample
+// within reach of a pixel lies in a range below 1.5 grey levels, Ix and Iy
+// stay below about 1.51, each smoothed product below 2.3, and the response
+// below 2.3 * 2.3, far under the threshold of 10: no peak can be there, and
+// its rows need not be computed. A range of zero (a constant stretch, such as
+// everything a clamped pass brings to 128) is the common case.
+constexpr float kQuietRange = 1.5f;
+constexpr std::int32_t kQuietReachAbove = 8;
+constexpr std::int32_t kQuietReachBelow = 9;
+
+// The clamped samples' least and greatest value in each row of the source;
+// a sample that is not a number makes its row's range unbounded.
+void RowRanges(const TileSource& source, float* lowest, float* highest) noexcept {
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  float clamped[kMostPeakBlocks];
+  for (std::int32_t y = 0; y < source.height; ++y) {
+    const float* samples = source.first + y * source.stride;
+    float low = kInfinity;
+    float high = -kInfinity;
+    bool unordered = false;
+    for (std::int32_t x = 0; x < source.width; x += kMostPeakBlocks) {
+      const std::int32_t n = std::min(source.width - x, kMostPeakBlocks);
+      source.clamp.Copy(clamped, samples + x, n);
+      for (std::int32_t i = 0; i < n; ++i) {
+        const float v = clamped[i];
+        unordered |= v != v;
+        low = v < low ? v : low;
+        high = v > high ? v : high;
+      }
+    }
+    lowest[y] = unordered ? -kInfinity : low;
+    highest[y] = unordered ? kInfinity : high;
+  }
+}
+
+// Which rows of a window may hold a peak, from its rows' ranges.
+class LiveRows {
+ public:
+  LiveRows(const float* lowest, const float* highest, std::int32_t height) noexcept
+      : lowest_(lowest), highest_(highest), height_(height) {}
+
+  bool Live(std::int32_t y) const noexcept {
+    const std::int32_t first = std::max(y - kQuietReachAbove, 0);
+    const std::int32_t last = std::min(y + kQuietReachBelow, height_ - 1);
+    float low = lowest_[first];
+    float high = highest_[first];
+    for (std::int32_t i = first + 1; i <= last; ++i) {
+      low = std::min(low, lowest_[i]);
+      high = std::max(high, highest_[i]);
+    }
+    return !(high - low < kQuietRange);
+  }
+
+  // True when the whole window is one number: no response anywhere.
+  bool Constant() const noexcept {
+    for (std::int32_t y = 0; y < height_; ++y) {
+      if (!(lowest_[y] == highest_[y] && lowest_[y] == lowest_[0])) return false;
+    }
+    return true;
+  }
+
+ private:
+  const float* lowest_;
+  const float* highest_;
+  std::int32_t height_;
+};
+
+// The part of a tile copy that decides its corners: its own area, one pixel
+// around it (a peak refines by up to a pixel) and the reach of the filters
+// and differences beyond that (seven pixels before, eight after). A sample of
+// this window has the value it has in the whole copy, so a window of about
+// the tile's own size stands for a copy 40 pixels wider and higher.
+struct TileWindow {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+constexpr std::int32_t kReachBefore = 7;
+constexpr std::int32_t kReachAfter = 9;
+
+TileWindow DecidingWindow(std::int32_t w, std::int32_t h, const InnerBox& inner) noexcept {
+  const auto span = [](double first, double last, std::int32_t length, std::int32_t& start,
+                       std::int32_t& size) {
+    start = std::max(static_cast<std::int32_t>(first) - kReachBefore, 0);
+    const std::int32_t end = std::min(static_cast<std::int32_t>(last) + kReachAfter, length);
+    size = end - start;
+    // Never narrower than the filters need.
+    if (size < 7) {
+      start = 0;
+      size = length;
+    }
+  };
+  TileWindow window;
+  span(inner.x0, inner.x1, w, window.left, window.width);
+  span(inner.y0, inner.y1, h, window.top, window.height);
+  return window;
+}
+
+// The peaks of a tile copy's response (strict local maxima above the
+// threshold) that can refine into its own area, refined to sub-pixel
+// positions in copy coordinates, then the tile's selection, in `peaks` (an
+// empty list starts with room for 50; a list from an earlier tile is reused).
+std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWindow& window,
+                     std::int32_t w, std::int32_t h, const InnerBox& inner,
                      HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
   count = 0;
   if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
   std::uint32_t found = 0;
-  // The peak at (x, y), refined and listed; false when the list cannot grow.
+  const float* above = nullptr;
+  const float* here = nullptr;
+  const float* below = nullptr;
+  // The peak at window position (x, y), refined and listed; false when the
+  // list cannot grow.
   const auto take = [&](std::int32_t x, std::int32_t y) noexcept {
     float around[3][3];
-    for (int j = 0; j < 3; ++j) {
-      const float* row = response + static_cast<std::ptrdiff_t>(y - 1 + j) * w + (x - 1);
-      for (int i = 0; i < 3; ++i) around[j][i] = row[i];
+    for (int i = 0; i < 3; ++i) {
+      around[0][i] = above[x - 1 + i];
+      around[1][i] = here[x - 1 + i];
+      around[2][i] = below[x - 1 + i];
     }
     const PeakFit fit = RefinePeak(around);
     // A refined value that is not a number cannot be ranked; such a peak
     // only arises from non-finite samples.
     if (std::isnan(fit.response)) return true;
-    const Corner corner{x + fit.a - 1.0, y + fit.b - 1.0, fit.response};
+    const std::int32_t column = window.left + x;
+    const std::int32_t row = window.top + y;
+    const Corner corner{column + fit.a - 1.0, row + fit.b - 1.0, fit.response};
     return AppendPeak(peaks, found, corner);
   };
+  // Only peaks within a pixel of the tile's own area can refine into it.
+  const auto first_of = [](double inner_first, std::int32_t start) {
+    return std::max(static_cast<std::int32_t>(inner_first) - 1 - start, 1);
+  };
+  const auto last_of = [](double inner_last, std::int32_t start, std::int32_t size) {
+    return std::min(static_cast<std::int32_t>(inner_last) + 1 - start, size - 2);
+  };
+  const std::int32_t first_x = first_of(inner.x0, window.left);
+  const std::int32_t end_x = last_of(inner.x1, window.left, window.width) + 1;
+  const std::int32_t first_y = first_of(inner.y0, window.top);
+  const std::int32_t last_y = last_of(inner.y1, window.top, window.height);
   const bool wide = HasAvx2();
   const std::int32_t lanes = wide ? kWideFloatLanes : kFloatLanes;
-  for (std::int32_t y = 1; y < h - 1; ++y) {
-    const float* here = response + static_cast<std::ptrdiff_t>(y) * w;
-    const float* above = here - w;
-    const float* below = here + w;
-    std::int32_t x = 1;
+  for (std::int32_t y = first_y; y <= last_y; ++y) {
+    if (!live.Live(y)) continue;
+    response.Around(y, above, here, below);
+    std::int32_t x = first_x;
     // A block of samples at a time: most are no peak, and the few that are
     // are taken in the order of the walk, left to right.
-    while (x + lanes <= w - 1) {
-      const std::int32_t blocks = std::min((w - 1 - x) / lanes, kMostPeakBlocks);
+    while (x + lanes <= end_x) {
+      const std::int32_t blocks = std::min((end_x - x) / lanes, kMostPeakBlocks);
       std::uint32_t bits[kMostPeakBlocks];
       if (wide) {
         PeakBlocksAvx2(above, here, below, x, blocks, bits);
@@ -305,7 +327,7 @@ std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, cons
         }
       }
     }
-    for (; x < w - 1; ++x) {
+    for (; x < end_x; ++x) {
       const float r = here[x];
       if (!(r > kResponseThreshold)) continue;
       bool peak = true;
@@ -328,32 +350,43 @@ std::uint8_t PeaksOf(const float* response, std::int32_t w, std::int32_t h, cons
   return kResultOk;
 }
 
-// True when every sample of the w x h tile is the same number: smoothing a
-// constant leaves a constant, whose differences are exactly zero, so such a
-// tile has a response of zero everywhere and no corner.
-bool IsConstant(const float* tile, std::size_t samples) noexcept {
-  const float first = tile[0];
-  for (std::size_t i = 1; i < samples; ++i) {
-    if (!(tile[i] == first)) return false;
-  }
-  return true;
+// Floats of work a tile of at most width x height needs: the response's rows
+// and each row's range.
+std::size_t TileWorkFloats(std::int32_t width, std::int32_t height) noexcept {
+  return ResponseWorkFloats(width) + 2 * static_cast<std::size_t>(height);
+}
+
+// The corners of one tile copy (the whole of `tile`) with its own area
+// `inner`, in copy coordinates; `work` holds TileWorkFloats of its size.
+std::uint8_t CornersOfTile(const TileSource& tile, const InnerBox& inner, double scale, float* work,
+                           HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
+  count = 0;
+  const TileWindow window = DecidingWindow(tile.width, tile.height, inner);
+  TileSource deciding = tile;
+  deciding.first = tile.first + window.top * tile.stride + window.left;
+  deciding.width = window.width;
+  deciding.height = window.height;
+  float* lowest = work + ResponseWorkFloats(window.width);
+  float* highest = lowest + window.height;
+  RowRanges(deciding, lowest, highest);
+  const LiveRows live(lowest, highest, window.height);
+  if (live.Constant()) return kResultOk;
+  ResponseRows response(deciding, scale, work);
+  return PeaksOf(response, live, window, tile.width, tile.height, inner, peaks, count);
 }
 
 }  // namespace
 
-std::uint8_t ComputeResponse(float* tile, std::int32_t w, std::int32_t h, double scale,
+std::uint8_t ComputeResponse(const float* tile, std::int32_t w, std::int32_t h, double scale,
                              float* response) noexcept {
   if (w < 7 || h < 7) return kResultRefused;
-  const std::size_t samples = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  HeapArray<float> ring;
-  HeapArray<float> ixx;
-  HeapArray<float> iyy;
-  HeapArray<float> ixy;
-  if (!ring.Allocate(FilterScratchFloats(w, 7)) || !ixx.Allocate(samples) ||
-      !iyy.Allocate(samples) || !ixy.Allocate(samples)) {
-    return kResultNoMemory;
+  HeapArray<float> rows;
+  if (!rows.Allocate(ResponseWorkFloats(w))) return kResultNoMemory;
+  ResponseRows stream({tile, w, w, h, SampleClamp{}}, scale, rows.data());
+  for (std::int32_t y = 0; y < h; ++y) {
+    std::memcpy(response + static_cast<std::ptrdiff_t>(y) * w, stream.Row(y),
+                static_cast<std::size_t>(w) * sizeof(float));
   }
-  ResponseInto(tile, w, h, scale, {ring.data(), ixx.data(), iyy.data(), ixy.data()}, response);
   return kResultOk;
 }
 
@@ -378,18 +411,17 @@ std::uint32_t SelectCorners(Corner* corners, std::uint32_t count, double w, doub
   return kept;
 }
 
-std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const InnerBox& inner,
-                             double scale, HeapArray<Corner>& corners,
+std::uint8_t FindTileCorners(const float* tile, std::int32_t w, std::int32_t h,
+                             const InnerBox& inner, double scale, HeapArray<Corner>& corners,
                              std::uint32_t& count) noexcept {
   count = 0;
   corners.Release();
   // Too small for the filters: nothing defined to look at.
   if (w < 7 || h < 7) return kResultOk;
-  // The response replaces the tile, which is no longer needed once the
-  // differences are taken.
-  const std::uint8_t result = ComputeResponse(tile, w, h, scale, tile);
-  if (result != kResultOk) return result;
-  const std::uint8_t peaks = PeaksOf(tile, w, h, inner, corners, count);
+  HeapArray<float> work;
+  if (!work.Allocate(TileWorkFloats(w, h))) return kResultNoMemory;
+  const std::uint8_t peaks =
+      CornersOfTile({tile, w, w, h, SampleClamp{}}, inner, scale, work.data(), corners, count);
   if (peaks != kResultOk) corners.Release();
   return peaks;
 }
@@ -411,11 +443,7 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
 }
 
 bool TileWork::Fit(std::int32_t width, std::int32_t height) noexcept {
-  const std::size_t samples = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  return EnsureExactCapacity(tile, samples) &&
-         EnsureExactCapacity(ring, FilterScratchFloats(width, 7)) &&
-         EnsureExactCapacity(ixx, samples) && EnsureExactCapacity(iyy, samples) &&
-         EnsureExactCapacity(ixy, samples);
+  return EnsureExactCapacity(floats, TileWorkFloats(width, height));
 }
 
 std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp& clamp,
@@ -459,23 +487,16 @@ std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp&
     const std::int32_t top = std::max(inner_top - kTileMargin, 0);
     const std::int32_t right = std::min(inner_right + kTileMargin, width);
     const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
-    const std::int32_t w = right - left;
-    const std::int32_t h = bottom - top;
-    if (w < 7 || h < 7) return;
-
-    float* tile = own.tile.data();
-    for (std::int32_t y = 0; y < h; ++y) {
-      clamp.Copy(tile + static_cast<std::ptrdiff_t>(y) * w, plane.Row(top + y) + left, w);
-    }
-    if (IsConstant(tile, static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) return;
+    const TileSource tile{plane.Row(top) + left, width, right - left, bottom - top, clamp};
+    if (tile.width < 7 || tile.height < 7) return;
     const InnerBox inner{
         static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
         static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
-    ResponseInto(tile, w, h, scale,
-                 {own.ring.data(), own.ixx.data(), own.iyy.data(), own.ixy.data()}, tile);
     std::uint32_t found_count = 0;
     // A tile that runs out of memory simply contributes no corners.
-    if (PeaksOf(tile, w, h, inner, own.peaks, found_count) != kResultOk) return;
+    if (CornersOfTile(tile, inner, scale, own.floats.data(), own.peaks, found_count) != kResultOk) {
+      return;
+    }
     for (std::uint32_t i = 0; i < found_count; ++i) {
       stretch[i] = own.peaks[i];
       stretch[i].x += left;

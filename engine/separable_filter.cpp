@@ -55,11 +55,15 @@ PMK_ALWAYS_INLINE void FilterRowLanes(float* out, const float* in, std::int32_t 
                                       const float* taps) noexcept {
   constexpr std::int32_t half = Taps / 2;
   const std::int32_t last = length - 1 - half;
+  // The taps live in registers: `out` could alias them as far as the compiler
+  // knows, which would reload every tap for every block.
+  Lanes<N> tap[Taps];
+  for (std::int32_t k = 0; k < Taps; ++k) tap[k] = BroadcastLanesOf<N>(taps[k]);
   std::int32_t x = half;
   for (; x + N - 1 <= last; x += N) {
     Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
 #pragma GCC unroll 7
-    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanesOf<N>(in + x - half + k);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += tap[k] * LoadLanesOf<N>(in + x - half + k);
     StoreLanesOf<N>(out + x, sum);
   }
   for (; x <= last; ++x) {
@@ -78,11 +82,18 @@ PMK_ALWAYS_INLINE void FilterRowLanes(float* out, const float* in, std::int32_t 
 template <std::int32_t Taps, int N>
 PMK_ALWAYS_INLINE void FilterColumnsLanes(float* out, const float* const* rows, std::int32_t width,
                                           const float* taps) noexcept {
+  // Taps and row addresses in registers, for the reason the row pass gives.
+  Lanes<N> tap[Taps];
+  const float* row[Taps];
+  for (std::int32_t k = 0; k < Taps; ++k) {
+    tap[k] = BroadcastLanesOf<N>(taps[k]);
+    row[k] = rows[k];
+  }
   std::int32_t x = 0;
   for (; x + N <= width; x += N) {
     Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
 #pragma GCC unroll 7
-    for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * LoadLanesOf<N>(rows[k] + x);
+    for (std::int32_t k = 0; k < Taps; ++k) sum += tap[k] * LoadLanesOf<N>(row[k] + x);
     StoreLanesOf<N>(out + x, sum);
   }
   for (; x < width; ++x) {
@@ -122,6 +133,28 @@ void FilterColumns(float* out, const float* const* rows, std::int32_t width,
     FilterColumnsLanes<Taps, kFloatLanes>(out, rows, width, taps);
   }
 }
+
+}  // namespace
+
+void FilterRow7(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
+  FilterRow<7>(out, in, length, taps);
+}
+
+void FilterRow5(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
+  FilterRow<5>(out, in, length, taps);
+}
+
+void FilterColumns7(float* out, const float* const* rows, std::int32_t width,
+                    const float* taps) noexcept {
+  FilterColumns<7>(out, rows, width, taps);
+}
+
+void FilterColumns5(float* out, const float* const* rows, std::int32_t width,
+                    const float* taps) noexcept {
+  FilterColumns<5>(out, rows, width, taps);
+}
+
+namespace {
 
 // Both passes in one sweep down the plane. The horizontal pass of each row
 // goes into a ring of `Taps` rows in the scratch buffer; as soon as the ring

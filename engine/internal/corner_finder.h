@@ -59,18 +59,18 @@ struct PeakFit {
 PeakFit RefinePeak(const float (&values)[3][3]) noexcept;
 
 // The Harris response of a w x h tile, filtered with the search kernels at
-// `scale` (the tile is replaced by its smoothed self). `response` receives
-// w * h values. Returns 0, or 6 when a work buffer cannot be had; tiles below
-// 7 pixels in either direction give 1 and no response.
-std::uint8_t ComputeResponse(float* tile, std::int32_t w, std::int32_t h, double scale,
+// `scale`. `response` receives w * h values and may be the tile itself.
+// Returns 0, or 6 when a work buffer cannot be had; tiles below 7 pixels in
+// either direction give 1 and no response.
+std::uint8_t ComputeResponse(const float* tile, std::int32_t w, std::int32_t h, double scale,
                              float* response) noexcept;
 
-// Corners of one tile copy (w x h floats, replaced by its smoothed self),
-// strongest first, at most 50, inside `inner` and 10 pixels from the tile's
-// edges, no two nearer than the minimum distance. Positions are in tile
-// coordinates. Returns 0; 6 when a buffer cannot be had (then count is 0).
-std::uint8_t FindTileCorners(float* tile, std::int32_t w, std::int32_t h, const InnerBox& inner,
-                             double scale, HeapArray<Corner>& corners,
+// Corners of one tile copy (w x h floats), strongest first, at most 50,
+// inside `inner` and 10 pixels from the tile's edges, no two nearer than the
+// minimum distance. Positions are in tile coordinates. Returns 0; 6 when a
+// buffer cannot be had (then count is 0).
+std::uint8_t FindTileCorners(const float* tile, std::int32_t w, std::int32_t h,
+                             const InnerBox& inner, double scale, HeapArray<Corner>& corners,
                              std::uint32_t& count) noexcept;
 
 // Sorts strongest first (ties by position, so the order never depends on the

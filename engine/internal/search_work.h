@@ -48,14 +48,11 @@ struct ResampleWork {
 };
 
 // Buffers for every tile of one plane, sized for the largest tile, so that a
-// plane of many tiles asks for memory once rather than once per tile; the
-// peak list grows as a tile needs it.
+// plane of many tiles asks for memory once rather than once per tile: the
+// rows the response streams through with each row's range of samples, and the
+// peak list, which grows as a tile needs it.
 struct TileWork {
-  HeapArray<float> tile;
-  HeapArray<float> ring;
-  HeapArray<float> ixx;
-  HeapArray<float> iyy;
-  HeapArray<float> ixy;
+  HeapArray<float> floats;
   HeapArray<Corner> peaks;
 
   bool Fit(std::int32_t width, std::int32_t height) noexcept;

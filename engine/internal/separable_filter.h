@@ -61,4 +61,16 @@ void SeparableFilter5(float* destination, const float* source, std::int32_t widt
                       std::int32_t height, float* scratch, const float* kernel,
                       double scale) noexcept;
 
+// The two passes on single rows, with taps already adapted, for callers that
+// stream a plane through the filter row by row. A row pass fills `out` (the
+// full sums, then the edge copies); a column pass writes one output row from
+// the row passes of the rows above and below it, rows[k] being the row
+// k - taps / 2 away. Each output is the same sum as the plane filters give.
+void FilterRow7(float* out, const float* in, std::int32_t length, const float* taps) noexcept;
+void FilterRow5(float* out, const float* in, std::int32_t length, const float* taps) noexcept;
+void FilterColumns7(float* out, const float* const* rows, std::int32_t width,
+                    const float* taps) noexcept;
+void FilterColumns5(float* out, const float* const* rows, std::int32_t width,
+                    const float* taps) noexcept;
+
 }  // namespace pmk

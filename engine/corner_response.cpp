@@ -1,0 +1,206 @@
+#include "engine/internal/corner_response.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/internal/float_lanes.h"
+#include "engine/internal/separable_filter.h"
+
+namespace pmk {
+namespace {
+
+// The differences of one smoothed row, Ix along `row` and Iy from `upper`
+// to `lower`, turned into their products Ix·Ix, Ix·Iy, Iy·Iy. The last Ix of
+// the row repeats the one before it.
+template <int N>
+PMK_ALWAYS_INLINE void ProductsOfRow(const float* row, const float* upper, const float* lower,
+                                     std::int32_t w, float* ix, float* iy, float* ixy) noexcept {
+  std::int32_t x = 0;
+  for (; x + N <= w - 1; x += N) {
+    StoreLanesOf<N>(ix + x, LoadLanesOf<N>(row + x + 1) - LoadLanesOf<N>(row + x));
+  }
+  for (; x < w - 1; ++x) ix[x] = row[x + 1] - row[x];
+  ix[w - 1] = ix[w - 2];
+  x = 0;
+  for (; x + N <= w; x += N) {
+    const Lanes<N> dx = LoadLanesOf<N>(ix + x);
+    const Lanes<N> dy = LoadLanesOf<N>(lower + x) - LoadLanesOf<N>(upper + x);
+    StoreLanesOf<N>(ixy + x, dx * dy);
+    StoreLanesOf<N>(ix + x, dx * dx);
+    StoreLanesOf<N>(iy + x, dy * dy);
+  }
+  for (; x < w; ++x) {
+    const float dx = ix[x];
+    const float dy = lower[x] - upper[x];
+    ixy[x] = dx * dy;
+    ix[x] = dx * dx;
+    iy[x] = dy * dy;
+  }
+}
+
+// The 5-tap pass down the columns of the three products, then
+// R = Sxx Syy - Sxy^2 - k (Sxx + Syy)^2 in single precision, without
+// keeping the smoothed products. xx[k] is a row of the first product; the
+// same row of the others lies `xy_offset` and `yy_offset` floats on.
+template <int N>
+PMK_ALWAYS_INLINE void ResponseOfRow(const float* const* xx, std::ptrdiff_t xy_offset,
+                                     std::ptrdiff_t yy_offset, std::int32_t w, const float* taps,
+                                     float* response) noexcept {
+  // Taps and row addresses in registers: `response` could alias them as far
+  // as the compiler knows.
+  Lanes<N> tap[5];
+  const float* row[5];
+  for (int k = 0; k < 5; ++k) {
+    tap[k] = BroadcastLanesOf<N>(taps[k]);
+    row[k] = xx[k];
+  }
+  std::int32_t x = 0;
+  for (; x + N <= w; x += N) {
+    Lanes<N> sxx = BroadcastLanesOf<N>(0.0f);
+    Lanes<N> sxy = BroadcastLanesOf<N>(0.0f);
+    Lanes<N> syy = BroadcastLanesOf<N>(0.0f);
+#pragma GCC unroll 5
+    for (int k = 0; k < 5; ++k) {
+      sxx += tap[k] * LoadLanesOf<N>(row[k] + x);
+      sxy += tap[k] * LoadLanesOf<N>(row[k] + xy_offset + x);
+      syy += tap[k] * LoadLanesOf<N>(row[k] + yy_offset + x);
+    }
+    const Lanes<N> trace = sxx + syy;
+    StoreLanesOf<N>(response + x, sxx * syy - sxy * sxy - kHarrisK * (trace * trace));
+  }
+  for (; x < w; ++x) {
+    float sxx = 0.0f;
+    float sxy = 0.0f;
+    float syy = 0.0f;
+    for (int k = 0; k < 5; ++k) {
+      sxx += taps[k] * row[k][x];
+      sxy += taps[k] * row[k][xy_offset + x];
+      syy += taps[k] * row[k][yy_offset + x];
+    }
+    const float trace = sxx + syy;
+    response[x] = sxx * syy - sxy * sxy - kHarrisK * (trace * trace);
+  }
+}
+
+PMK_AVX2 void ProductsOfRowAvx2(const float* row, const float* upper, const float* lower,
+                                std::int32_t w, float* ix, float* iy, float* ixy) noexcept {
+  ProductsOfRow<kWideFloatLanes>(row, upper, lower, w, ix, iy, ixy);
+}
+
+PMK_AVX2 void ResponseOfRowAvx2(const float* const* xx, std::ptrdiff_t xy_offset,
+                                std::ptrdiff_t yy_offset, std::int32_t w, const float* taps,
+                                float* response) noexcept {
+  ResponseOfRow<kWideFloatLanes>(xx, xy_offset, yy_offset, w, taps, response);
+}
+
+// The row a full output row stands for: the first and last `half` rows of a
+// vertical pass copy the nearest full one.
+std::int32_t FullRow(std::int32_t y, std::int32_t half, std::int32_t height) noexcept {
+  return std::clamp(y, half, height - 1 - half);
+}
+
+}  // namespace
+
+ResponseRows::ResponseRows(const TileSource& source, double scale, float* work) noexcept
+    : source_(source),
+      taps7_(AdaptKernel7(kLowPassKernel7.data(), scale)),
+      taps5_(AdaptKernel5(kSearchKernel5.data(), scale)) {
+  const std::int32_t w = source.width;
+  const auto take = [&work, w](std::int32_t rows) {
+    float* taken = work;
+    work += static_cast<std::ptrdiff_t>(rows) * w;
+    return taken;
+  };
+  clamped_ = take(1);
+  ix_ = take(1);
+  iy_ = take(1);
+  ixy_ = take(1);
+  across7_ = {take(7), 7, 0};
+  smoothed_ = {take(2), 2, 0};
+  across_xx_ = {take(5), 5, 0};
+  across_xy_ = {take(5), 5, 0};
+  across_yy_ = {take(5), 5, 0};
+  response_ = {take(3), 3, 0};
+}
+
+// Each stage makes the rows first .. last it is asked for that it has not
+// made yet. Callers ask in rising order, so rows below `first` are never
+// needed again and are skipped, and every ring is as deep as one request.
+void ResponseRows::MakeSmoothedInputRows(std::int32_t first, std::int32_t last) noexcept {
+  const std::int32_t w = source_.width;
+  for (std::int32_t y = std::max(across7_.next, first); y <= last; ++y) {
+    source_.clamp.Copy(clamped_, source_.first + y * source_.stride, w);
+    FilterRow7(across7_.At(y, w), clamped_, w, taps7_.data());
+  }
+  across7_.next = std::max(across7_.next, last + 1);
+}
+
+void ResponseRows::MakeSmoothedRows(std::int32_t first, std::int32_t last) noexcept {
+  const std::int32_t w = source_.width;
+  for (std::int32_t y = std::max(smoothed_.next, first); y <= last; ++y) {
+    MakeSmoothedInputRows(y - 3, y + 3);
+    const float* rows[7];
+    for (std::int32_t k = 0; k < 7; ++k) rows[k] = across7_.At(y - 3 + k, w);
+    FilterColumns7(smoothed_.At(y, w), rows, w, taps7_.data());
+  }
+  smoothed_.next = std::max(smoothed_.next, last + 1);
+}
+
+void ResponseRows::MakeProductRows(std::int32_t first, std::int32_t last) noexcept {
+  const std::int32_t w = source_.width;
+  const std::int32_t h = source_.height;
+  for (std::int32_t y = std::max(across_xx_.next, first); y <= last; ++y) {
+    // The last row's Iy repeats the one of the row above it.
+    const std::int32_t upper = std::min(y, h - 2);
+    const std::int32_t upper_full = FullRow(upper, 3, h);
+    const std::int32_t lower_full = FullRow(upper + 1, 3, h);
+    MakeSmoothedRows(upper_full, lower_full);
+    const float* row = smoothed_.At(FullRow(y, 3, h), w);
+    const float* above = smoothed_.At(upper_full, w);
+    const float* below = smoothed_.At(lower_full, w);
+    if (HasAvx2()) {
+      ProductsOfRowAvx2(row, above, below, w, ix_, iy_, ixy_);
+    } else {
+      ProductsOfRow<kFloatLanes>(row, above, below, w, ix_, iy_, ixy_);
+    }
+    FilterRow5(across_xx_.At(y, w), ix_, w, taps5_.data());
+    FilterRow5(across_xy_.At(y, w), ixy_, w, taps5_.data());
+    FilterRow5(across_yy_.At(y, w), iy_, w, taps5_.data());
+  }
+  across_xx_.next = std::max(across_xx_.next, last + 1);
+}
+
+void ResponseRows::MakeResponseRows(std::int32_t first, std::int32_t last) noexcept {
+  const std::int32_t w = source_.width;
+  for (std::int32_t y = std::max(response_.next, first); y <= last; ++y) {
+    MakeProductRows(y - 2, y + 2);
+    const float* xx[5];
+    for (std::int32_t k = 0; k < 5; ++k) xx[k] = across_xx_.At(y - 2 + k, w);
+    const std::ptrdiff_t xy_offset = across_xy_.rows - across_xx_.rows;
+    const std::ptrdiff_t yy_offset = across_yy_.rows - across_xx_.rows;
+    if (HasAvx2()) {
+      ResponseOfRowAvx2(xx, xy_offset, yy_offset, w, taps5_.data(), response_.At(y, w));
+    } else {
+      ResponseOfRow<kFloatLanes>(xx, xy_offset, yy_offset, w, taps5_.data(), response_.At(y, w));
+    }
+  }
+  response_.next = std::max(response_.next, last + 1);
+}
+
+const float* ResponseRows::Row(std::int32_t y) noexcept {
+  const std::int32_t full = FullRow(y, 2, source_.height);
+  MakeResponseRows(full, full);
+  return response_.At(full, source_.width);
+}
+
+void ResponseRows::Around(std::int32_t y, const float*& above, const float*& here,
+                          const float*& below) noexcept {
+  const std::int32_t h = source_.height;
+  const std::int32_t w = source_.width;
+  MakeResponseRows(FullRow(y - 1, 2, h), FullRow(y + 1, 2, h));
+  above = response_.At(FullRow(y - 1, 2, h), w);
+  here = response_.At(FullRow(y, 2, h), w);
+  below = response_.At(FullRow(y + 1, 2, h), w);
+}
+
+}  // namespace pmk
