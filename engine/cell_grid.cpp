@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/internal/exact_cell_sums.h"
 #include "engine/internal/float_lanes.h"
 
 namespace pmk {
@@ -227,7 +228,7 @@ PMK_ALWAYS_INLINE void TransposeSamples(CellSamples& a, CellSamples& b, CellSamp
 // cells share a vector lane by lane; each lane adds its own cell's pixels in
 // ascending order, so every sum is the one of adding them one by one. Pixels
 // a cell does not own (beyond its end) are added after the common part.
-template <int Unused>
+template <bool Exact>
 PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* paste_x,
                                         const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
                                         double* sum, std::uint32_t* count) noexcept {
@@ -253,10 +254,19 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
       CellSamples p2 = LoadSamples(row + at[2] + i);
       CellSamples p3 = LoadSamples(row + at[3] + i);
       TransposeSamples(p0, p1, p2, p3);
-      lanes[g] += __builtin_convertvector(nine * p0, CellSums);
-      lanes[g] += __builtin_convertvector(nine * p1, CellSums);
-      lanes[g] += __builtin_convertvector(nine * p2, CellSums);
-      lanes[g] += __builtin_convertvector(nine * p3, CellSums);
+      const CellSums a0 = __builtin_convertvector(nine * p0, CellSums);
+      const CellSums a1 = __builtin_convertvector(nine * p1, CellSums);
+      const CellSums a2 = __builtin_convertvector(nine * p2, CellSums);
+      const CellSums a3 = __builtin_convertvector(nine * p3, CellSums);
+      if constexpr (Exact) {
+        // No addition rounds: pairs first, half as long a chain.
+        lanes[g] += (a0 + a1) + (a2 + a3);
+      } else {
+        lanes[g] += a0;
+        lanes[g] += a1;
+        lanes[g] += a2;
+        lanes[g] += a3;
+      }
     }
   }
   for (; i < common; ++i) {
@@ -290,7 +300,7 @@ struct RingLanes {
 
 // Ring pixel j of the 16 cells. `AllOwned`: every cell owns column j, so no
 // cell's column needs clearing.
-template <bool Refined, bool AllOwned>
+template <bool Refined, bool AllOwned, bool Exact>
 PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
                                          const std::int32_t* paste_x, std::int32_t j) noexcept {
   const CellSums zero = {0.0, 0.0, 0.0, 0.0};
@@ -342,10 +352,16 @@ PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
       const CellFlags whole = inside == 9;
       adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
       p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
-      most = most > adds[g] ? most : adds[g];
+      if constexpr (!Exact) most = most > adds[g] ? most : adds[g];
     }
   }
-  if constexpr (Refined) {
+  if constexpr (Exact) {
+    // No addition rounds: adding p m times is adding m p, which is exact.
+#pragma GCC unroll 4
+    for (int g = 0; g < kCellGroups; ++g) {
+      ring.lanes[g] += __builtin_convertvector(adds[g], CellSums) * p[g];
+    }
+  } else if constexpr (Refined) {
     // Mostly one addition (a whole pixel) or none: as many steps as needed.
     const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
     for (std::int64_t n = 0; n < steps; ++n) {
@@ -373,7 +389,7 @@ PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
 // points adds +0, which leaves a sum that started at +0 unchanged. Read as a
 // refined map (`Refined`), a pixel with all nine points inside is an inner
 // one: its lane adds 9 p, formed in single precision, once.
-template <bool Refined>
+template <bool Refined, bool Exact>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
@@ -400,61 +416,80 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
     }
   }
   std::int32_t j = j0;
-  for (; j < common; ++j) AddRingPixelLanes<Refined, true>(ring, row, paste_x, j);
-  for (; j < j1; ++j) AddRingPixelLanes<Refined, false>(ring, row, paste_x, j);
+  for (; j < common; ++j) AddRingPixelLanes<Refined, true, Exact>(ring, row, paste_x, j);
+  for (; j < j1; ++j) AddRingPixelLanes<Refined, false, Exact>(ring, row, paste_x, j);
   std::memcpy(sum, ring.lanes, sizeof ring.lanes);
   for (int g = 0; g < kCellGroups; ++g) {
     for (int l = 0; l < 4; ++l) count[4 * g + l] += static_cast<std::uint32_t>(ring.counted[g][l]);
   }
 }
 
-template <bool Refined>
+template <bool Refined, bool Exact>
 PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
                              const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
                              std::int32_t j1, const double* k_dy2, double ex2, double* sum,
                              std::uint32_t* count) noexcept {
-  AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  AddRingRunLanes<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
 }
 
-template <bool Refined>
+template <bool Refined, bool Exact>
 void AddRingRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
                   const CellCentre* centres, std::int32_t j0, std::int32_t j1, const double* k_dy2,
                   double ex2, double* sum, std::uint32_t* count) noexcept {
   if (HasAvx2()) {
-    AddRingRunAvx2<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+    AddRingRunAvx2<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
   } else {
-    AddRingRunLanes<Refined>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+    AddRingRunLanes<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
   }
 }
+
+// How a grid row's sums may be formed: from a fresh or a refined label map,
+// and whether its additions are exact (exact_cell_sums.h).
+struct RunKind {
+  bool refined = false;
+  bool exact = false;
+};
 
 void AddRingRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
                 const std::array<std::int32_t, kCellsPerSide>& end_x, const CellCentre* centres,
-                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, bool refined,
+                std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2, RunKind kind,
                 std::array<double, kCellsPerSide>& sum,
                 std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
-  if (refined) {
-    AddRingRunOf<true>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
-                       count.data());
+  const auto run = [&](auto add) {
+    add(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(), count.data());
+  };
+  if (kind.refined) {
+    kind.exact ? run(AddRingRunOf<true, true>) : run(AddRingRunOf<true, false>);
   } else {
-    AddRingRunOf<false>(row, paste_x.data(), end_x.data(), centres, j0, j1, k_dy2, ex2, sum.data(),
-                        count.data());
+    kind.exact ? run(AddRingRunOf<false, true>) : run(AddRingRunOf<false, false>);
   }
 }
 
+template <bool Exact>
 PMK_AVX2 void AddInnerRunAvx2(const float* row, const std::int32_t* paste_x,
                               const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
                               double* sum, std::uint32_t* count) noexcept {
-  AddInnerRunLanes<0>(row, paste_x, end_x, i0, i1, sum, count);
+  AddInnerRunLanes<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+}
+
+template <bool Exact>
+void AddInnerRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
+                   std::int32_t i0, std::int32_t i1, double* sum, std::uint32_t* count) noexcept {
+  if (HasAvx2()) {
+    AddInnerRunAvx2<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+  } else {
+    AddInnerRunLanes<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+  }
 }
 
 void AddInnerRun(const float* row, const std::array<std::int32_t, kCellsPerSide>& paste_x,
                  const std::array<std::int32_t, kCellsPerSide>& end_x, std::int32_t i0,
-                 std::int32_t i1, std::array<double, kCellsPerSide>& sum,
+                 std::int32_t i1, RunKind kind, std::array<double, kCellsPerSide>& sum,
                  std::array<std::uint32_t, kCellsPerSide>& count) noexcept {
-  if (HasAvx2()) {
-    AddInnerRunAvx2(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+  if (kind.exact) {
+    AddInnerRunOf<true>(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
   } else {
-    AddInnerRunLanes<0>(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
+    AddInnerRunOf<false>(row, paste_x.data(), end_x.data(), i0, i1, sum.data(), count.data());
   }
 }
 
@@ -521,6 +556,10 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
     std::array<double, kCellsPerSide> sum{};
     std::array<std::uint32_t, kCellsPerSide> count{};
     const CellCentre* row_centres = centres.data() + kCellsPerSide * r;
+    const std::int32_t first_y = std::max(paste_y, 0);
+    const RunKind kind{refined,
+                       CellSumsAreExact(plane, grid.left, grid.top + first_y, width,
+                                        y_end - first_y, std::int64_t{mask_width} * mask_height)};
     for (std::int32_t y = std::max(paste_y, 0); y < y_end; ++y) {
       const std::uint16_t* mask_row = mask.Row(y - paste_y);
       const float* row = plane.Row(grid.top + y) + grid.left;
@@ -539,9 +578,9 @@ void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlan
         std::int32_t run_end = i + 1;
         while (run_end < mask_width && mask_row[run_end] == m) ++run_end;
         if (m == 2) {
-          AddInnerRun(row, paste_x, end_x, i, run_end, sum, count);
+          AddInnerRun(row, paste_x, end_x, i, run_end, kind, sum, count);
         } else if (m != 0) {
-          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, refined, sum, count);
+          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, kind, sum, count);
         }
         i = run_end;
       }

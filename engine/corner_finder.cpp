@@ -174,27 +174,63 @@ constexpr std::int32_t kQuietReachAbove = 8;
 constexpr std::int32_t kQuietReachBelow = 9;
 
 // The clamped samples' least and greatest value in each row of the source;
-// a sample that is not a number makes its row's range unbounded.
-void RowRanges(const TileSource& source, float* lowest, float* highest) noexcept {
+// a sample that is not a number makes its row's range unbounded. This is the
+// first read of a tile from a plane far larger than the caches, so the rows
+// a little further down are asked for while a row is scanned.
+template <int N>
+PMK_ALWAYS_INLINE void RowRangesOf(const TileSource& source, float* lowest,
+                                   float* highest) noexcept {
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
-  float clamped[kMostPeakBlocks];
+  constexpr std::int32_t kRowsAhead = 4;
+  constexpr std::int32_t kLineFloats = 16;
+  const Lanes<N> clamp_low = BroadcastLanesOf<N>(source.clamp.low);
+  const Lanes<N> clamp_high = BroadcastLanesOf<N>(source.clamp.high);
   for (std::int32_t y = 0; y < source.height; ++y) {
     const float* samples = source.first + y * source.stride;
-    float low = kInfinity;
-    float high = -kInfinity;
-    bool unordered = false;
-    for (std::int32_t x = 0; x < source.width; x += kMostPeakBlocks) {
-      const std::int32_t n = std::min(source.width - x, kMostPeakBlocks);
-      source.clamp.Copy(clamped, samples + x, n);
-      for (std::int32_t i = 0; i < n; ++i) {
-        const float v = clamped[i];
-        unordered |= v != v;
-        low = v < low ? v : low;
-        high = v > high ? v : high;
-      }
+    if (y + kRowsAhead < source.height) {
+      const float* ahead = samples + kRowsAhead * source.stride;
+      for (std::int32_t x = 0; x < source.width; x += kLineFloats) __builtin_prefetch(ahead + x);
     }
-    lowest[y] = unordered ? -kInfinity : low;
-    highest[y] = unordered ? kInfinity : high;
+    Lanes<N> low = BroadcastLanesOf<N>(kInfinity);
+    Lanes<N> high = BroadcastLanesOf<N>(-kInfinity);
+    auto unordered = low != low;
+    std::int32_t x = 0;
+    const auto take = [&](Lanes<N> v) {
+      v = v < clamp_low ? clamp_low : v;
+      v = v >= clamp_high ? clamp_high : v;
+      unordered |= v != v;
+      low = v < low ? v : low;
+      high = v > high ? v : high;
+    };
+    for (; x + N <= source.width; x += N) take(LoadLanesOf<N>(samples + x));
+    if (x < source.width) {
+      // The last samples again with the row's first: repeats do not change a range.
+      Lanes<N> v = BroadcastLanesOf<N>(samples[0]);
+      for (std::int32_t i = 0; x + i < source.width; ++i) v[i] = samples[x + i];
+      take(v);
+    }
+    float row_low = low[0];
+    float row_high = high[0];
+    bool row_unordered = unordered[0] != 0;
+    for (int l = 1; l < N; ++l) {
+      row_low = std::min(row_low, low[l]);
+      row_high = std::max(row_high, high[l]);
+      row_unordered |= unordered[l] != 0;
+    }
+    lowest[y] = row_unordered ? -kInfinity : row_low;
+    highest[y] = row_unordered ? kInfinity : row_high;
+  }
+}
+
+PMK_AVX2 void RowRangesAvx2(const TileSource& source, float* lowest, float* highest) noexcept {
+  RowRangesOf<kWideFloatLanes>(source, lowest, highest);
+}
+
+void RowRanges(const TileSource& source, float* lowest, float* highest) noexcept {
+  if (HasAvx2()) {
+    RowRangesAvx2(source, lowest, highest);
+  } else {
+    RowRangesOf<kFloatLanes>(source, lowest, highest);
   }
 }
 

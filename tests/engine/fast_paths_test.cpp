@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/internal/cell_grid.h"
 #include "engine/internal/corner_finder.h"
+#include "engine/internal/exact_cell_sums.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/float_lanes.h"
 #include "engine/internal/guide_plane.h"
@@ -363,7 +365,15 @@ ReferenceReading ReferenceCells(const ImageRecord& plane, const CandidateRect& r
 }
 
 TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
-  const ImageRecord plane = RandomFloatPlane(700, 520, 21);
+  // Samples of very different sizes, whose sums round; samples on a 1/16
+  // grid, whose sums never round and are formed in another order; plain ones.
+  ImageRecord planes[3] = {RandomFloatPlane(700, 520, 21), RandomFloatPlane(700, 520, 21),
+                           RandomFloatPlane(700, 520, 21)};
+  const std::int32_t samples = planes[0].width() * planes[0].height();
+  for (std::int32_t i = 0; i < samples; i += 3) planes[0].Floats()[i] *= 1e-6f;
+  for (std::int32_t i = 0; i < samples; ++i) {
+    planes[1].Floats()[i] = std::round(planes[1].Floats()[i] * 16.0f) / 16.0f;
+  }
   const CandidateRect rects[] = {
       {0, 0, 160, 160},                 // whole cells, no overlap
       {10.5, 3.25, 180.5, 163.25},      // 10.625 wide: masks overlap by a column
@@ -375,25 +385,56 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
   };
   // Inner and ring pixels are summed four cells to a vector: both lane widths.
   ForBothLaneWidths([&] {
-    for (const CandidateRect& rect : rects) {
-      SCOPED_TRACE(::testing::Message()
-                   << rect.x0 << "," << rect.y0 << "," << rect.x1 << "," << rect.y1);
-      const ReferenceReading expected = ReferenceCells(plane, rect);
-      const CellGrid grid = MakeCellGrid(rect);
-      ImageRecord mask;
-      ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-      CellValues fresh;
-      CellValues refined;
-      MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
-      MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
-      for (int t = 0; t < 256; ++t) {
-        ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
-        ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
-        ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
-        ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
+    for (const ImageRecord& plane : planes) {
+      for (const CandidateRect& rect : rects) {
+        SCOPED_TRACE(::testing::Message() << "plane " << (&plane - planes) << ": "
+                                          << rect.x0 << "," << rect.y0 << "," << rect.x1 << ","
+                                          << rect.y1);
+        const ReferenceReading expected = ReferenceCells(plane, rect);
+        const CellGrid grid = MakeCellGrid(rect);
+        ImageRecord mask;
+        ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+        CellValues fresh;
+        CellValues refined;
+        MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
+        MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
+        for (int t = 0; t < 256; ++t) {
+          ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
+          ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
+          ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
+          ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
+        }
       }
     }
   });
+}
+
+TEST(ExactCellSums, HoldOnlyWhileNoAdditionCanRound) {
+  struct Case {
+    const char* what;
+    float sample;  // written at (3, 2) into a block of 8.0
+    std::int64_t cell_pixels;
+    bool exact;
+  };
+  const float kInfinity = std::numeric_limits<float>::infinity();
+  const Case cases[] = {
+      {"whole numbers", 8.0f, 1000, true},
+      {"a zero sets no unit", 0.0f, 1000, true},
+      {"a sixteenth", 0.0625f, 1000, true},
+      {"a tiny sample", 1e-6f, 1000, false},
+      {"cells too large for the unit of 8", 8.0f, 1'000'000'000'000, false},
+      {"a large sample", 3e8f, 1000, false},
+      {"not a number", std::numeric_limits<float>::quiet_NaN(), 1, false},
+      {"infinite", -kInfinity, 1, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<float> block(20 * 6, 8.0f);
+    block[2 * 20 + 3] = c.sample;
+    const ConstFloatPlane plane{block.data(), 20, 6};
+    EXPECT_EQ(CellSumsAreExact(plane, 1, 1, 18, 4, c.cell_pixels), c.exact) << c.what;
+    // Outside the block the sample does not count.
+    EXPECT_TRUE(CellSumsAreExact(plane, 4, 1, 16, 5, 1000)) << c.what;
+  }
 }
 
 TEST(FastCellMeasurement, ABoxOutsideThePlaneMeasuresNothing) {
