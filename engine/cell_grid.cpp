@@ -115,6 +115,20 @@ std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& m
   return kResultOk;
 }
 
+std::size_t CellMaskValues(double cell_width, double cell_height) noexcept {
+  const auto width = static_cast<std::size_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::size_t>(std::ceil(cell_height));
+  return std::max<std::size_t>(width * height, 1);
+}
+
+ConstMaskPlane FillCellMaskAt(double cell_width, double cell_height,
+                              std::uint16_t* values) noexcept {
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  FillCellMask(cell_width, cell_height, {values, width, height});
+  return {values, width, height};
+}
+
 std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
                            ConstMaskPlane& mask) noexcept {
   const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
@@ -508,88 +522,153 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
                    values, state);
 }
 
-void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
-                      const std::array<CellCentre, 256>& centres, CellValues& values,
-                      LabelMapState state) noexcept {
-  values = CellValues{};
+bool StartGridMeasurement(GridMeasurement& m, ConstFloatPlane plane, const CellGrid& grid,
+                          ConstMaskPlane mask, const std::array<CellCentre, 256>& centres,
+                          LabelMapState state) noexcept {
+  m.values = CellValues{};
+  m.grid_row = kCellsPerSide;
   const std::int32_t width = grid.BoxWidth();
   const std::int32_t height = grid.BoxHeight();
   if (!plane.HasData() || grid.left < 0 || grid.top < 0 || grid.right > plane.width ||
       grid.bottom > plane.height || width <= 0 || height <= 0) {
-    return;
+    return false;
   }
+  m.grid = grid;
+  m.mask = mask;
+  m.centres = centres;
   const NominalEllipse ellipse = MakeNominalEllipse(grid.cell_width, grid.cell_height);
-  const double ex2 = ellipse.ex2;
-  const double k = ellipse.k;
-  const bool refined = state == LabelMapState::kRefined;
-  const std::int32_t mask_width = mask.width;
-  const std::int32_t mask_height = mask.height;
+  m.ex2 = ellipse.ex2;
+  m.k = ellipse.k;
+  m.refined = state == LabelMapState::kRefined;
 
   // In the label map a pixel carries the mask of the last cell pasted over
   // it, and pastes go row by row, left to right, on a grid whose rows and
   // columns overlap by at most a pixel. So the pixel belongs to the last grid
   // row and the last grid column whose paste reaches it: each cell owns its
   // paste rectangle cut back at the next row's and the next column's corner.
-  std::array<std::int32_t, kCellsPerSide + 1> column_end{};
-  std::array<std::int32_t, kCellsPerSide + 1> row_end{};
   for (int i = 0; i < kCellsPerSide; ++i) {
     const PasteCorner at = CellPasteCorner(grid, i, i);
     const PasteCorner next = CellPasteCorner(grid, i + 1, i + 1);
-    column_end[i] = std::min(at.x + mask_width, i + 1 < kCellsPerSide ? next.x : INT32_MAX);
-    row_end[i] = std::min(at.y + mask_height, i + 1 < kCellsPerSide ? next.y : INT32_MAX);
+    const std::int32_t column_end =
+        std::min(at.x + mask.width, i + 1 < kCellsPerSide ? next.x : INT32_MAX);
+    m.row_end[i] = std::min(at.y + mask.height, i + 1 < kCellsPerSide ? next.y : INT32_MAX);
+    m.paste_x[i] = at.x;
+    m.end_x[i] = std::min(column_end, width);
   }
+  m.grid_row = -1;
+  return true;
+}
+
+namespace {
+
+// Stores the values of the grid row being summed and moves on to the next,
+// deciding how its sums may be formed.
+void NextGridRow(GridMeasurement& m) noexcept {
+  if (m.grid_row >= 0) {
+    for (int q = 0; q < kCellsPerSide; ++q) {
+      if (m.count[q] == 0) continue;
+      const int t = kCellsPerSide * m.grid_row + q;
+      m.values.value[t] = m.sum[q] / m.count[q];
+      m.values.measured[t] = true;
+    }
+  }
+  if (++m.grid_row == kCellsPerSide) return;
+  const std::int32_t paste_y = CellPasteCorner(m.grid, m.grid_row, 0).y;
+  m.first_y = std::max(paste_y, 0);
+  m.y_end = std::min(m.row_end[m.grid_row], m.grid.BoxHeight());
+  m.sum = {};
+  m.count = {};
+  m.exact = ExactSums{};
+}
+
+}  // namespace
+
+void AddGridMeasurementRow(GridMeasurement& m, ConstFloatPlane plane, std::int32_t plane_row,
+                           const Magnitudes* row_magnitudes) noexcept {
+  const std::int32_t y = plane_row - m.grid.top;
+  while (m.grid_row < kCellsPerSide && (m.grid_row < 0 || y >= m.y_end)) NextGridRow(m);
+  if (m.grid_row == kCellsPerSide || y < m.first_y) return;
 
   // The 16 cells of a grid row share the mask rows and the centre row, and
   // their sums are independent: they are taken side by side, pixel i of a
   // mask row for each cell in turn. Each cell still adds its own pixels row
   // by row, left to right, the order of the label map, so the sums are those
   // of a pixel-by-pixel walk through the map to the last bit.
-  std::array<std::int32_t, kCellsPerSide> paste_x{};
-  std::array<std::int32_t, kCellsPerSide> end_x{};
-  for (int q = 0; q < kCellsPerSide; ++q) {
-    paste_x[q] = CellPasteCorner(grid, 0, q).x;
-    end_x[q] = std::min(column_end[q], width);
+  const std::int32_t paste_y = CellPasteCorner(m.grid, m.grid_row, 0).y;
+  const std::uint16_t* mask_row = m.mask.Row(y - paste_y);
+  const float* row = plane.Row(plane_row) + m.grid.left;
+  const CellCentre* row_centres = m.centres.data() + kCellsPerSide * m.grid_row;
+  // Every cell of the grid row has the same centre row.
+  double k_dy2[3];
+  for (int j = 0; j < 3; ++j) {
+    const double dy = y + kRingSubsample[j] - row_centres[0].y;
+    k_dy2[j] = m.k * (dy * dy);
   }
-  for (int r = 0; r < kCellsPerSide; ++r) {
-    const std::int32_t paste_y = CellPasteCorner(grid, r, 0).y;
-    const std::int32_t y_end = std::min(row_end[r], height);
-    std::array<double, kCellsPerSide> sum{};
-    std::array<std::uint32_t, kCellsPerSide> count{};
-    const CellCentre* row_centres = centres.data() + kCellsPerSide * r;
-    const std::int32_t first_y = std::max(paste_y, 0);
-    const RunKind kind{refined,
-                       CellSumsAreExact(plane, grid.left, grid.top + first_y, width,
-                                        y_end - first_y, std::int64_t{mask_width} * mask_height)};
-    for (std::int32_t y = std::max(paste_y, 0); y < y_end; ++y) {
-      const std::uint16_t* mask_row = mask.Row(y - paste_y);
-      const float* row = plane.Row(grid.top + y) + grid.left;
-      // Every cell of the grid row has the same centre row.
-      double k_dy2[3];
-      for (int j = 0; j < 3; ++j) {
-        const double dy = y + kRingSubsample[j] - row_centres[0].y;
-        k_dy2[j] = k * (dy * dy);
-      }
-      // A mask row is runs of equal values: ring, inner, ring for an
-      // ellipse. Runs are taken left to right, so each cell still adds its
-      // pixels in the row's order.
-      std::int32_t i = 0;
-      while (i < mask_width) {
-        const std::uint16_t m = mask_row[i];
-        std::int32_t run_end = i + 1;
-        while (run_end < mask_width && mask_row[run_end] == m) ++run_end;
-        if (m == 2) {
-          AddInnerRun(row, paste_x, end_x, i, run_end, kind, sum, count);
-        } else if (m != 0) {
-          AddRingRun(row, paste_x, end_x, row_centres, i, run_end, k_dy2, ex2, kind, sum, count);
-        }
-        i = run_end;
+  const Magnitudes magnitudes =
+      row_magnitudes != nullptr ? *row_magnitudes : MagnitudesOf(row, m.grid.BoxWidth());
+  const RunKind kind{m.refined, m.exact.AddRow(magnitudes, m.mask.width)};
+  // A mask row is runs of equal values: ring, inner, ring for an ellipse.
+  // Runs are taken left to right, so each cell still adds its pixels in the
+  // row's order.
+  std::int32_t i = 0;
+  while (i < m.mask.width) {
+    const std::uint16_t value = mask_row[i];
+    std::int32_t run_end = i + 1;
+    while (run_end < m.mask.width && mask_row[run_end] == value) ++run_end;
+    if (value == 2) {
+      AddInnerRun(row, m.paste_x, m.end_x, i, run_end, kind, m.sum, m.count);
+    } else if (value != 0) {
+      AddRingRun(row, m.paste_x, m.end_x, row_centres, i, run_end, k_dy2, m.ex2, kind, m.sum,
+                 m.count);
+    }
+    i = run_end;
+  }
+}
+
+const CellValues& FinishGridMeasurement(GridMeasurement& m) noexcept {
+  while (m.grid_row < kCellsPerSide) NextGridRow(m);
+  return m.values;
+}
+
+void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
+                      const std::array<CellCentre, 256>& centres, CellValues& values,
+                      LabelMapState state) noexcept {
+  GridMeasurement m;
+  if (!StartGridMeasurement(m, plane, grid, mask, centres, state)) {
+    values = CellValues{};
+    return;
+  }
+  for (std::int32_t y = grid.top; y < grid.bottom; ++y) AddGridMeasurementRow(m, plane, y);
+  values = FinishGridMeasurement(m);
+}
+
+std::size_t SweepMagnitudeBlocks(std::int32_t width) noexcept {
+  return static_cast<std::size_t>(width / kSweepMagnitudeBlock + 1);
+}
+
+void SweepGridMeasurements(ConstFloatPlane plane, GridMeasurement* grids, std::uint32_t count,
+                           std::uint32_t first, std::uint32_t step, std::int32_t first_row,
+                           std::int32_t end_row, Magnitudes* blocks) noexcept {
+  for (std::int32_t y = first_row; y < end_row; ++y) {
+    const float* row = plane.Row(y);
+    if (blocks != nullptr) {
+      for (std::int32_t x = 0, b = 0; x < plane.width; x += kSweepMagnitudeBlock, ++b) {
+        blocks[b] = MagnitudesOf(row + x, std::min(kSweepMagnitudeBlock, plane.width - x));
       }
     }
-    for (int q = 0; q < kCellsPerSide; ++q) {
-      if (count[q] == 0) continue;
-      const int t = kCellsPerSide * r + q;
-      values.value[t] = sum[q] / count[q];
-      values.measured[t] = true;
+    for (std::uint32_t k = first; k < count; k += step) {
+      GridMeasurement& m = grids[k];
+      if (m.grid_row == kCellsPerSide || y < m.grid.top || y >= m.grid.bottom) continue;
+      if (blocks == nullptr) {
+        AddGridMeasurementRow(m, plane, y);
+        continue;
+      }
+      Magnitudes box;
+      const std::int32_t last = (m.grid.right - 1) / kSweepMagnitudeBlock;
+      for (std::int32_t b = m.grid.left / kSweepMagnitudeBlock; b <= last; ++b) {
+        box.Merge(blocks[b]);
+      }
+      AddGridMeasurementRow(m, plane, y, &box);
     }
   }
 }

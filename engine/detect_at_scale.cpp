@@ -25,22 +25,6 @@ bool StopAsked(ProgressNotifier* notifier) noexcept {
   return StopRequested.load() != 0 || FoundSlot.load() >= 0;
 }
 
-// Reads the 256 cell bits of one candidate from the smoothed plane. The cells
-// are measured where they lie in the plane: the values are those of a crop of
-// the box measured through a fresh label map, without making either.
-std::uint8_t ReadCellBits(ConstFloatPlane smoothed, const CandidateRect& rect,
-                          HeapArray<std::uint16_t>& mask_buffer, CellBits& bits) noexcept {
-  const CellGrid grid = MakeCellGrid(rect);
-  ConstMaskPlane mask;
-  const std::uint8_t mask_result =
-      BuildCellMask(grid.cell_width, grid.cell_height, mask_buffer, mask);
-  if (mask_result != kResultOk) return mask_result;
-  CellValues values;
-  MeasureGridCells(smoothed, grid, mask, CellCentres(grid), values);
-  for (int c = 0; c < kCellCount; ++c) bits[c] = CellBitFromValue(values.value[c]);
-  return kResultOk;
-}
-
 // Only boxes that lie inside the plane can be read; the search never yields
 // others, but a box outside would read foreign memory.
 bool BoxInside(const CandidateRect& rect, ConstFloatPlane plane) noexcept {
@@ -49,21 +33,58 @@ bool BoxInside(const CandidateRect& rect, ConstFloatPlane plane) noexcept {
   return std::ceil(rect.x1) > std::trunc(rect.x0) && std::ceil(rect.y1) > std::trunc(rect.y0);
 }
 
-struct CandidateReading {
-  bool inside = false;  // false: the box leaves the plane and was not read
-  std::uint8_t result = kResultOk;
-  DecodedPayload payload;
-};
+// A stop seen by a sweep's workers, which must not call the notifier: the
+// decoding that follows asks it before every candidate.
+bool StopSeen() noexcept {
+  return StopRequested.load() != 0 || FoundSlot.load() >= 0;
+}
 
-CandidateReading ReadCandidate(ConstFloatPlane smoothed, const CandidateRect& rect,
-                               HeapArray<std::uint16_t>& mask_buffer) noexcept {
-  CandidateReading reading;
-  if (!BoxInside(rect, smoothed)) return reading;
-  reading.inside = true;
-  CellBits bits{};
-  reading.result = ReadCellBits(smoothed, rect, mask_buffer, bits);
-  if (reading.result == kResultOk) reading.payload = DecodePayloadCells(bits);
-  return reading;
+// Sets up the measurement of every candidate whose box lies in the plane,
+// each with its own cell mask. False when the masks cannot be had.
+bool StartMeasurements(ConstFloatPlane smoothed, const CandidateList& list,
+                       CellReadingWork& work) noexcept {
+  const std::uint32_t count = list.count();
+  std::size_t values = 0;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (!BoxInside(list[k], smoothed)) continue;
+    const CellGrid grid = MakeCellGrid(list[k]);
+    values += CellMaskValues(grid.cell_width, grid.cell_height);
+  }
+  if (!EnsureCapacity(work.masks, std::max<std::size_t>(values, 1)) ||
+      !EnsureCapacity(work.grids, count)) {
+    return false;
+  }
+  std::uint16_t* mask_values = work.masks.data();
+  for (std::uint32_t k = 0; k < count; ++k) {
+    GridMeasurement& m = work.grids[k];
+    m.grid_row = kCellsPerSide;
+    if (!BoxInside(list[k], smoothed)) continue;
+    const CellGrid grid = MakeCellGrid(list[k]);
+    const ConstMaskPlane mask = FillCellMaskAt(grid.cell_width, grid.cell_height, mask_values);
+    mask_values += CellMaskValues(grid.cell_width, grid.cell_height);
+    StartGridMeasurement(m, smoothed, grid, mask, CellCentres(grid));
+  }
+  return true;
+}
+
+// Measures the candidates `first`, `first + step`, ... in one sweep down the
+// plane, with a checkpoint every few rows.
+void SweepCandidates(ConstFloatPlane smoothed, const CandidateList& list, std::uint32_t first,
+                     std::uint32_t step, CellReadingWork& work, Magnitudes* blocks) noexcept {
+  constexpr std::int32_t kRowsBetweenStopChecks = 64;
+  std::int32_t top = smoothed.height;
+  std::int32_t bottom = 0;
+  for (std::uint32_t k = first; k < list.count(); k += step) {
+    const GridMeasurement& m = work.grids[k];
+    if (m.grid_row == kCellsPerSide) continue;
+    top = std::min(top, m.grid.top);
+    bottom = std::max(bottom, m.grid.bottom);
+  }
+  for (std::int32_t y = top; y < bottom; y += kRowsBetweenStopChecks) {
+    if (StopSeen()) return;
+    SweepGridMeasurements(smoothed, work.grids.data(), list.count(), first, step, y,
+                          std::min(y + kRowsBetweenStopChecks, bottom), blocks);
+  }
 }
 
 }  // namespace
@@ -91,39 +112,51 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept {
 
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept {
-  CellMaskBuffers masks;
-  return DecodeCandidates(FloatPlaneOf(smoothed), list, output_text, notifier, trace, masks);
+  CellReadingWork work;
+  return DecodeCandidates(FloatPlaneOf(smoothed), list, output_text, notifier, trace, work);
 }
 
 std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace,
-                              CellMaskBuffers& masks) noexcept {
+                              CellReadingWork& work) noexcept {
   RemoveDuplicateCandidates(list);
-  // With idle cores, a few candidates are read at once; their verdicts are
-  // then taken in list order, with a checkpoint before each, so the result,
-  // the output text and the trace are those of reading them one by one.
-  constexpr std::uint32_t kMostAtOnce = 8;
-  std::array<CandidateReading, kMostAtOnce> readings;
   const std::uint32_t count = list.count();
-  for (std::uint32_t k = 0; k < count;) {
-    const std::uint32_t at_once =
-        std::min({count - k, kMostAtOnce, static_cast<std::uint32_t>(IdleCores()) + 1});
-    if (at_once > 1) {
-      ParallelFor(static_cast<std::int32_t>(at_once), [&](std::int32_t i, int worker) noexcept {
-        readings[i] = ReadCandidate(smoothed, list[k + i], masks[worker]);
+  if (count == 0 || StopAsked(notifier)) return kResultRefused;
+  // Every candidate is measured first, in one sweep (split among idle cores
+  // by candidate); the verdicts are then taken in list order, with a
+  // checkpoint before each, so the result, the output text and the trace are
+  // those of reading the candidates one by one.
+  const bool measured = StartMeasurements(smoothed, list, work);
+  if (measured) {
+    const auto workers =
+        std::min<std::uint32_t>(count, static_cast<std::uint32_t>(IdleCores()) + 1);
+    // Without room for the blocks, each box takes its own rows' magnitudes.
+    const std::size_t blocks = SweepMagnitudeBlocks(smoothed.width);
+    const bool shared = EnsureCapacity(work.row_blocks, blocks * workers);
+    const auto blocks_of = [&](std::uint32_t worker) {
+      return shared ? work.row_blocks.data() + worker * blocks : nullptr;
+    };
+    if (workers > 1) {
+      ParallelFor(static_cast<std::int32_t>(workers), [&](std::int32_t i, int) noexcept {
+        const auto worker = static_cast<std::uint32_t>(i);
+        SweepCandidates(smoothed, list, worker, workers, work, blocks_of(worker));
       });
+    } else {
+      SweepCandidates(smoothed, list, 0, 1, work, blocks_of(0));
     }
-    for (std::uint32_t i = 0; i < at_once; ++i, ++k) {
-      if (StopAsked(notifier)) return kResultRefused;
-      const CandidateReading reading =
-          at_once > 1 ? readings[i] : ReadCandidate(smoothed, list[k], masks[0]);
-      if (!reading.inside) continue;
-      if (reading.result != kResultOk) return reading.result;
-      std::memset(output_text, 0, kDetectOutputSize);
-      std::memcpy(output_text, reading.payload.text.data(), kPayloadSymbolCount);
-      if (trace != nullptr) trace->CandidateTried(list[k], reading.payload);
-      if (reading.payload.valid) return kResultOk;
-    }
+  }
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (StopAsked(notifier)) return kResultRefused;
+    if (!BoxInside(list[k], smoothed)) continue;
+    if (!measured) return kResultNoMemory;
+    const CellValues& values = FinishGridMeasurement(work.grids[k]);
+    CellBits bits{};
+    for (int c = 0; c < kCellCount; ++c) bits[c] = CellBitFromValue(values.value[c]);
+    const DecodedPayload payload = DecodePayloadCells(bits);
+    std::memset(output_text, 0, kDetectOutputSize);
+    std::memcpy(output_text, payload.text.data(), kPayloadSymbolCount);
+    if (trace != nullptr) trace->CandidateTried(list[k], payload);
+    if (payload.valid) return kResultOk;
   }
   return kResultRefused;
 }
@@ -201,7 +234,7 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
   const std::uint8_t smoothing = SeparableFilter7InBands(
       smoothed.data, plane_width, plane_height, kLowPassKernel7.data(), scale, workspace.smoothing);
   if (smoothing != kResultOk) return smoothing;
-  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace, workspace.masks);
+  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace, workspace.cells);
 }
 
 bool DetectWorkspace::FitPlanes(std::size_t samples, std::size_t largest) noexcept {

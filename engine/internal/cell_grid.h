@@ -9,9 +9,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/internal/candidate_rect.h"
+#include "engine/internal/exact_cell_sums.h"
 #include "engine/internal/mark.h"
 #include "engine/internal/plane_view.h"
 #include "image/image_record.h"
@@ -56,6 +58,12 @@ std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& m
 std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
                            ConstMaskPlane& mask) noexcept;
 
+// The mask's size in values (at least one), and the mask written to
+// `values`, which hold that many.
+std::size_t CellMaskValues(double cell_width, double cell_height) noexcept;
+ConstMaskPlane FillCellMaskAt(double cell_width, double cell_height,
+                              std::uint16_t* values) noexcept;
+
 // The label map of the grid's box (16-bit): 0 for no cell, 2t + 1 for a ring
 // pixel of cell t, 2t + 2 for an inner pixel. Later cells overwrite earlier
 // ones where their masks overlap. Returns 0 or 6.
@@ -92,5 +100,50 @@ void MeasureGridCells(const ImageRecord& plane, const CellGrid& grid, const Imag
 void MeasureGridCells(ConstFloatPlane plane, const CellGrid& grid, ConstMaskPlane mask,
                       const std::array<CellCentre, 256>& centres, CellValues& values,
                       LabelMapState state = LabelMapState::kFresh) noexcept;
+
+// The same measurement taken as a sweep down the plane reaches the grid's
+// rows, so that many grids share one read of each plane row: start it, give
+// it the plane's rows in rising order (rows outside the box are ignored),
+// then finish it for the values. The cells' sums are the same as
+// MeasureGridCells forms.
+struct GridMeasurement {
+  CellGrid grid;
+  ConstMaskPlane mask;
+  std::array<CellCentre, 256> centres;
+  double ex2;
+  double k;
+  bool refined;
+  std::array<std::int32_t, 16> paste_x;
+  std::array<std::int32_t, 16> end_x;
+  std::array<std::int32_t, 16> row_end;
+  std::int32_t grid_row;  // being summed; -1 before the first, 16 when done
+  std::int32_t first_y;   // the grid row's box rows
+  std::int32_t y_end;
+  ExactSums exact;  // whether its sums have been exact so far
+  std::array<double, 16> sum;
+  std::array<std::uint32_t, 16> count;
+  CellValues values;
+};
+// False (no values) when the box leaves the plane.
+bool StartGridMeasurement(GridMeasurement& m, ConstFloatPlane plane, const CellGrid& grid,
+                          ConstMaskPlane mask, const std::array<CellCentre, 256>& centres,
+                          LabelMapState state = LabelMapState::kFresh) noexcept;
+// `row_magnitudes`, when given, covers at least the box's columns of the row.
+void AddGridMeasurementRow(GridMeasurement& m, ConstFloatPlane plane, std::int32_t plane_row,
+                           const Magnitudes* row_magnitudes = nullptr) noexcept;
+const CellValues& FinishGridMeasurement(GridMeasurement& m) noexcept;
+
+// Many grids measured in one sweep down the plane: rows first_row ..
+// end_row - 1 go to grids[first], grids[first + step], ... (of `count`) that
+// have been started and cover them; sweeps over later rows follow. Each
+// plane row is read from memory once for all the boxes over it, which
+// overlap three or four deep in a detection. The magnitudes of each row's
+// samples are taken once per block of columns and shared by the boxes over
+// it: `blocks`, when given, holds SweepMagnitudeBlocks(plane.width) of them.
+inline constexpr std::int32_t kSweepMagnitudeBlock = 64;
+std::size_t SweepMagnitudeBlocks(std::int32_t width) noexcept;
+void SweepGridMeasurements(ConstFloatPlane plane, GridMeasurement* grids, std::uint32_t count,
+                           std::uint32_t first, std::uint32_t step, std::int32_t first_row,
+                           std::int32_t end_row, Magnitudes* blocks) noexcept;
 
 }  // namespace pmk

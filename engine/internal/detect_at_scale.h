@@ -13,6 +13,7 @@
 #include "engine/internal/candidate_rect.h"
 #include "engine/internal/payload_cells.h"
 #include "engine/internal/plane_view.h"
+#include "engine/internal/search_work.h"
 #include "engine/internal/spare_cores.h"
 #include "image/image_record.h"
 
@@ -51,12 +52,11 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept;
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace) noexcept;
 
-// The same on a plane seen through a view, with the cell masks of each
-// worker that reads candidates kept in `masks` from one call to the next.
-using CellMaskBuffers = std::array<HeapArray<std::uint16_t>, kMostParallelThreads>;
+// The same on a plane seen through a view, with the cell masks and
+// measurements kept in `work` from one call to the next.
 std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
                               ProgressNotifier* notifier, DetectTrace* trace,
-                              CellMaskBuffers& masks) noexcept;
+                              CellReadingWork& work) noexcept;
 
 // Looks for a signature in `image` (three 8-bit channels, blue green red) as if
 // it had been rescaled by 1/`scale` after signing. The search's candidates are

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "engine/internal/candidate_rect.h"
+#include "engine/internal/cell_grid.h"
 #include "engine/internal/corner_finder.h"
 #include "engine/internal/spare_cores.h"
 #include "image/checked_allocation.h"
@@ -65,6 +66,14 @@ struct CornerWork {
   std::array<TileWork, kMostParallelThreads> tiles;
 };
 
+// The cell masks and the measurements of every candidate of a scale, which
+// are read in one sweep down the plane.
+struct CellReadingWork {
+  HeapArray<std::uint16_t> masks;
+  HeapArray<GridMeasurement> grids;
+  HeapArray<Magnitudes> row_blocks;  // each sweeping worker's magnitudes of one row
+};
+
 // Everything one search thread reuses from scale to scale.
 struct DetectWorkspace {
   HeapArray<float> guide;    // green and red of the rescaled picture
@@ -73,7 +82,7 @@ struct DetectWorkspace {
   CornerWork corners;
   HeapArray<float> smoothing;  // rows of the carrier's banded filter
   CandidateList candidates;
-  std::array<HeapArray<std::uint16_t>, kMostParallelThreads> masks;  // one cell mask per worker
+  CellReadingWork cells;
 
   // The largest scale the thread will run (0: not known). The planes are
   // obtained at the size of the first scale, and when a later scale needs

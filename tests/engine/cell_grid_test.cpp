@@ -300,7 +300,9 @@ TEST(MeasureCells, ACellWithoutSamplesHasNoValueAndNoNaN) {
   EXPECT_EQ(values.value[0], 0.0);
   for (int t = 0; t < 256; ++t) {
     EXPECT_FALSE(std::isnan(values.value[t])) << "cell " << t;
-    if (values.measured[t]) EXPECT_DOUBLE_EQ(values.value[t], 7.0);
+    if (values.measured[t]) {
+      EXPECT_DOUBLE_EQ(values.value[t], 7.0);
+    }
   }
 
   // A map without labels measures nothing at all.

@@ -16,8 +16,8 @@
 #include "engine/engine.h"
 #include "engine/internal/cell_grid.h"
 #include "engine/internal/corner_finder.h"
-#include "engine/internal/exact_cell_sums.h"
 #include "engine/internal/detect_at_scale.h"
+#include "engine/internal/exact_cell_sums.h"
 #include "engine/internal/float_lanes.h"
 #include "engine/internal/guide_plane.h"
 #include "engine/internal/resample.h"
@@ -374,6 +374,9 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
   for (std::int32_t i = 0; i < samples; ++i) {
     planes[1].Floats()[i] = std::round(planes[1].Floats()[i] * 16.0f) / 16.0f;
   }
+  // From row 300 on the grid plane's sums round again: grid rows across it
+  // leave the exact path part way.
+  for (std::int32_t x = 0; x < planes[1].width(); x += 7) planes[1].Row<float>(300)[x] *= 1e-6f;
   const CandidateRect rects[] = {
       {0, 0, 160, 160},                 // whole cells, no overlap
       {10.5, 3.25, 180.5, 163.25},      // 10.625 wide: masks overlap by a column
@@ -387,9 +390,8 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
   ForBothLaneWidths([&] {
     for (const ImageRecord& plane : planes) {
       for (const CandidateRect& rect : rects) {
-        SCOPED_TRACE(::testing::Message() << "plane " << (&plane - planes) << ": "
-                                          << rect.x0 << "," << rect.y0 << "," << rect.x1 << ","
-                                          << rect.y1);
+        SCOPED_TRACE(::testing::Message() << "plane " << (&plane - planes) << ": " << rect.x0 << ","
+                                          << rect.y0 << "," << rect.x1 << "," << rect.y1);
         const ReferenceReading expected = ReferenceCells(plane, rect);
         const CellGrid grid = MakeCellGrid(rect);
         ImageRecord mask;
@@ -412,8 +414,8 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
 TEST(ExactCellSums, HoldOnlyWhileNoAdditionCanRound) {
   struct Case {
     const char* what;
-    float sample;  // written at (3, 2) into a block of 8.0
-    std::int64_t cell_pixels;
+    float sample;  // among samples of 8.0
+    std::int32_t pixels;
     bool exact;
   };
   const float kInfinity = std::numeric_limits<float>::infinity();
@@ -422,18 +424,56 @@ TEST(ExactCellSums, HoldOnlyWhileNoAdditionCanRound) {
       {"a zero sets no unit", 0.0f, 1000, true},
       {"a sixteenth", 0.0625f, 1000, true},
       {"a tiny sample", 1e-6f, 1000, false},
-      {"cells too large for the unit of 8", 8.0f, 1'000'000'000'000, false},
+      {"a second row too many for the unit of 8", 8.0f, 100'000'000, false},
       {"a large sample", 3e8f, 1000, false},
       {"not a number", std::numeric_limits<float>::quiet_NaN(), 1, false},
       {"infinite", -kInfinity, 1, false},
   };
   for (const Case& c : cases) {
-    std::vector<float> block(20 * 6, 8.0f);
-    block[2 * 20 + 3] = c.sample;
-    const ConstFloatPlane plane{block.data(), 20, 6};
-    EXPECT_EQ(CellSumsAreExact(plane, 1, 1, 18, 4, c.cell_pixels), c.exact) << c.what;
-    // Outside the block the sample does not count.
-    EXPECT_TRUE(CellSumsAreExact(plane, 4, 1, 16, 5, 1000)) << c.what;
+    std::vector<float> row(19, 8.0f);
+    row[11] = c.sample;
+    ExactSums sums;
+    EXPECT_TRUE(sums.AddRow(MagnitudesOf(row.data(), 11), c.pixels)) << c.what;
+    EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), 19), c.pixels), c.exact) << c.what;
+    // Once a sum may have rounded, it stays off the exact path.
+    EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), 11), c.pixels), c.exact) << c.what;
+  }
+}
+
+TEST(FastCellMeasurement, OneSweepGivesEachGridItsOwnValues) {
+  const ImageRecord plane = RandomFloatPlane(640, 480, 5);
+  const ConstFloatPlane view = FloatPlaneOf(plane);
+  const CandidateRect rects[] = {{0, 0, 640, 480},
+                                 {10.5, 20.2, 400.1, 330.7},
+                                 {200.3, 5.5, 639.9, 470},
+                                 {30, 200, 350, 479.5},
+                                 {1, 1, 40, 30}};
+  std::vector<ImageRecord> masks(std::size(rects));
+  std::vector<GridMeasurement> grids(std::size(rects));
+  for (std::size_t k = 0; k < std::size(rects); ++k) {
+    const CellGrid grid = MakeCellGrid(rects[k]);
+    ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, masks[k]), kResultOk);
+    ASSERT_TRUE(StartGridMeasurement(
+        grids[k], view, grid, {masks[k].Row<std::uint16_t>(0), masks[k].width(), masks[k].height()},
+        CellCentres(grid)));
+  }
+  // Two sweeps (every other grid), in stretches of rows, one with shared
+  // magnitude blocks and one without.
+  std::vector<Magnitudes> blocks(SweepMagnitudeBlocks(view.width));
+  for (std::int32_t y = 0; y < view.height; y += 100) {
+    const std::int32_t end = std::min(y + 100, view.height);
+    SweepGridMeasurements(view, grids.data(), 5, 0, 2, y, end, blocks.data());
+    SweepGridMeasurements(view, grids.data(), 5, 1, 2, y, end, nullptr);
+  }
+  for (std::size_t k = 0; k < std::size(rects); ++k) {
+    const CellGrid grid = MakeCellGrid(rects[k]);
+    CellValues alone;
+    MeasureGridCells(plane, grid, masks[k], CellCentres(grid), alone);
+    const CellValues& swept = FinishGridMeasurement(grids[k]);
+    for (int t = 0; t < 256; ++t) {
+      ASSERT_EQ(swept.measured[t], alone.measured[t]) << k << " cell " << t;
+      ASSERT_EQ(swept.value[t], alone.value[t]) << k << " cell " << t;
+    }
   }
 }
 
