@@ -195,8 +195,8 @@ PMK_ALWAYS_INLINE void RowRangesOf(const TileSource& source, float* lowest,
     Lanes<N> high = BroadcastLanesOf<N>(-kInfinity);
     auto unordered = low != low;
     std::int32_t x = 0;
-    const auto take = [&](Lanes<N> v) {
-      v = v < clamp_low ? clamp_low : v;
+    const auto take = [&](const Lanes<N>& sample) {
+      Lanes<N> v = sample < clamp_low ? clamp_low : sample;
       v = v >= clamp_high ? clamp_high : v;
       unordered |= v != v;
       low = v < low ? v : low;

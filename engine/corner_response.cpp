@@ -93,6 +93,28 @@ PMK_AVX2 void ResponseOfRowAvx2(const float* const* xx, std::ptrdiff_t xy_offset
   ResponseOfRow<kWideFloatLanes>(xx, xy_offset, yy_offset, w, taps, response);
 }
 
+// A source row brought into the clamp's range (SampleClamp::Copy, eight
+// samples at a time).
+template <int N>
+PMK_ALWAYS_INLINE void ClampRow(float* out, const float* in, std::int32_t count,
+                                const SampleClamp& clamp) noexcept {
+  const Lanes<N> low = BroadcastLanesOf<N>(clamp.low);
+  const Lanes<N> high = BroadcastLanesOf<N>(clamp.high);
+  std::int32_t x = 0;
+  for (; x + N <= count; x += N) {
+    Lanes<N> v = LoadLanesOf<N>(in + x);
+    v = v < low ? low : v;
+    v = v >= high ? high : v;
+    StoreLanesOf<N>(out + x, v);
+  }
+  clamp.Copy(out + x, in + x, count - x);
+}
+
+PMK_AVX2 void ClampRowAvx2(float* out, const float* in, std::int32_t count,
+                           const SampleClamp& clamp) noexcept {
+  ClampRow<kWideFloatLanes>(out, in, count, clamp);
+}
+
 // The row a full output row stands for: the first and last `half` rows of a
 // vertical pass copy the nearest full one.
 std::int32_t FullRow(std::int32_t y, std::int32_t half, std::int32_t height) noexcept {
@@ -129,7 +151,12 @@ ResponseRows::ResponseRows(const TileSource& source, double scale, float* work) 
 void ResponseRows::MakeSmoothedInputRows(std::int32_t first, std::int32_t last) noexcept {
   const std::int32_t w = source_.width;
   for (std::int32_t y = std::max(across7_.next, first); y <= last; ++y) {
-    source_.clamp.Copy(clamped_, source_.first + y * source_.stride, w);
+    const float* samples = source_.first + y * source_.stride;
+    if (HasAvx2()) {
+      ClampRowAvx2(clamped_, samples, w, source_.clamp);
+    } else {
+      source_.clamp.Copy(clamped_, samples, w);
+    }
     FilterRow7(across7_.At(y, w), clamped_, w, taps7_.data());
   }
   across7_.next = std::max(across7_.next, last + 1);
