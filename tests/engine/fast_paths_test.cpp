@@ -169,6 +169,29 @@ TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
   for (const float v : out) ASSERT_EQ(v, -1.0f);
 }
 
+TEST(FastCornerResponse, StreamedRowsGiveThePlaneResponseExactly) {
+  struct Size {
+    std::int32_t w;
+    std::int32_t h;
+  };
+  // The filters' smallest tiles, widths around the lane counts, and a tile
+  // taller than every ring of rows.
+  const Size sizes[] = {{7, 7}, {8, 9}, {17, 12}, {45, 33}, {23, 80}};
+  ForBothLaneWidths([&] {
+    for (const Size& size : sizes) {
+      for (const double scale : {1.0, 1.3, 2.05}) {
+        SCOPED_TRACE(::testing::Message() << size.w << "x" << size.h << " at " << scale);
+        const std::vector<float> tile =
+            RandomPlane(size.w, size.h, 40u + size.w, kLowest, kHighest);
+        std::vector<float> response(tile.size());
+        ASSERT_EQ(ComputeResponse(tile.data(), size.w, size.h, scale, response.data()),
+                  kResultOk);
+        ExpectSameFloats(response, ReferenceResponse(tile, size.w, size.h, scale));
+      }
+    }
+  });
+}
+
 TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
   const std::int32_t w = 45;
   const std::int32_t h = 33;

@@ -3,11 +3,13 @@
 // transposed, then the same pass again.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "engine/internal/mark.h"
 #include "engine/internal/separable_filter.h"
 
 namespace pmk {
@@ -52,6 +54,37 @@ std::vector<float> ReferenceFilter(const std::vector<float>& source, std::int32_
   FilterPassTransposed(scratch.data(), source.data(), width, height, taps.data(), N / 2);
   FilterPassTransposed(out.data(), scratch.data(), height, width, taps.data(), N / 2);
   return out;
+}
+
+// The Harris response of a tile the plain way: whole planes for the smoothed
+// tile, the differences, their products and the smoothed products, each
+// step as the corner search describes it, in single precision.
+inline std::vector<float> ReferenceResponse(const std::vector<float>& tile, std::int32_t w,
+                                            std::int32_t h, double scale) {
+  const std::vector<float> t = ReferenceFilter<7>(tile, w, h, kLowPassKernel7.data(), scale);
+  std::vector<float> xx(t.size());
+  std::vector<float> xy(t.size());
+  std::vector<float> yy(t.size());
+  for (std::int32_t y = 0; y < h; ++y) {
+    for (std::int32_t x = 0; x < w; ++x) {
+      const std::int32_t xr = std::min(x, w - 2);
+      const std::int32_t yr = std::min(y, h - 2);
+      const float ix = t[y * w + xr + 1] - t[y * w + xr];
+      const float iy = t[(yr + 1) * w + x] - t[yr * w + x];
+      xx[y * w + x] = ix * ix;
+      xy[y * w + x] = ix * iy;
+      yy[y * w + x] = iy * iy;
+    }
+  }
+  const std::vector<float> sxx = ReferenceFilter<5>(xx, w, h, kSearchKernel5.data(), scale);
+  const std::vector<float> sxy = ReferenceFilter<5>(xy, w, h, kSearchKernel5.data(), scale);
+  const std::vector<float> syy = ReferenceFilter<5>(yy, w, h, kSearchKernel5.data(), scale);
+  std::vector<float> r(t.size());
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    const float trace = sxx[i] + syy[i];
+    r[i] = sxx[i] * syy[i] - sxy[i] * sxy[i] - 0.08f * (trace * trace);
+  }
+  return r;
 }
 
 }  // namespace pmk
