@@ -299,16 +299,22 @@ TileWindow DecidingWindow(std::int32_t w, std::int32_t h, const InnerBox& inner)
   return window;
 }
 
-// The peaks of a tile copy's response (strict local maxima above the
-// threshold) that can refine into its own area, refined to sub-pixel
-// positions in copy coordinates, then the tile's selection, in `peaks` (an
-// empty list starts with room for 50; a list from an earlier tile is reused).
+// Where peaks are looked for, in tile-copy coordinates, bounds included.
+struct PeakArea {
+  std::int32_t first_x = 0;
+  std::int32_t last_x = 0;
+  std::int32_t first_y = 0;
+  std::int32_t last_y = 0;
+};
+
+// Appends the peaks of `area` (strict local maxima of the response above the
+// threshold), refined to sub-pixel positions in tile-copy coordinates, to
+// the first `found` entries of `peaks`. The response is that of `window`,
+// which holds the area with the filters' reach around it. Returns 0, or 6
+// when the list cannot grow.
 std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWindow& window,
-                     std::int32_t w, std::int32_t h, const InnerBox& inner,
-                     HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
-  count = 0;
-  if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
-  std::uint32_t found = 0;
+                     const PeakArea& area, HeapArray<Corner>& peaks,
+                     std::uint32_t& found) noexcept {
   const float* above = nullptr;
   const float* here = nullptr;
   const float* below = nullptr;
@@ -330,17 +336,10 @@ std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWin
     const Corner corner{column + fit.a - 1.0, row + fit.b - 1.0, fit.response};
     return AppendPeak(peaks, found, corner);
   };
-  // Only peaks within a pixel of the tile's own area can refine into it.
-  const auto first_of = [](double inner_first, std::int32_t start) {
-    return std::max(static_cast<std::int32_t>(inner_first) - 1 - start, 1);
-  };
-  const auto last_of = [](double inner_last, std::int32_t start, std::int32_t size) {
-    return std::min(static_cast<std::int32_t>(inner_last) + 1 - start, size - 2);
-  };
-  const std::int32_t first_x = first_of(inner.x0, window.left);
-  const std::int32_t end_x = last_of(inner.x1, window.left, window.width) + 1;
-  const std::int32_t first_y = first_of(inner.y0, window.top);
-  const std::int32_t last_y = last_of(inner.y1, window.top, window.height);
+  const std::int32_t first_x = area.first_x - window.left;
+  const std::int32_t end_x = area.last_x - window.left + 1;
+  const std::int32_t first_y = area.first_y - window.top;
+  const std::int32_t last_y = area.last_y - window.top;
   const bool wide = HasAvx2();
   const std::int32_t lanes = wide ? kWideFloatLanes : kFloatLanes;
   for (std::int32_t y = first_y; y <= last_y; ++y) {
@@ -376,13 +375,6 @@ std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWin
     }
   }
 
-  // Peaks outside the tile's own area belong to a neighbour; dropping them
-  // first leaves the same choice as dropping them while walking the list.
-  std::uint32_t inside = 0;
-  for (std::uint32_t i = 0; i < found; ++i) {
-    if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
-  }
-  count = SelectCorners(peaks.data(), inside, w, h, kCornersKept);
   return kResultOk;
 }
 
@@ -392,23 +384,60 @@ std::size_t TileWorkFloats(std::int32_t width, std::int32_t height) noexcept {
   return ResponseWorkFloats(width) + 2 * static_cast<std::size_t>(height);
 }
 
+// Peak columns of one strip of a tile. A tile is taken in strips side by
+// side, each with the filters' reach around it: narrower strips leave out
+// more of the flat stretches a clamped pass makes, but each costs that reach
+// again.
+constexpr std::int32_t kStripPeakColumns = 128;
+
 // The corners of one tile copy (the whole of `tile`) with its own area
 // `inner`, in copy coordinates; `work` holds TileWorkFloats of its size.
 std::uint8_t CornersOfTile(const TileSource& tile, const InnerBox& inner, double scale, float* work,
                            HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
   count = 0;
-  const TileWindow window = DecidingWindow(tile.width, tile.height, inner);
-  TileSource deciding = tile;
-  deciding.first = tile.first + window.top * tile.stride + window.left;
-  deciding.width = window.width;
-  deciding.height = window.height;
-  float* lowest = work + ResponseWorkFloats(window.width);
-  float* highest = lowest + window.height;
-  RowRanges(deciding, lowest, highest);
-  const LiveRows live(lowest, highest, window.height);
-  if (live.Constant()) return kResultOk;
-  ResponseRows response(deciding, scale, work);
-  return PeaksOf(response, live, window, tile.width, tile.height, inner, peaks, count);
+  if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
+  const TileWindow whole = DecidingWindow(tile.width, tile.height, inner);
+  // Only peaks within a pixel of the tile's own area can refine into it.
+  PeakArea area;
+  area.first_x = std::max(static_cast<std::int32_t>(inner.x0) - 1, whole.left + 1);
+  area.last_x = std::min(static_cast<std::int32_t>(inner.x1) + 1, whole.left + whole.width - 2);
+  area.first_y = std::max(static_cast<std::int32_t>(inner.y0) - 1, whole.top + 1);
+  area.last_y = std::min(static_cast<std::int32_t>(inner.y1) + 1, whole.top + whole.height - 2);
+  const std::int32_t columns = area.last_x - area.first_x + 1;
+  const std::int32_t strips =
+      std::max((columns + kStripPeakColumns / 2) / kStripPeakColumns, std::int32_t{1});
+  std::uint32_t found = 0;
+  for (std::int32_t s = 0; s < strips; ++s) {
+    PeakArea strip = area;
+    strip.first_x = area.first_x + columns * s / strips;
+    strip.last_x = area.first_x + columns * (s + 1) / strips - 1;
+    TileWindow window = whole;
+    if (strips > 1) {
+      window.left = std::max(strip.first_x - (kReachBefore - 1), whole.left);
+      window.width =
+          std::min(strip.last_x + kReachAfter - 1, whole.left + whole.width) - window.left;
+    }
+    TileSource deciding = tile;
+    deciding.first = tile.first + window.top * tile.stride + window.left;
+    deciding.width = window.width;
+    deciding.height = window.height;
+    float* lowest = work + ResponseWorkFloats(window.width);
+    float* highest = lowest + window.height;
+    RowRanges(deciding, lowest, highest);
+    const LiveRows live(lowest, highest, window.height);
+    if (live.Constant()) continue;
+    ResponseRows response(deciding, scale, work);
+    const std::uint8_t result = PeaksOf(response, live, window, strip, peaks, found);
+    if (result != kResultOk) return result;
+  }
+  // Peaks outside the tile's own area belong to a neighbour; dropping them
+  // first leaves the same choice as dropping them while walking the list.
+  std::uint32_t inside = 0;
+  for (std::uint32_t i = 0; i < found; ++i) {
+    if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
+  }
+  count = SelectCorners(peaks.data(), inside, tile.width, tile.height, kCornersKept);
+  return kResultOk;
 }
 
 }  // namespace

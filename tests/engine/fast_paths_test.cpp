@@ -184,8 +184,7 @@ TEST(FastCornerResponse, StreamedRowsGiveThePlaneResponseExactly) {
         const std::vector<float> tile =
             RandomPlane(size.w, size.h, 40u + size.w, kLowest, kHighest);
         std::vector<float> response(tile.size());
-        ASSERT_EQ(ComputeResponse(tile.data(), size.w, size.h, scale, response.data()),
-                  kResultOk);
+        ASSERT_EQ(ComputeResponse(tile.data(), size.w, size.h, scale, response.data()), kResultOk);
         ExpectSameFloats(response, ReferenceResponse(tile, size.w, size.h, scale));
       }
     }
@@ -246,14 +245,22 @@ TEST(FastCornerPeaks, BothLaneWidthsFindThePeaksOfThePlainWalk) {
     std::int32_t h;
     float step;  // > 0: samples rounded to it, so that neighbours tie
   };
-  // Widths around the four- and eight-sample blocks, and plateaus.
-  const TileCase cases[] = {{45, 33, 0.0f}, {64, 40, 0.0f}, {9, 9, 0.0f}, {83, 70, 40.0f}};
+  // Widths around the four- and eight-sample blocks, plateaus, and tiles
+  // wide enough to be taken in strips.
+  const TileCase cases[] = {{45, 33, 0.0f},  {64, 40, 0.0f},  {9, 9, 0.0f},
+                            {83, 70, 40.0f}, {300, 40, 0.0f}, {420, 36, 40.0f}};
   std::size_t listed = 0;
   for (const TileCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " step " << c.step);
     std::vector<float> tile = RandomPlane(c.w, c.h, 31u + c.w, kLowest, kHighest);
     if (c.step > 0.0f) {
       for (float& v : tile) v = std::round(v / c.step) * c.step;
+    }
+    if (c.w >= 300) {
+      // A bright block whose strong corners lie where the strips meet.
+      for (std::int32_t y = 12; y < 28; ++y) {
+        for (std::int32_t x = c.w / 2; x < c.w / 2 + 40; ++x) tile[y * c.w + x] += 400.0f;
+      }
     }
     const InnerBox inner{2.0, 3.0, c.w - 2.0, c.h - 4.0};
     const std::vector<Corner> expected = ReferenceTileCorners(tile, c.w, c.h, inner, 1.1);
