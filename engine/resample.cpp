@@ -115,8 +115,9 @@ void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out
                                    sums + 2 * static_cast<std::ptrdiff_t>(out_width)};
   for (std::int32_t q = 0; q < out_width; ++q) {
     const ColumnTaps taps = columns[q];
-    const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
-    const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
+    const double* near_weight =
+        table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * kPaddedProductRow;
+    const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * kPaddedProductRow;
     const std::uint8_t* left = row + 3 * taps.s0;
     const std::uint8_t* right = row + 3 * taps.s1;
 #pragma GCC unroll 3
@@ -296,21 +297,19 @@ bool RescaledSize(const ImageRecord& source, double scale, std::int32_t& width,
 
 }  // namespace
 
-std::uint8_t FillProductTable(HeapArray<double>& table) noexcept {
-  if (!table.Allocate(static_cast<std::size_t>(kProductTableRows) * kProductTableColumns)) {
+std::uint8_t FillProductTable(HeapArray<double>& table, std::int32_t row_stride) noexcept {
+  if (!table.Allocate(static_cast<std::size_t>(kProductTableRows) * row_stride)) {
     return kResultNoMemory;
   }
   double* rows = table.data();
-  for (std::int32_t v = 0; v < kProductTableColumns; ++v) {
-    rows[v] = 0.0;
-    rows[kProductTableColumns + v] = v * 0.001;
-  }
+  std::fill(rows, rows + table.size(), 0.0);
+  const double* step = rows + row_stride;
+  for (std::int32_t v = 0; v < kProductTableColumns; ++v) rows[row_stride + v] = v * 0.001;
   // Each row adds the first weight step once more rather than multiplying, so
   // the table carries the rounding of repeated addition.
   for (std::int32_t i = 2; i < kProductTableRows; ++i) {
-    const double* previous = rows + static_cast<std::ptrdiff_t>(i - 1) * kProductTableColumns;
-    const double* step = rows + kProductTableColumns;
-    double* row = rows + static_cast<std::ptrdiff_t>(i) * kProductTableColumns;
+    const double* previous = rows + static_cast<std::ptrdiff_t>(i - 1) * row_stride;
+    double* row = rows + static_cast<std::ptrdiff_t>(i) * row_stride;
     for (std::int32_t v = 0; v < kProductTableColumns; ++v) row[v] = previous[v] + step[v];
   }
   return kResultOk;
@@ -362,7 +361,8 @@ std::uint8_t ResampleInto(FloatPlane guide, FloatPlane carrier, std::int32_t wid
   // The column positions are the same for every row, so they are worked out
   // once, by the same repeated addition the rows use.
   if (a <= 1.0) {
-    if ((work.product_table.empty() && FillProductTable(work.product_table) != kResultOk) ||
+    if ((work.product_table.empty() &&
+         FillProductTable(work.product_table, kPaddedProductRow) != kResultOk) ||
         !EnsureCapacity(work.enlarge_columns, static_cast<std::size_t>(width))) {
       return kResultNoMemory;
     }
