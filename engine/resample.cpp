@@ -1,5 +1,7 @@
 #include "engine/internal/resample.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -115,8 +117,9 @@ void SumSourceRow(const double* table, const std::uint8_t* row, std::int32_t out
                                    sums + 2 * static_cast<std::ptrdiff_t>(out_width)};
   for (std::int32_t q = 0; q < out_width; ++q) {
     const ColumnTaps taps = columns[q];
-    const double* near_weight = table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * 256;
-    const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * 256;
+    const double* near_weight =
+        table + static_cast<std::ptrdiff_t>(kWeightSteps - taps.n) * kPaddedProductRow;
+    const double* far_weight = table + static_cast<std::ptrdiff_t>(taps.n) * kPaddedProductRow;
     const std::uint8_t* left = row + 3 * taps.s0;
     const std::uint8_t* right = row + 3 * taps.s1;
 #pragma GCC unroll 3
@@ -239,9 +242,82 @@ Span ReductionSpan(double start, double end, std::int32_t length) noexcept {
   return span;
 }
 
+// Reducing into the planes, four output samples at a time, each with its
+// three channels side by side in the lanes of one vector (the fourth lane
+// carries the next pixel's blue and is dropped). The scalar loop kept one
+// sample's sums in memory and waited on each addition; here four samples'
+// chains of additions run side by side, each in the scalar loop's order.
+// Every output column walks the same number of source columns, the longest
+// span of the scale, so that no loop exit is mispredicted: the columns past a
+// span's end weigh 0, and adding w * v = +0 to a sum of non-negative terms
+// changes nothing. The weights are the scalar loop's: the first column's
+// weight (or 1) times the first row's weight (or 1), a product with 1 being
+// exact. So every sample is bit for bit the scalar loop's.
+PMK_ALWAYS_INLINE PMK_AVX2 __m256d LoadPixelAvx2(const std::uint8_t* pixel) noexcept {
+  std::int32_t bytes;
+  std::memcpy(&bytes, pixel, sizeof bytes);
+  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+}
+
+template <int Lane>
+PMK_ALWAYS_INLINE PMK_AVX2 __m256d LaneOf(__m256d v) noexcept {
+  return _mm256_permute4x64_pd(v, Lane * 0x55);
+}
+
+// Output columns [0, end), end a multiple of 4; each of their spans ends
+// before the line's last pixel, so that the fourth byte read is still the
+// line's. `taps` is the longest span of the scale.
+template <class Sink>
+PMK_AVX2 void ReduceRowAvx2(const ImageRecord& source, const Span& rows, const Span* columns,
+                            std::int32_t end, std::int32_t taps, Sink& sink, float* out) noexcept {
+  const __m256d one = _mm256_set1_pd(1.0);
+  for (std::int32_t q = 0; q < end; q += 4) {
+    const Span* span = columns + q;
+    std::int32_t first[4];
+    std::int32_t last_tap[4];
+    for (int j = 0; j < 4; ++j) {
+      first[j] = 3 * span[j].first;
+      last_tap[j] = span[j].last - span[j].first;
+    }
+    const __m256d first_weights = _mm256_setr_pd(span[0].first_weight, span[1].first_weight,
+                                                 span[2].first_weight, span[3].first_weight);
+    const __m256d last_taps = _mm256_setr_pd(last_tap[0], last_tap[1], last_tap[2], last_tap[3]);
+    __m256d sums[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(),
+                       _mm256_setzero_pd()};
+    __m256d weights = _mm256_setzero_pd();
+    for (std::int32_t yy = rows.first; yy <= rows.last; ++yy) {
+      const std::uint8_t* line = source.Row<std::uint8_t>(yy);
+      const __m256d row_weight = _mm256_set1_pd(yy == rows.first ? rows.first_weight : 1.0);
+      for (std::int32_t k = 0; k < taps; ++k) {
+        const __m256d column_weight =
+            k == 0 ? first_weights
+                   : _mm256_and_pd(_mm256_cmp_pd(_mm256_set1_pd(k), last_taps, _CMP_LE_OQ), one);
+        const __m256d w = _mm256_mul_pd(column_weight, row_weight);
+        weights = _mm256_add_pd(weights, w);
+        // A column past the span reads the span's last pixel, at weight 0.
+        const __m256d p0 = LoadPixelAvx2(line + first[0] + 3 * std::min(k, last_tap[0]));
+        const __m256d p1 = LoadPixelAvx2(line + first[1] + 3 * std::min(k, last_tap[1]));
+        const __m256d p2 = LoadPixelAvx2(line + first[2] + 3 * std::min(k, last_tap[2]));
+        const __m256d p3 = LoadPixelAvx2(line + first[3] + 3 * std::min(k, last_tap[3]));
+        sums[0] = _mm256_add_pd(sums[0], _mm256_mul_pd(LaneOf<0>(w), p0));
+        sums[1] = _mm256_add_pd(sums[1], _mm256_mul_pd(LaneOf<1>(w), p1));
+        sums[2] = _mm256_add_pd(sums[2], _mm256_mul_pd(LaneOf<2>(w), p2));
+        sums[3] = _mm256_add_pd(sums[3], _mm256_mul_pd(LaneOf<3>(w), p3));
+      }
+    }
+    float mean[4][4];
+    _mm_storeu_ps(mean[0], _mm256_cvtpd_ps(_mm256_div_pd(sums[0], LaneOf<0>(weights))));
+    _mm_storeu_ps(mean[1], _mm256_cvtpd_ps(_mm256_div_pd(sums[1], LaneOf<1>(weights))));
+    _mm_storeu_ps(mean[2], _mm256_cvtpd_ps(_mm256_div_pd(sums[2], LaneOf<2>(weights))));
+    _mm_storeu_ps(mean[3], _mm256_cvtpd_ps(_mm256_div_pd(sums[3], LaneOf<3>(weights))));
+    for (int j = 0; j < 4; ++j) sink.Put(out, q + j, mean[j][0], mean[j][1], mean[j][2]);
+  }
+}
+
 template <class Sink>
 void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row, Sink sink,
-            const ImageRecord& source, double a, const Span* column_spans) noexcept {
+            const ImageRecord& source, double a, const Span* column_spans,
+            std::int32_t lanes_end = 0, std::int32_t taps = 0) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
   double y0 = 0.0;
@@ -250,8 +326,11 @@ void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row
     const double y1 = y0 + a;
     const Span rows = ReductionSpan(y0, y1, height);
     float* out = sink.Row(r);
+    // The leading columns four at a time (only ever with the spans given, so
+    // the walk below never needs s0 for the columns it skips).
+    if (lanes_end > 0) ReduceRowAvx2(source, rows, column_spans, lanes_end, taps, sink, out);
     double s0 = 0.0;
-    for (std::int32_t q = 0; q < out_width; ++q) {
+    for (std::int32_t q = lanes_end; q < out_width; ++q) {
       const double s1 = s0 + a;
       const Span columns = column_spans != nullptr ? column_spans[q] : ReductionSpan(s0, s1, width);
       double sums[3] = {0.0, 0.0, 0.0};
@@ -296,21 +375,19 @@ bool RescaledSize(const ImageRecord& source, double scale, std::int32_t& width,
 
 }  // namespace
 
-std::uint8_t FillProductTable(HeapArray<double>& table) noexcept {
-  if (!table.Allocate(static_cast<std::size_t>(kProductTableRows) * kProductTableColumns)) {
+std::uint8_t FillProductTable(HeapArray<double>& table, std::int32_t row_stride) noexcept {
+  if (!table.Allocate(static_cast<std::size_t>(kProductTableRows) * row_stride)) {
     return kResultNoMemory;
   }
   double* rows = table.data();
-  for (std::int32_t v = 0; v < kProductTableColumns; ++v) {
-    rows[v] = 0.0;
-    rows[kProductTableColumns + v] = v * 0.001;
-  }
+  std::fill(rows, rows + table.size(), 0.0);
+  const double* step = rows + row_stride;
+  for (std::int32_t v = 0; v < kProductTableColumns; ++v) rows[row_stride + v] = v * 0.001;
   // Each row adds the first weight step once more rather than multiplying, so
   // the table carries the rounding of repeated addition.
   for (std::int32_t i = 2; i < kProductTableRows; ++i) {
-    const double* previous = rows + static_cast<std::ptrdiff_t>(i - 1) * kProductTableColumns;
-    const double* step = rows + kProductTableColumns;
-    double* row = rows + static_cast<std::ptrdiff_t>(i) * kProductTableColumns;
+    const double* previous = rows + static_cast<std::ptrdiff_t>(i - 1) * row_stride;
+    double* row = rows + static_cast<std::ptrdiff_t>(i) * row_stride;
     for (std::int32_t v = 0; v < kProductTableColumns; ++v) row[v] = previous[v] + step[v];
   }
   return kResultOk;
@@ -362,7 +439,8 @@ std::uint8_t ResampleInto(FloatPlane guide, FloatPlane carrier, std::int32_t wid
   // The column positions are the same for every row, so they are worked out
   // once, by the same repeated addition the rows use.
   if (a <= 1.0) {
-    if ((work.product_table.empty() && FillProductTable(work.product_table) != kResultOk) ||
+    if ((work.product_table.empty() &&
+         FillProductTable(work.product_table, kPaddedProductRow) != kResultOk) ||
         !EnsureCapacity(work.enlarge_columns, static_cast<std::size_t>(width))) {
       return kResultNoMemory;
     }
@@ -389,14 +467,21 @@ std::uint8_t ResampleInto(FloatPlane guide, FloatPlane carrier, std::int32_t wid
     }
     Span* columns = work.reduce_columns.data();
     double s0 = 0.0;
+    std::int32_t taps = 1;
+    std::int32_t lanes_end = 0;
     for (std::int32_t q = 0; q < width; ++q) {
       const double s1 = s0 + a;
       columns[q] = ReductionSpan(s0, s1, source.width());
+      taps = std::max(taps, columns[q].last - columns[q].first + 1);
+      // Spans only move right, so those that end before the line's last
+      // pixel are the leading ones.
+      if (columns[q].last < source.width() - 1) lanes_end = (q + 1) / 4 * 4;
       s0 = s1;
     }
+    if (!HasAvx2()) lanes_end = 0;
     ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
       Reduce(width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink, source, a,
-             columns);
+             columns, lanes_end, taps);
     });
   }
   return kResultOk;

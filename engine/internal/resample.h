@@ -21,10 +21,18 @@ struct ResampleWork;
 inline constexpr std::int32_t kProductTableRows = 1001;
 inline constexpr std::int32_t kProductTableColumns = 256;
 
-// Obtains and fills the product table (1001 x 256 doubles, row-major). Row 1
-// holds v * 0.001; every later row is the previous row plus row 1. Returns 0,
-// or 6 with the table empty when the memory cannot be had.
-std::uint8_t FillProductTable(HeapArray<double>& table) noexcept;
+// The row length the detection's resampler keeps the table at: 256 values
+// and two cache lines of padding. Rows exactly 2 KiB apart put the same value
+// of every row into the same two sets of a 32 KiB 8-way level-one cache, so
+// the few dozen rows one scale looks up kept evicting each other.
+inline constexpr std::int32_t kPaddedProductRow = kProductTableColumns + 16;
+
+// Obtains and fills the product table (1001 rows of 256 doubles, row i at
+// i * row_stride, the padding zero). Row 1 holds v * 0.001; every later row is
+// the previous row plus row 1. Returns 0, or 6 with the table empty when the
+// memory cannot be had.
+std::uint8_t FillProductTable(HeapArray<double>& table,
+                              std::int32_t row_stride = kProductTableColumns) noexcept;
 
 // Fills `destination` (already allocated at trunc(scale * W) x trunc(scale * H),
 // three 32-bit float channels) from `source` (three 8-bit channels) rescaled by

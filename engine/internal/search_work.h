@@ -39,8 +39,9 @@ struct Span {
   double first_weight;
 };
 
-// Buffers of the resampling: the product table (filled once), the column
-// taps or spans of the present scale, and each worker's row sums.
+// Buffers of the resampling: the product table (filled once, its rows
+// padded to kPaddedProductRow), the column taps or spans of the present
+// scale, and each worker's row sums.
 struct ResampleWork {
   HeapArray<double> product_table;
   HeapArray<ColumnTaps> enlarge_columns;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
@@ -49,6 +51,20 @@ TEST(ProductTable, RowsAreAccumulatedWeightSteps) {
     for (int v = 1; v < 256 && !differs; ++v) differs = table[i * 256 + v] != v * i * 0.001;
   }
   EXPECT_TRUE(differs);
+}
+
+TEST(ProductTable, PaddedRowsHoldTheSameNumbersAndZeroPadding) {
+  HeapArray<double> packed;
+  HeapArray<double> padded;
+  ASSERT_EQ(FillProductTable(packed), kResultOk);
+  ASSERT_EQ(FillProductTable(padded, kPaddedProductRow), kResultOk);
+  ASSERT_EQ(padded.size(), 1001u * kPaddedProductRow);
+  for (int i = 0; i < 1001; ++i) {
+    const double* row = padded.data() + static_cast<std::ptrdiff_t>(i) * kPaddedProductRow;
+    // Bit for bit: the accumulated rows, not merely close to them.
+    ASSERT_EQ(std::memcmp(row, packed.data() + i * 256, 256 * sizeof(double)), 0) << "row " << i;
+    for (int v = 256; v < kPaddedProductRow; ++v) ASSERT_EQ(row[v], 0.0) << "row " << i;
+  }
 }
 
 TEST(ProductTable, FailedAllocationGivesNoMemory) {
