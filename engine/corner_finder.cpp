@@ -164,12 +164,15 @@ PMK_AVX2 void PeakBlocksAvx2(const float* above, const float* here, const float*
 // Rows of a tile whose response cannot pass the threshold. Smoothing and
 // differences never widen the range of the samples they start from (the
 // kernels' taps are non-negative and sum to one), so where every sample
-// within reach of a pixel lies in a range below 1.5 grey levels, Ix and Iy
-// stay below about 1.51, each smoothed product below 2.3, and the response
-// below 2.3 * 2.3, far under the threshold of 10: no peak can be there, and
-// its rows need not be computed. A range of zero (a constant stretch, such as
-// everything a clamped pass brings to 128) is the common case.
-constexpr float kQuietRange = 1.5f;
+// within reach of a pixel lies in a range r below 1.9 grey levels, Ix and Iy
+// stay below r' = 1.901, each smoothed product below r'^2 and their trace
+// below 2 r'^2; and R = Sxx Syy - Sxy^2 - k (Sxx + Syy)^2 is at most
+// (1/4 - k) times the trace squared, 0.68 r'^4 < 8.9, under the threshold of
+// 10 (single-precision rounding moves it by millionths): no peak can be
+// there, and its rows need not be computed. A range of zero (a constant
+// stretch, such as everything a clamped pass brings to 128) is the common
+// case.
+constexpr float kQuietRange = 1.9f;
 constexpr std::int32_t kQuietReachAbove = 8;
 constexpr std::int32_t kQuietReachBelow = 9;
 
