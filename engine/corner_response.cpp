@@ -145,12 +145,11 @@ ResponseRows::ResponseRows(const TileSource& source, double scale, float* work) 
   response_ = {take(3), 3, 0};
 }
 
-// Each stage makes the rows first .. last it is asked for that it has not
-// made yet. Callers ask in rising order, so rows below `first` are never
-// needed again and are skipped, and every ring is as deep as one request.
+// Each stage makes the rows it is asked for from the rows of the stage
+// before it, which it asks for first; every ring is as deep as one request.
 void ResponseRows::MakeSmoothedInputRows(std::int32_t first, std::int32_t last) noexcept {
   const std::int32_t w = source_.width;
-  for (std::int32_t y = std::max(across7_.next, first); y <= last; ++y) {
+  across7_.Fill(first, last, [&](std::int32_t y) {
     const float* samples = source_.first + y * source_.stride;
     if (HasAvx2()) {
       ClampRowAvx2(clamped_, samples, w, source_.clamp);
@@ -158,25 +157,23 @@ void ResponseRows::MakeSmoothedInputRows(std::int32_t first, std::int32_t last) 
       source_.clamp.Copy(clamped_, samples, w);
     }
     FilterRow7(across7_.At(y, w), clamped_, w, taps7_.data());
-  }
-  across7_.next = std::max(across7_.next, last + 1);
+  });
 }
 
 void ResponseRows::MakeSmoothedRows(std::int32_t first, std::int32_t last) noexcept {
   const std::int32_t w = source_.width;
-  for (std::int32_t y = std::max(smoothed_.next, first); y <= last; ++y) {
+  smoothed_.Fill(first, last, [&](std::int32_t y) {
     MakeSmoothedInputRows(y - 3, y + 3);
     const float* rows[7];
     for (std::int32_t k = 0; k < 7; ++k) rows[k] = across7_.At(y - 3 + k, w);
     FilterColumns7(smoothed_.At(y, w), rows, w, taps7_.data());
-  }
-  smoothed_.next = std::max(smoothed_.next, last + 1);
+  });
 }
 
 void ResponseRows::MakeProductRows(std::int32_t first, std::int32_t last) noexcept {
   const std::int32_t w = source_.width;
   const std::int32_t h = source_.height;
-  for (std::int32_t y = std::max(across_xx_.next, first); y <= last; ++y) {
+  across_xx_.Fill(first, last, [&](std::int32_t y) {
     // The last row's Iy repeats the one of the row above it.
     const std::int32_t upper = std::min(y, h - 2);
     const std::int32_t upper_full = FullRow(upper, 3, h);
@@ -193,13 +190,12 @@ void ResponseRows::MakeProductRows(std::int32_t first, std::int32_t last) noexce
     FilterRow5(across_xx_.At(y, w), ix_, w, taps5_.data());
     FilterRow5(across_xy_.At(y, w), ixy_, w, taps5_.data());
     FilterRow5(across_yy_.At(y, w), iy_, w, taps5_.data());
-  }
-  across_xx_.next = std::max(across_xx_.next, last + 1);
+  });
 }
 
 void ResponseRows::MakeResponseRows(std::int32_t first, std::int32_t last) noexcept {
   const std::int32_t w = source_.width;
-  for (std::int32_t y = std::max(response_.next, first); y <= last; ++y) {
+  response_.Fill(first, last, [&](std::int32_t y) {
     MakeProductRows(y - 2, y + 2);
     const float* xx[5];
     for (std::int32_t k = 0; k < 5; ++k) xx[k] = across_xx_.At(y - 2 + k, w);
@@ -210,8 +206,7 @@ void ResponseRows::MakeResponseRows(std::int32_t first, std::int32_t last) noexc
     } else {
       ResponseOfRow<kFloatLanes>(xx, xy_offset, yy_offset, w, taps5_.data(), response_.At(y, w));
     }
-  }
-  response_.next = std::max(response_.next, last + 1);
+  });
 }
 
 const float* ResponseRows::Row(std::int32_t y) noexcept {

@@ -8,6 +8,7 @@
 // the same tap order, the same products, the same edge copies.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,14 @@ class ResponseRows {
     std::int32_t next = 0;
     float* At(std::int32_t y, std::int32_t width) const noexcept {
       return rows + static_cast<std::ptrdiff_t>(y % size) * width;
+    }
+    // Makes the rows first .. last not made yet, each by make_row(y).
+    // Requests come in rising order, so rows below `first` are never needed
+    // again and are skipped.
+    template <class MakeRow>
+    void Fill(std::int32_t first, std::int32_t last, MakeRow make_row) noexcept {
+      for (std::int32_t y = std::max(next, first); y <= last; ++y) make_row(y);
+      next = std::max(next, last + 1);
     }
   };
 
