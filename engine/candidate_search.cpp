@@ -122,16 +122,28 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
   return RunCandidatePass(list, FloatPlaneOf(plane), clamp, mode, scale, work);
 }
 
-std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const SampleClamp& clamp,
-                              int mode, double scale, CornerWork& work) noexcept {
-  std::uint32_t count = 0;
-  if (FindCorners(plane, scale, clamp, work, count) != kResultOk) return kResultNoMemory;
+namespace {
+
+// The end of one pass once its corners are found (`found` is their search's
+// result): the pairs appended to the list, and the pass's code.
+std::uint8_t PairPass(CandidateList& list, ConstFloatPlane plane, std::uint8_t found,
+                      const Corner* corners, std::uint32_t count, int mode) noexcept {
+  if (found != kResultOk) return kResultNoMemory;
   if (count == 0) {
     if (list.count() == 0) list.Append(WholePlane(plane));
     return kResultRefused;
   }
-  PairCorners(list, work.work.data(), count, mode);
+  PairCorners(list, corners, count, mode);
   return list.count() != 0 ? kResultOk : kResultRefused;
+}
+
+}  // namespace
+
+std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const SampleClamp& clamp,
+                              int mode, double scale, CornerWork& work) noexcept {
+  std::uint32_t count = 0;
+  const std::uint8_t found = FindCorners(plane, scale, clamp, work, count);
+  return PairPass(list, plane, found, work.lists[0].data(), count, mode);
 }
 
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
@@ -144,15 +156,21 @@ std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, i
 std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int mode, double scale,
                                 ProgressNotifier* notifier, CornerWork& work) noexcept {
   if (!plane.HasData()) return kResultRefused;
-  // Each pass clamps the tiles it copies out of the plane, which gives the
-  // corners of a clamped copy of the whole plane without making one.
-  const std::uint8_t dark = RunCandidatePass(list, plane, {kDarkLow, kDarkHigh}, mode, scale, work);
+  // Each pass clamps the tiles as it reads them, which gives the corners of a
+  // clamped copy of the whole plane without making one. Both passes' corners
+  // are found in one search, which reads each tile once; they are paired
+  // pass by pass, with the checkpoint between them.
+  const SampleClamp clamps[2] = {{kDarkLow, kDarkHigh}, {kBrightLow, kBrightHigh}};
+  std::uint32_t counts[2] = {};
+  std::uint8_t found[2] = {};
+  FindCornersOfPasses(plane, scale, clamps, 2, work, counts, found);
+  const std::uint8_t dark = PairPass(list, plane, found[0], work.lists[0].data(), counts[0], mode);
   if (dark == kResultNoMemory) return kResultNoMemory;
   if (StopWanted(notifier)) return kResultRefused;
 
   // A second pass that runs out of memory counts as a pass without result.
   const std::uint8_t bright =
-      RunCandidatePass(list, plane, {kBrightLow, kBrightHigh}, mode, scale, work);
+      PairPass(list, plane, found[1], work.lists[1].data(), counts[1], mode);
   if (bright != kResultOk && dark == kResultRefused) {
     list.Clear();
     list.Append(WholePlane(plane));

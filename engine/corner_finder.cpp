@@ -384,7 +384,7 @@ std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWin
 // Floats of work a tile of at most width x height needs: the response's rows
 // and each row's range.
 std::size_t TileWorkFloats(std::int32_t width, std::int32_t height) noexcept {
-  return ResponseWorkFloats(width) + 2 * static_cast<std::size_t>(height);
+  return ResponseWorkFloats(width) + 4 * static_cast<std::size_t>(height);
 }
 
 // Peak columns of one strip of a tile. A tile is taken in strips side by
@@ -393,12 +393,32 @@ std::size_t TileWorkFloats(std::int32_t width, std::int32_t height) noexcept {
 // again.
 constexpr std::int32_t kStripPeakColumns = 128;
 
+// The passes a tile is searched in: the clamp of each (the source's own
+// clamp is not used) and each one's peak list and result.
+struct TilePasses {
+  const SampleClamp* clamps = nullptr;
+  HeapArray<Corner>* peaks = nullptr;
+  std::uint32_t* counts = nullptr;
+  std::uint8_t* results = nullptr;  // 0, or 6 when the pass's peak list cannot be had
+  int count = 0;
+};
+
 // The corners of one tile copy (the whole of `tile`) with its own area
-// `inner`, in copy coordinates; `work` holds TileWorkFloats of its size.
-std::uint8_t CornersOfTile(const TileSource& tile, const InnerBox& inner, double scale, float* work,
-                           HeapArray<Corner>& peaks, std::uint32_t& count) noexcept {
-  count = 0;
-  if (peaks.empty() && !peaks.Allocate(kPeakListStep)) return kResultNoMemory;
+// `inner`, in copy coordinates, for each pass; `work` holds TileWorkFloats
+// of its size. Each strip of the tile is read from the plane once for all
+// the passes: its rows' ranges are taken unclamped (clamping keeps the
+// order of samples, so each pass clamps the range), and the passes'
+// filters then find the strip in the caches.
+void CornersOfTile(const TileSource& tile, const InnerBox& inner, double scale, float* work,
+                   const TilePasses& passes) noexcept {
+  std::uint32_t found[kMostCornerPasses] = {};
+  for (int p = 0; p < passes.count; ++p) {
+    passes.counts[p] = 0;
+    passes.results[p] = kResultOk;
+    if (passes.peaks[p].empty() && !passes.peaks[p].Allocate(kPeakListStep)) {
+      passes.results[p] = kResultNoMemory;
+    }
+  }
   const TileWindow whole = DecidingWindow(tile.width, tile.height, inner);
   // Only peaks within a pixel of the tile's own area can refine into it.
   PeakArea area;
@@ -409,7 +429,6 @@ std::uint8_t CornersOfTile(const TileSource& tile, const InnerBox& inner, double
   const std::int32_t columns = area.last_x - area.first_x + 1;
   const std::int32_t strips =
       std::max((columns + kStripPeakColumns / 2) / kStripPeakColumns, std::int32_t{1});
-  std::uint32_t found = 0;
   for (std::int32_t s = 0; s < strips; ++s) {
     PeakArea strip = area;
     strip.first_x = area.first_x + columns * s / strips;
@@ -424,23 +443,34 @@ std::uint8_t CornersOfTile(const TileSource& tile, const InnerBox& inner, double
     deciding.first = tile.first + window.top * tile.stride + window.left;
     deciding.width = window.width;
     deciding.height = window.height;
-    float* lowest = work + ResponseWorkFloats(window.width);
+    deciding.clamp = SampleClamp{};
+    float* read_lowest = work + ResponseWorkFloats(window.width);
+    float* read_highest = read_lowest + window.height;
+    float* lowest = read_highest + window.height;
     float* highest = lowest + window.height;
-    RowRanges(deciding, lowest, highest);
-    const LiveRows live(lowest, highest, window.height);
-    if (live.Constant()) continue;
-    ResponseRows response(deciding, scale, work);
-    const std::uint8_t result = PeaksOf(response, live, window, strip, peaks, found);
-    if (result != kResultOk) return result;
+    RowRanges(deciding, read_lowest, read_highest);
+    for (int p = 0; p < passes.count; ++p) {
+      if (passes.results[p] != kResultOk) continue;
+      deciding.clamp = passes.clamps[p];
+      deciding.clamp.Copy(lowest, read_lowest, window.height);
+      deciding.clamp.Copy(highest, read_highest, window.height);
+      const LiveRows live(lowest, highest, window.height);
+      if (live.Constant()) continue;
+      ResponseRows response(deciding, scale, work);
+      passes.results[p] = PeaksOf(response, live, window, strip, passes.peaks[p], found[p]);
+    }
   }
-  // Peaks outside the tile's own area belong to a neighbour; dropping them
-  // first leaves the same choice as dropping them while walking the list.
-  std::uint32_t inside = 0;
-  for (std::uint32_t i = 0; i < found; ++i) {
-    if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
+  for (int p = 0; p < passes.count; ++p) {
+    if (passes.results[p] != kResultOk) continue;
+    // Peaks outside the tile's own area belong to a neighbour; dropping them
+    // first leaves the same choice as dropping them while walking the list.
+    HeapArray<Corner>& peaks = passes.peaks[p];
+    std::uint32_t inside = 0;
+    for (std::uint32_t i = 0; i < found[p]; ++i) {
+      if (InsideInnerBox(peaks[i], inner)) peaks[inside++] = peaks[i];
+    }
+    passes.counts[p] = SelectCorners(peaks.data(), inside, tile.width, tile.height, kCornersKept);
   }
-  count = SelectCorners(peaks.data(), inside, tile.width, tile.height, kCornersKept);
-  return kResultOk;
 }
 
 }  // namespace
@@ -488,10 +518,12 @@ std::uint8_t FindTileCorners(const float* tile, std::int32_t w, std::int32_t h,
   if (w < 7 || h < 7) return kResultOk;
   HeapArray<float> work;
   if (!work.Allocate(TileWorkFloats(w, h))) return kResultNoMemory;
-  const std::uint8_t peaks =
-      CornersOfTile({tile, w, w, h, SampleClamp{}}, inner, scale, work.data(), corners, count);
-  if (peaks != kResultOk) corners.Release();
-  return peaks;
+  const SampleClamp unclamped;
+  std::uint8_t result = kResultOk;
+  CornersOfTile({tile, w, w, h, unclamped}, inner, scale, work.data(),
+                {&unclamped, &corners, &count, &result, 1});
+  if (result != kResultOk) corners.Release();
+  return result;
 }
 
 std::uint8_t FindCorners(const ImageRecord& plane, double scale, HeapArray<Corner>& corners,
@@ -506,7 +538,7 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
   if (plane.channels() != 1 || plane.bits() != 32 || !plane.HasData()) return kResultOk;
   CornerWork work;
   const std::uint8_t result = FindCorners(FloatPlaneOf(plane), scale, clamp, work, count);
-  if (result == kResultOk && !work.work.empty()) corners = std::move(work.work);
+  if (result == kResultOk && !work.lists[0].empty()) corners = std::move(work.lists[0]);
   return result;
 }
 
@@ -516,29 +548,56 @@ bool TileWork::Fit(std::int32_t width, std::int32_t height) noexcept {
 
 std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp& clamp,
                          CornerWork& buffers, std::uint32_t& count) noexcept {
-  count = 0;
+  std::uint8_t result = kResultOk;
+  FindCornersOfPasses(plane, scale, &clamp, 1, buffers, &count, &result);
+  return result;
+}
+
+void FindCornersOfPasses(ConstFloatPlane plane, double scale, const SampleClamp* clamps, int passes,
+                         CornerWork& buffers, std::uint32_t* counts,
+                         std::uint8_t* results) noexcept {
+  for (int p = 0; p < passes; ++p) {
+    counts[p] = 0;
+    results[p] = kResultOk;
+  }
   const std::int32_t width = plane.width;
   const std::int32_t height = plane.height;
-  if (!plane.HasData() || width <= 0 || height <= 0) return kResultOk;
+  if (!plane.HasData() || width <= 0 || height <= 0) return;
   const TileLayout layout = ComputeTileLayout(width, height);
-  HeapArray<Corner>& work = buffers.work;
   const std::size_t entries =
       static_cast<std::size_t>(layout.rows) * layout.columns * (kCornersKept + 1);
-  if (!EnsureCapacity(work, entries)) return kResultNoMemory;
+  // A pass whose work list cannot be had finds nothing and says so; the
+  // others go on.
+  SampleClamp live_clamps[kMostCornerPasses];
+  int live_pass[kMostCornerPasses];
+  int live = 0;
+  for (int p = 0; p < passes; ++p) {
+    if (!EnsureCapacity(buffers.lists[p], entries)) {
+      results[p] = kResultNoMemory;
+      continue;
+    }
+    live_clamps[live] = clamps[p];
+    live_pass[live++] = p;
+  }
+  if (live == 0) return;
   // Tiles are independent: they may run on idle cores, each worker with its
   // own buffers (fitted on its first tile to the largest tile, kept from
   // earlier planes when large enough). A worker without buffers lets its
   // tiles contribute no corners, as a tile that cannot obtain its own buffers
-  // does. Each tile writes its corners to its own stretch of the work list,
-  // the rest of which is marked unused.
+  // does. Each tile writes each pass's corners to its own stretch of that
+  // pass's work list, the rest of which is marked unused.
   const std::int32_t tiles = layout.rows * layout.columns;
   const std::int32_t largest_width = std::min(layout.tile_width + 2 * kTileMargin, width);
   const std::int32_t largest_height = std::min(layout.tile_height + 2 * kTileMargin, height);
   std::array<bool, kMostParallelThreads> tried{};
   std::array<bool, kMostParallelThreads> have{};
   ParallelFor(tiles, [&](std::int32_t index, int worker) noexcept {
-    Corner* stretch = work.data() + static_cast<std::size_t>(index) * (kCornersKept + 1);
-    std::fill(stretch, stretch + kCornersKept + 1, kUnusedCorner);
+    Corner* stretch[kMostCornerPasses];
+    for (int l = 0; l < live; ++l) {
+      stretch[l] =
+          buffers.lists[live_pass[l]].data() + static_cast<std::size_t>(index) * (kCornersKept + 1);
+      std::fill(stretch[l], stretch[l] + kCornersKept + 1, kUnusedCorner);
+    }
     TileWork& own = buffers.tiles[worker];
     if (!tried[worker]) {
       tried[worker] = true;
@@ -555,28 +614,33 @@ std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp&
     const std::int32_t top = std::max(inner_top - kTileMargin, 0);
     const std::int32_t right = std::min(inner_right + kTileMargin, width);
     const std::int32_t bottom = std::min(inner_bottom + kTileMargin, height);
-    const TileSource tile{plane.Row(top) + left, width, right - left, bottom - top, clamp};
+    const TileSource tile{plane.Row(top) + left, width, right - left, bottom - top, {}};
     if (tile.width < 7 || tile.height < 7) return;
     const InnerBox inner{
         static_cast<double>(inner_left - left), static_cast<double>(inner_top - top),
         static_cast<double>(inner_right - left), static_cast<double>(inner_bottom - top)};
-    std::uint32_t found_count = 0;
-    // A tile that runs out of memory simply contributes no corners.
-    if (CornersOfTile(tile, inner, scale, own.floats.data(), own.peaks, found_count) != kResultOk) {
-      return;
-    }
-    for (std::uint32_t i = 0; i < found_count; ++i) {
-      stretch[i] = own.peaks[i];
-      stretch[i].x += left;
-      stretch[i].y += top;
+    std::uint32_t found[kMostCornerPasses] = {};
+    std::uint8_t tile_results[kMostCornerPasses] = {};
+    CornersOfTile(tile, inner, scale, own.floats.data(),
+                  {live_clamps, own.peaks.data(), found, tile_results, live});
+    for (int l = 0; l < live; ++l) {
+      // A tile that runs out of memory simply contributes no corners.
+      if (tile_results[l] != kResultOk) continue;
+      for (std::uint32_t i = 0; i < found[l]; ++i) {
+        stretch[l][i] = own.peaks[l][i];
+        stretch[l][i].x += left;
+        stretch[l][i].y += top;
+      }
     }
   });
-  std::uint32_t listed = 0;
-  for (std::size_t i = 0; i < entries; ++i) {
-    if (!std::isnan(work[i].response)) work[listed++] = work[i];
+  for (int l = 0; l < live; ++l) {
+    HeapArray<Corner>& work = buffers.lists[live_pass[l]];
+    std::uint32_t listed = 0;
+    for (std::size_t i = 0; i < entries; ++i) {
+      if (!std::isnan(work[i].response)) work[listed++] = work[i];
+    }
+    counts[live_pass[l]] = SelectCorners(work.data(), listed, width, height, kCornersKept);
   }
-  count = SelectCorners(work.data(), listed, width, height, kCornersKept);
-  return kResultOk;
 }
 
 }  // namespace pmk

@@ -119,9 +119,17 @@ std::uint8_t FindCorners(const ImageRecord& plane, double scale, const SampleCla
 
 // The same with the work list and the tile buffers kept in `work`
 // (search_work.h) from one plane to the next: the corners are the first
-// `count` entries of work.work.
+// `count` entries of work.lists[0].
 struct CornerWork;
 std::uint8_t FindCorners(ConstFloatPlane plane, double scale, const SampleClamp& clamp,
                          CornerWork& work, std::uint32_t& count) noexcept;
+
+// The corners of up to kMostCornerPasses clamped versions of a plane, each
+// as FindCorners gives it, in one search: each tile is read from the plane
+// once for all of them. Pass p's corners are the first counts[p] entries of
+// work.lists[p]; results[p] is 0, or 6 when its work list cannot be had.
+inline constexpr int kMostCornerPasses = 2;
+void FindCornersOfPasses(ConstFloatPlane plane, double scale, const SampleClamp* clamps, int passes,
+                         CornerWork& work, std::uint32_t* counts, std::uint8_t* results) noexcept;
 
 }  // namespace pmk

@@ -51,19 +51,20 @@ struct ResampleWork {
 
 // Buffers for every tile of one plane, sized for the largest tile, so that a
 // plane of many tiles asks for memory once rather than once per tile: the
-// rows the response streams through with each row's range of samples, and the
-// peak list, which grows as a tile needs it.
+// rows the response streams through with each row's range of samples, and
+// each pass's peak list, which grows as a tile needs it.
 struct TileWork {
   HeapArray<float> floats;
-  HeapArray<Corner> peaks;
+  std::array<HeapArray<Corner>, kMostCornerPasses> peaks;
 
   bool Fit(std::int32_t width, std::int32_t height) noexcept;
 };
 
-// Buffers of the corner search: the work list of every tile's corners and
-// each worker's tile buffers.
+// Buffers of the corner search: each pass's work list of every tile's
+// corners (its corners first once the search is done) and each worker's
+// tile buffers.
 struct CornerWork {
-  HeapArray<Corner> work;
+  std::array<HeapArray<Corner>, kMostCornerPasses> lists;
   std::array<TileWork, kMostParallelThreads> tiles;
 };
 
