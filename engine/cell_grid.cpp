@@ -116,9 +116,10 @@ std::uint8_t BuildCellMask(double cell_width, double cell_height, ImageRecord& m
 }
 
 std::size_t CellMaskValues(double cell_width, double cell_height) noexcept {
-  const auto width = static_cast<std::size_t>(std::ceil(cell_width));
-  const auto height = static_cast<std::size_t>(std::ceil(cell_height));
-  return std::max<std::size_t>(width * height, 1);
+  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
+  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
+  return std::max<std::size_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                               1);
 }
 
 ConstMaskPlane FillCellMaskAt(double cell_width, double cell_height,
@@ -131,16 +132,12 @@ ConstMaskPlane FillCellMaskAt(double cell_width, double cell_height,
 
 std::uint8_t BuildCellMask(double cell_width, double cell_height, HeapArray<std::uint16_t>& buffer,
                            ConstMaskPlane& mask) noexcept {
-  const auto width = static_cast<std::int32_t>(std::ceil(cell_width));
-  const auto height = static_cast<std::int32_t>(std::ceil(cell_height));
-  const std::size_t values = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   // A mask of no values still gets a buffer, as a record of that size does.
-  if (!EnsureCapacity(buffer, std::max<std::size_t>(values, 1))) {
+  if (!EnsureCapacity(buffer, CellMaskValues(cell_width, cell_height))) {
     mask = {};
     return kResultNoMemory;
   }
-  FillCellMask(cell_width, cell_height, {buffer.data(), width, height});
-  mask = {buffer.data(), width, height};
+  mask = FillCellMaskAt(cell_width, cell_height, buffer.data());
   return kResultOk;
 }
 

@@ -176,18 +176,18 @@ constexpr float kQuietRange = 1.9f;
 constexpr std::int32_t kQuietReachAbove = 8;
 constexpr std::int32_t kQuietReachBelow = 9;
 
-// The clamped samples' least and greatest value in each row of the source;
-// a sample that is not a number makes its row's range unbounded. This is the
-// first read of a tile from a plane far larger than the caches, so the rows
-// a little further down are asked for while a row is scanned.
+// The least and greatest sample in each row of the source, as read (the
+// source's clamp is not applied: clamping keeps the order of samples, so
+// each pass clamps the range instead); a sample that is not a number makes
+// its row's range unbounded. This is the first read of a tile from a plane
+// far larger than the caches, so the rows a little further down are asked
+// for while a row is scanned.
 template <int N>
 PMK_ALWAYS_INLINE void RowRangesOf(const TileSource& source, float* lowest,
                                    float* highest) noexcept {
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
   constexpr std::int32_t kRowsAhead = 4;
   constexpr std::int32_t kLineFloats = 16;
-  const Lanes<N> clamp_low = BroadcastLanesOf<N>(source.clamp.low);
-  const Lanes<N> clamp_high = BroadcastLanesOf<N>(source.clamp.high);
   for (std::int32_t y = 0; y < source.height; ++y) {
     const float* samples = source.first + y * source.stride;
     if (y + kRowsAhead < source.height) {
@@ -198,9 +198,7 @@ PMK_ALWAYS_INLINE void RowRangesOf(const TileSource& source, float* lowest,
     Lanes<N> high = BroadcastLanesOf<N>(-kInfinity);
     auto unordered = low != low;
     std::int32_t x = 0;
-    const auto take = [&](const Lanes<N>& sample) {
-      Lanes<N> v = sample < clamp_low ? clamp_low : sample;
-      v = v >= clamp_high ? clamp_high : v;
+    const auto take = [&](const Lanes<N>& v) {
       unordered |= v != v;
       low = v < low ? v : low;
       high = v > high ? v : high;
@@ -381,8 +379,8 @@ std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWin
   return kResultOk;
 }
 
-// Floats of work a tile of at most width x height needs: the response's rows
-// and each row's range.
+// Floats of work a tile of at most width x height needs: the response's rows,
+// each row's range as read, and the same clamped for one pass.
 std::size_t TileWorkFloats(std::int32_t width, std::int32_t height) noexcept {
   return ResponseWorkFloats(width) + 4 * static_cast<std::size_t>(height);
 }
@@ -443,7 +441,6 @@ void CornersOfTile(const TileSource& tile, const InnerBox& inner, double scale, 
     deciding.first = tile.first + window.top * tile.stride + window.left;
     deciding.width = window.width;
     deciding.height = window.height;
-    deciding.clamp = SampleClamp{};
     float* read_lowest = work + ResponseWorkFloats(window.width);
     float* read_highest = read_lowest + window.height;
     float* lowest = read_highest + window.height;
