@@ -17,6 +17,9 @@ packages=(
   gimp libgimp2.0-dev
 )
 
+# The Windows x64 compiler, which checks the editor's interface layout.
+packages+=(g++-mingw-w64-x86-64-posix)
+
 # The fuzz build compiles FreeImage and Exiv2 from Debian's sources
 # (scripts/build-instrumented-deps.sh): what their builds link against.
 packages+=(

@@ -1,10 +1,11 @@
 // Our own declarations of the photo editor's filter plug-in interface: the
 // records and procedures that PluginMain exchanges with its host.
 //
-// The plug-in code names fields only, never offsets, so that it can also be
-// built against the editor's own headers. Everything is declared in the
-// editor's field order; host_interface_layout.h pins the layout that our
-// plug-in and our host program share.
+// Written by us from the facts of the editor's published plug-in kit: the
+// same records, fields, order and packing, so that the bytes the editor
+// hands over are read where it wrote them. The code names fields only,
+// never offsets; host_interface_layout.h pins every offset the editor and
+// we must agree on, for Windows and Linux alike.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,7 @@ namespace pmk::plugin::host_api {
 
 using int16 = std::int16_t;
 using int32 = std::int32_t;
+using int64 = std::int64_t;
 using uint32 = std::uint32_t;
 using real64 = double;
 using Boolean = std::uint8_t;
@@ -89,7 +91,17 @@ struct RGBColor {
   std::uint16_t red, green, blue;
 };
 using FilterColor = std::uint8_t[4];
-using PlaneMap = std::uint8_t[16];
+
+// The monitor the host displays on: gamma, the phosphors' and the white
+// point's chromaticities, and the room's ambient light.
+struct PlugInMonitor {
+  Fixed gamma;
+  Fixed redX, redY;
+  Fixed greenX, greenY;
+  Fixed blueX, blueY;
+  Fixed whiteX, whiteY;
+  Fixed ambient;
+};
 
 using NewPIHandleProc = Handle (*)(int32 size);
 using DisposePIHandleProc = void (*)(Handle h);
@@ -189,23 +201,24 @@ inline constexpr int32 kPSGetFileListSuiteVersion4 = 4;
 // The leading procedures of the file list suite, up to BrowseUrl, the one the
 // plug-in calls: it asks the host to open an address in the browser.
 struct PSGetFileListSuite4 {
-  SPErr (*GetFileList)(PIActionDescriptor descriptor, bool recurse);
-  SPErr (*GetBrowserNameList)(PIActionDescriptor descriptor);
-  SPErr (*BrowseUrlWithIndexBrowser)(uint32 index, const char* url);
+  AnyProc GetFileHandleList;
+  AnyProc GetBrowserNameList;
+  AnyProc BrowseUrlWithIndexBrowser;
   SPErr (*BrowseUrl)(const char* url);
 };
 
 struct PSDescriptorRegistryProcs {
-  SPErr (*Register)(const char* key, PIActionDescriptor descriptor, bool isPersistent);
-  SPErr (*Erase)(const char* key);
-  SPErr (*Get)(const char* key, PIActionDescriptor* descriptor);
+  OSErr (*Register)(const char* key, PIActionDescriptor descriptor, Boolean isPersistent);
+  OSErr (*Erase)(const char* key);
+  OSErr (*Get)(const char* key, PIActionDescriptor* descriptor);
 };
 
 // The leading procedures of the action descriptor suite, up to the last one
-// the plug-in calls.
+// the plug-in calls. Unlike the basic suite's, its procedures and the
+// registry's answer with a 16-bit OSErr.
 struct PSActionDescriptorProcs {
-  SPErr (*Make)(PIActionDescriptor* descriptor);
-  SPErr (*Free)(PIActionDescriptor descriptor);
+  OSErr (*Make)(PIActionDescriptor* descriptor);
+  OSErr (*Free)(PIActionDescriptor descriptor);
   AnyProc GetType;
   AnyProc GetKey;
   AnyProc HasKey;
@@ -215,13 +228,13 @@ struct PSActionDescriptorProcs {
   AnyProc Clear;
   AnyProc PutInteger;
   AnyProc PutFloat;
-  SPErr (*PutUnitFloat)(PIActionDescriptor, DescriptorKeyID, DescriptorUnitID, real64);
+  OSErr (*PutUnitFloat)(PIActionDescriptor, DescriptorKeyID, DescriptorUnitID, real64);
   AnyProc PutString;
-  SPErr (*PutBoolean)(PIActionDescriptor, DescriptorKeyID, Boolean);
+  OSErr (*PutBoolean)(PIActionDescriptor, DescriptorKeyID, Boolean);
   AnyProc PutList;
   AnyProc PutObject;
   AnyProc PutGlobalObject;
-  SPErr (*PutEnumerated)(PIActionDescriptor, DescriptorKeyID, DescriptorEnumTypeID,
+  OSErr (*PutEnumerated)(PIActionDescriptor, DescriptorKeyID, DescriptorEnumTypeID,
                          DescriptorEnumID);
   AnyProc PutReference;
   AnyProc PutClass;
@@ -229,16 +242,24 @@ struct PSActionDescriptorProcs {
   AnyProc PutAlias;
   AnyProc GetInteger;
   AnyProc GetFloat;
-  SPErr (*GetUnitFloat)(PIActionDescriptor, DescriptorKeyID, DescriptorUnitID*, real64*);
+  OSErr (*GetUnitFloat)(PIActionDescriptor, DescriptorKeyID, DescriptorUnitID*, real64*);
   AnyProc GetStringLength;
   AnyProc GetString;
-  SPErr (*GetBoolean)(PIActionDescriptor, DescriptorKeyID, Boolean*);
+  OSErr (*GetBoolean)(PIActionDescriptor, DescriptorKeyID, Boolean*);
   AnyProc GetList;
   AnyProc GetObject;
   AnyProc GetGlobalObject;
-  SPErr (*GetEnumerated)(PIActionDescriptor, DescriptorKeyID, DescriptorEnumTypeID*,
+  OSErr (*GetEnumerated)(PIActionDescriptor, DescriptorKeyID, DescriptorEnumTypeID*,
                          DescriptorEnumID*);
 };
+
+// The editor's kit packs the filter record and its big-document block to
+// 4 bytes under Windows: a pointer after a 4-byte field is not padded to 8.
+// We use that one layout on every platform, so that our host and tests on
+// Linux exercise the very bytes the editor hands over. Members of packed
+// records are read and written by value only: a pointer or reference to one
+// may be misaligned.
+#pragma pack(push, 4)
 
 struct BigDocumentStruct {
   int32 PluginUsing32BitCoordinates;
@@ -290,7 +311,7 @@ struct FilterRecord {
   Fixed imageVRes;
   Point floatCoord;
   Point wholeSize;
-  PlaneMap monitor;
+  PlugInMonitor monitor;
   void* platformData;
   void* bufferProcs;
   void* resourceProcs;
@@ -317,12 +338,43 @@ struct FilterRecord {
   Fixed inputRate;
   Fixed maskRate;
   AnyProc colorServices;
-  int16 layerPlanes[15];
-  int16 dummyPlanes[4];
-  int32 columnAndPlaneBytes[4];
+  int16 inLayerPlanes;
+  int16 inTransparencyMask;
+  int16 inLayerMasks;
+  int16 inInvertedLayerMasks;
+  int16 inNonLayerPlanes;
+  int16 outLayerPlanes;
+  int16 outTransparencyMask;
+  int16 outLayerMasks;
+  int16 outInvertedLayerMasks;
+  int16 outNonLayerPlanes;
+  int16 absLayerPlanes;
+  int16 absTransparencyMask;
+  int16 absLayerMasks;
+  int16 absInvertedLayerMasks;
+  int16 absNonLayerPlanes;
+  int16 inPreDummyPlanes;
+  int16 inPostDummyPlanes;
+  int16 outPreDummyPlanes;
+  int16 outPostDummyPlanes;
+  int32 inColumnBytes;
+  int32 inPlaneBytes;
+  int32 outColumnBytes;
+  int32 outPlaneBytes;
   void* imageServicesProcs;
   void* propertyProcs;
-  int16 tiles[24];
+  int16 inTileHeight;
+  int16 inTileWidth;
+  Point inTileOrigin;
+  int16 absTileHeight;
+  int16 absTileWidth;
+  Point absTileOrigin;
+  int16 outTileHeight;
+  int16 outTileWidth;
+  Point outTileOrigin;
+  int16 maskTileHeight;
+  int16 maskTileWidth;
+  Point maskTileOrigin;
   PIDescriptorParameters* descriptorParameters;
   void* errorString;
   void* channelPortProcs;
@@ -334,12 +386,18 @@ struct FilterRecord {
   int32 iCCprofileSize;
   int32 canUseICCProfiles;
   int32 hasImageScrap;
-  int32 imageScrapSize;
-  Handle imageScrap;
-  void* reservedProcs[4];
   BigDocumentStruct* bigDocumentData;
-  char reserved[64];
+  PIDescriptorParameters* input3DScene;
+  PIDescriptorParameters* output3DScene;
+  Boolean createNewLayer;
+  Handle iCCWorkingProfileData;
+  int32 iCCWorkingProfileSize;
+  int64 bufferSpace64;
+  int64 maxSpace64;
+  char reserved[46];
 };
+
+#pragma pack(pop)
 
 // What platformData points to: the host's main window, on this platform its
 // native window id (0: the host has no window).

@@ -48,8 +48,8 @@ OSErr ReadRegistryParameters(const FilterRecord& filter, ParameterBlock& block) 
   RegistrySuites suites(filter.sSPBasic);
   if (!suites.Complete()) return errPlugInHostInsufficient;
   PIActionDescriptor descriptor = nullptr;
-  SPErr error = suites.registry().Get(kRegistryKey, &descriptor);
-  if (error != 0 || descriptor == nullptr) return static_cast<OSErr>(error);
+  OSErr error = suites.registry().Get(kRegistryKey, &descriptor);
+  if (error != 0 || descriptor == nullptr) return error;
   DescriptorUnitID unit = 0;
   double amount = 0;
   error = suites.descriptors().GetUnitFloat(descriptor, kKeyAmount, &unit, &amount);
@@ -66,7 +66,7 @@ OSErr ReadRegistryParameters(const FilterRecord& filter, ParameterBlock& block) 
     }
   }
   suites.descriptors().Free(descriptor);
-  return static_cast<OSErr>(error);
+  return error;
 }
 
 OSErr WriteRegistryParameters(const FilterRecord& filter, const ParameterBlock& block) {
@@ -74,8 +74,8 @@ OSErr WriteRegistryParameters(const FilterRecord& filter, const ParameterBlock& 
   RegistrySuites suites(filter.sSPBasic);
   if (!suites.Complete()) return errPlugInHostInsufficient;
   PIActionDescriptor descriptor = nullptr;
-  SPErr error = suites.descriptors().Make(&descriptor);
-  if (error != 0 || descriptor == nullptr) return static_cast<OSErr>(error);
+  OSErr error = suites.descriptors().Make(&descriptor);
+  if (error != 0 || descriptor == nullptr) return error;
   const auto& d = suites.descriptors();
   error = d.PutUnitFloat(descriptor, kKeyAmount, kUnitPercent, block.amount);
   if (error == 0) {
@@ -85,7 +85,7 @@ OSErr WriteRegistryParameters(const FilterRecord& filter, const ParameterBlock& 
   if (error == 0) error = d.PutBoolean(descriptor, kKeyIgnoreSelection, block.ignore_selection);
   if (error == 0) error = suites.registry().Register(kRegistryKey, descriptor, true);
   d.Free(descriptor);
-  return static_cast<OSErr>(error);
+  return error;
 }
 
 }  // namespace pmk::plugin

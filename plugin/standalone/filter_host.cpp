@@ -15,7 +15,7 @@ namespace {
 
 constexpr OSErr kParamErr = -50;
 constexpr SPErr kSuiteNotFound = -1;
-constexpr SPErr kMissingKey = -1715;
+constexpr OSErr kMissingKey = -1715;
 FilterHost* active = nullptr;
 
 const char* SelectorName(int16 selector) {
@@ -166,29 +166,29 @@ struct FilterHost::Procs {
     auto found = H().action_descriptors_.find(d);
     return found == H().action_descriptors_.end() ? nullptr : found->second.get();
   }
-  static SPErr Make(PIActionDescriptor* d) {
+  static OSErr Make(PIActionDescriptor* d) {
     auto made = std::make_unique<Descriptor>();
     *d = reinterpret_cast<PIActionDescriptor>(made.get());
     H().action_descriptors_[*d] = std::move(made);
     return 0;
   }
-  static SPErr Free(PIActionDescriptor d) {
+  static OSErr Free(PIActionDescriptor d) {
     return H().action_descriptors_.erase(d) == 1 ? 0 : kParamErr;
   }
-  static SPErr ActionPutUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID unit,
+  static OSErr ActionPutUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID unit,
                                   real64 value) {
     Descriptor* items = FindAction(d);
     if (items == nullptr) return kParamErr;
     items->push_back({key, FourCharCode("UntF"), unit, 0, value, false});
     return 0;
   }
-  static SPErr ActionPutBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean value) {
+  static OSErr ActionPutBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean value) {
     Descriptor* items = FindAction(d);
     if (items == nullptr) return kParamErr;
     items->push_back({key, FourCharCode("bool"), 0, 0, 0, value != 0});
     return 0;
   }
-  static SPErr ActionPutEnumerated(PIActionDescriptor d, DescriptorKeyID key,
+  static OSErr ActionPutEnumerated(PIActionDescriptor d, DescriptorKeyID key,
                                    DescriptorEnumTypeID type, DescriptorEnumID value) {
     Descriptor* items = FindAction(d);
     if (items == nullptr) return kParamErr;
@@ -201,7 +201,7 @@ struct FilterHost::Procs {
     const DescriptorItem* item = items == nullptr ? nullptr : FindItem(*items, key);
     return item != nullptr && item->type == FourCharCode(type) ? item : nullptr;
   }
-  static SPErr ActionGetUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID* unit,
+  static OSErr ActionGetUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID* unit,
                                   real64* value) {
     const DescriptorItem* item = ActionItem(d, key, "UntF");
     if (item == nullptr) return kMissingKey;
@@ -209,13 +209,13 @@ struct FilterHost::Procs {
     *value = item->number;
     return 0;
   }
-  static SPErr ActionGetBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean* value) {
+  static OSErr ActionGetBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean* value) {
     const DescriptorItem* item = ActionItem(d, key, "bool");
     if (item == nullptr) return kMissingKey;
     *value = item->flag;
     return 0;
   }
-  static SPErr ActionGetEnumerated(PIActionDescriptor d, DescriptorKeyID key,
+  static OSErr ActionGetEnumerated(PIActionDescriptor d, DescriptorKeyID key,
                                    DescriptorEnumTypeID* type, DescriptorEnumID* value) {
     const DescriptorItem* item = ActionItem(d, key, "enum");
     if (item == nullptr) return kMissingKey;
@@ -223,18 +223,18 @@ struct FilterHost::Procs {
     *value = item->enum_value;
     return 0;
   }
-  static SPErr Register(const char* key, PIActionDescriptor d, bool persistent) {
+  static OSErr Register(const char* key, PIActionDescriptor d, Boolean persistent) {
     Descriptor* items = FindAction(d);
     if (items == nullptr || key == nullptr) return kParamErr;
     H().registry_[key] = *items;
     if (persistent) H().SaveRegistry();
     return 0;
   }
-  static SPErr Erase(const char* key) {
+  static OSErr Erase(const char* key) {
     H().registry_.erase(key);
     return 0;
   }
-  static SPErr Get(const char* key, PIActionDescriptor* d) {
+  static OSErr Get(const char* key, PIActionDescriptor* d) {
     *d = nullptr;
     auto found = H().registry_.find(key);
     if (found == H().registry_.end()) return 0;

@@ -85,9 +85,13 @@ void ReadProperty(std::uint32_t key, Cursor data, PropertyList& list) {
 
 }  // namespace
 
-std::optional<PropertyList> ReadPropertyList(const std::uint8_t* bytes, std::size_t size) {
+std::optional<PropertyList> ReadPropertyList(const std::uint8_t* bytes, std::size_t size,
+                                             PropertyListForm form) {
   if (bytes == nullptr) return std::nullopt;
   Cursor cursor(bytes, size);
+  if (form == PropertyListForm::kWindowsResource &&
+      (!cursor.Has(2) || cursor.U16() != kWindowsResourceReservedWord))
+    return std::nullopt;
   if (!cursor.Has(8)) return std::nullopt;
   if (static_cast<std::int32_t>(cursor.U32()) != kPropertyListVersion) return std::nullopt;
   const std::uint32_t count = cursor.U32();

@@ -28,8 +28,11 @@ struct PropertyList {
   std::vector<std::uint32_t> keys;  // every property's key, in order
 };
 
-// Parses `size` bytes; nothing when the list is malformed (truncated, a
-// property running past the end, a foreign vendor).
-std::optional<PropertyList> ReadPropertyList(const std::uint8_t* bytes, std::size_t size);
+// Parses `size` bytes of a list in the given form; nothing when the list is
+// malformed (truncated, a property running past the end, a foreign vendor,
+// a Windows resource without its reserved word).
+std::optional<PropertyList> ReadPropertyList(
+    const std::uint8_t* bytes, std::size_t size,
+    PropertyListForm form = PropertyListForm::kExportedSymbol);
 
 }  // namespace pmk::plugin
