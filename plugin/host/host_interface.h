@@ -73,7 +73,8 @@ inline constexpr int16 plugInDialogOptional = 0;
 
 // Filter cases: 1 and 2 are layers without transparency, above 2 with.
 inline constexpr int16 filterCaseFlatImageNoSelection = 1;
-inline constexpr int16 filterCaseEditableTransparencyNoSelection = 3;
+inline constexpr int16 filterCaseFloatingSelection = 3;
+inline constexpr int16 filterCaseEditableTransparencyNoSelection = 4;
 
 struct Point {
   int16 v, h;

@@ -1,8 +1,15 @@
 // The property list read back from the built library, as a host reads it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "plugin/host/host_interface.h"
 #include "plugin/host/host_interface_layout.h"
+#include "plugin/host/property_list_bytes.h"
 #include "plugin_test_support.h"
 
 namespace pmk::plugin {
@@ -51,6 +58,53 @@ TEST(PropertyListTest, ATruncatedListIsNotRead) {
                                 'i', 'k', 0, 0, 0, 0, 8, 0, 0,   0,   'M', 'F', 'B', '8'};
   EXPECT_FALSE(ReadPropertyList(bytes, sizeof bytes).has_value());
   EXPECT_FALSE(ReadPropertyList(bytes, 5).has_value());
+}
+
+std::uint32_t Little32(const std::uint8_t* at) {
+  return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 |
+         std::uint32_t{at[3]} << 24;
+}
+
+// The Windows resource, walked as the editor reads it: reserved word 1,
+// version, count, then each property with its vendor, key, id and a length
+// that keeps the next property on a 4-byte step from this one's data.
+TEST(PropertyListTest, WindowsResourceHoldsTheSamePropertiesAsTheExportedList) {
+  std::ifstream file(std::filesystem::path(PMK_BINARY_DIR) / "plugin/host/PictomarkerPS.pipl",
+                     std::ios::binary);
+  const std::vector<std::uint8_t> resource((std::istreambuf_iterator<char>(file)), {});
+  constexpr PropertyListBytes kExported = BuildPropertyList(PropertyListForm::kExportedSymbol);
+  ASSERT_GE(resource.size(), 10u);
+  EXPECT_EQ(resource[0] | resource[1] << 8, 1);
+  EXPECT_EQ(Little32(&resource[2]), 0u);
+  const PropertyList& exported = Library().properties();
+  ASSERT_EQ(Little32(&resource[6]), exported.keys.size());
+  const std::uint8_t vendor_bytes[] = {'M', 'I', 'B', '8'};  // '8BIM' as a little-endian value
+  std::size_t at = 10;
+  for (std::uint32_t key : exported.keys) {
+    ASSERT_LE(at + 16, resource.size());
+    EXPECT_TRUE(std::equal(vendor_bytes, vendor_bytes + 4, &resource[at]));
+    EXPECT_EQ(Little32(&resource[at + 4]), key);
+    EXPECT_EQ(Little32(&resource[at + 8]), 0u);
+    const std::uint32_t length = Little32(&resource[at + 12]);
+    EXPECT_EQ(length % 4, 0u);
+    at += 16 + length;
+  }
+  EXPECT_EQ(at, resource.size());
+  // Past the reserved word the two forms are byte for byte the same list.
+  ASSERT_EQ(resource.size(), kExported.size + 2);
+  EXPECT_TRUE(std::equal(resource.begin() + 2, resource.end(), kExported.bytes.begin()));
+
+  const auto read =
+      ReadPropertyList(resource.data(), resource.size(), PropertyListForm::kWindowsResource);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->keys, exported.keys);
+  EXPECT_EQ(read->name, exported.name);
+  EXPECT_EQ(read->unique_string, exported.unique_string);
+  EXPECT_EQ(read->enable_condition, exported.enable_condition);
+  EXPECT_EQ(read->filter_cases.size(), exported.filter_cases.size());
+  EXPECT_FALSE(ReadPropertyList(resource.data() + 2, resource.size() - 2,
+                                PropertyListForm::kWindowsResource)
+                   .has_value());
 }
 
 TEST(PropertyListTest, PMKCmdSitsInPmkCmdBesideTheLibrary) {
