@@ -43,7 +43,8 @@ void ReserveTitleWidth(QWidget* dialog) {
   // A strut keeps the layout in charge of the size, so the dialog still
   // grows with its controls and never shrinks below them.
   if (auto* box = qobject_cast<QBoxLayout*>(dialog->layout())) {
-    if (box->direction() == QBoxLayout::TopToBottom || box->direction() == QBoxLayout::BottomToTop) {
+    if (box->direction() == QBoxLayout::TopToBottom ||
+        box->direction() == QBoxLayout::BottomToTop) {
       box->addStrut(width);
       return;
     }

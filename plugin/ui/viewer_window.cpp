@@ -201,8 +201,8 @@ void ViewerWindow::ConnectViewInput() {
   input.wheel = [this](QWheelEvent* event) {
     if (busy_ || !display_.HasData() || dragging_) return;
     const QPointF at = event->position();
-    SetUserView(WheelZoomed(view_, {at.x(), at.y()}, event->angleDelta().y() > 0,
-                            display_.width(), display_.height()));
+    SetUserView(WheelZoomed(view_, {at.x(), at.y()}, event->angleDelta().y() > 0, display_.width(),
+                            display_.height()));
     ShowZoom();
     Redraw();
   };
@@ -253,6 +253,8 @@ void ViewerWindow::OnFirstPaint() {
 
 void ViewerWindow::OnViewResized(QSize before, QSize now) {
   if (!on_screen_) return;
+  // A fitted picture stays fitted: a window manager may size the window again
+  // after its first paint, and a user who resizes a fitted view means the fit.
   if (!fit_follows_window_ || !FitToView()) {
     view_ = Resized(view_, {double(before.width()), double(before.height())},
                     {double(now.width()), double(now.height())});

@@ -60,16 +60,14 @@ TEST_F(DialogTitlesTest, EveryDialogIsAsWideAsItsTitle) {
        }},
       {"batch detection",
        [&] {
-         return std::make_unique<BatchProgressDialog>(nullptr, BatchJobKind::kDetection, 3,
-                                                      &cancel, false);
+         return std::make_unique<BatchProgressDialog>(nullptr, BatchJobKind::kDetection, 3, &cancel,
+                                                      false);
        }},
       {"result", [] { return std::make_unique<ResultBox>(nullptr, "No sign detected", false); }},
       {"sign found", [] { return std::make_unique<ResultBox>(nullptr, "abcdef", true); }},
       {"about", [] { return std::make_unique<AboutBox>(nullptr, AboutBox::OpenAddress{}); }},
       {"jpeg check",
-       [&] {
-         return std::make_unique<JpegCheckDialog>(picture, quality, folder_ / "jpeg-check");
-       }},
+       [&] { return std::make_unique<JpegCheckDialog>(picture, quality, folder_ / "jpeg-check"); }},
   };
   for (const bool long_titles : {false, true}) {
     LoadLanguageTable(long_titles ? plugin_folder_ : QStringLiteral("/nonexistent"), 0);

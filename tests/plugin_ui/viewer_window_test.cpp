@@ -131,7 +131,9 @@ TEST_F(ViewerWindowTest, TheFitWaitsForTheWindowOnScreenAndFollowsItsSize) {
   viewer_->show();
   QApplication::processEvents();
   ViewArea* area = viewer_->view_area();
-  const auto fit = [&] { return FitView({double(area->width()), double(area->height())}, 768, 512); };
+  const auto fit = [&] {
+    return FitView({double(area->width()), double(area->height())}, 768, 512);
+  };
   EXPECT_DOUBLE_EQ(viewer_->view().zoom, fit().zoom);
 
   viewer_->resize(600, 900);  // now the width decides
