@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
   imagemagick
+  xvfb openbox xdotool x11-utils
   parallel
   dpkg-dev file man-db
   clang libclang-rt-14-dev

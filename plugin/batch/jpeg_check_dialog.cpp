@@ -78,6 +78,7 @@ JpegCheckDialog::JpegCheckDialog(const ImageRecord& picture, std::int32_t& quali
   layout->addLayout(quality_row);
   layout->addWidget(verdict_label_);
   layout->addWidget(close, 0, Qt::AlignRight);
+  ReserveTitleWidth(this);
 
   connect(slider_, &QSlider::actionTriggered, this, &JpegCheckDialog::OnSliderAction);
   connect(slider_, &QSlider::sliderMoved, this,

@@ -78,6 +78,7 @@ AboutBox::AboutBox(QWidget* owner, OpenAddress open_address) : QDialog(owner) {
   layout->addWidget(product, 0, Qt::AlignLeft);
   layout->addWidget(shortener, 0, Qt::AlignLeft);
   layout->addLayout(buttons);
+  ReserveTitleWidth(this);
   ok->setFocus();
 }
 

@@ -61,6 +61,7 @@ BatchProgressDialog::BatchProgressDialog(QWidget* viewer, BatchJobKind kind, int
   layout->addWidget(bar_);
   layout->addLayout(times);
   layout->addLayout(buttons);
+  ReserveTitleWidth(this);
 
   if (run_clock) {
     clock_ = new QTimer(this);

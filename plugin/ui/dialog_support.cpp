@@ -2,9 +2,11 @@
 
 #include <QBoxLayout>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
 
 namespace pmk::ui {
 
@@ -24,6 +26,30 @@ void CentreOver(QWidget* dialog, const QWidget* viewer) {
   dialog->adjustSize();
   const QRect frame = viewer->window()->frameGeometry();
   dialog->move(frame.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+}
+
+int TitleBarWidth(const QWidget* window) {
+  QFont font = window->font();
+  font.setBold(true);
+  const QFontMetrics metrics(font);
+  // Icon and buttons are squares about a line high with a little padding;
+  // a line's height of margin on either side of the title.
+  const int square = metrics.height() + 4;
+  return metrics.horizontalAdvance(window->windowTitle()) + 4 * square + 2 * metrics.height();
+}
+
+void ReserveTitleWidth(QWidget* dialog) {
+  const int width = TitleBarWidth(dialog);
+  // A strut keeps the layout in charge of the size, so the dialog still
+  // grows with its controls and never shrinks below them.
+  if (auto* box = qobject_cast<QBoxLayout*>(dialog->layout())) {
+    if (box->direction() == QBoxLayout::TopToBottom ||
+        box->direction() == QBoxLayout::BottomToTop) {
+      box->addStrut(width);
+      return;
+    }
+  }
+  dialog->setMinimumWidth(std::max(width, dialog->minimumSizeHint().width()));
 }
 
 void UseLargeBoldFont(QWidget* widget) {

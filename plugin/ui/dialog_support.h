@@ -23,6 +23,16 @@ void CentreOver(QWidget* dialog, const QWidget* viewer);
 // at the right.
 void LayOutAboveButtons(QWidget* dialog, QLayout* controls, QWidget* ok, QWidget* cancel);
 
+// How wide a window must be for its title bar to show the whole title: the
+// title in the window's font, bold as title bars commonly draw it, beside
+// the window icon and the bar's three buttons.
+int TitleBarWidth(const QWidget* window);
+
+// Keeps `dialog` at least TitleBarWidth() wide; call once its title and its
+// top-level box layout are set. A dialog sized to its controls alone would
+// cut a long title (or a translated one) to "Test si... ssion".
+void ReserveTitleWidth(QWidget* dialog);
+
 // The dialog's font in weight 700 and 25 pixels high, for signatures and results.
 void UseLargeBoldFont(QWidget* widget);
 

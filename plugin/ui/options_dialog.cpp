@@ -60,6 +60,7 @@ OptionsDialog::OptionsDialog(QWidget* viewer, PluginSettings& settings)
   grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(99), this), 2, 0, 1, 2);
   grid->addWidget(recursion, 3, 0, 1, 2);
   LayOutAboveButtons(this, grid, ok, cancel);
+  ReserveTitleWidth(this);
   CentreOver(this, viewer);
 }
 

@@ -42,6 +42,7 @@ PleaseWaitDialog::PleaseWaitDialog(QWidget* viewer, int step_count) : QDialog(vi
   layout->addWidget(text_);
   layout->addWidget(bar_);
   layout->addLayout(buttons);
+  ReserveTitleWidth(this);
   CentreOver(this, viewer);
 }
 

@@ -36,6 +36,7 @@ ResultBox::ResultBox(QWidget* viewer, const QString& text, bool signature_found)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(label);
   layout->addLayout(buttons);
+  ReserveTitleWidth(this);
   CentreOver(this, viewer);
 }
 

@@ -115,6 +115,7 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
   grid->addWidget(robust_, 6, 0, 1, 2);
   grid->addWidget(group, 7, 0, 1, 2);
   LayOutAboveButtons(this, grid, ok, cancel);
+  ReserveTitleWidth(this);
 
   connect(edit_, &QLineEdit::textChanged, this, &SignDialog::Refresh);
   connect(ok, &QPushButton::clicked, this, &SignDialog::accept);

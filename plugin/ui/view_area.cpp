@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 namespace pmk::ui {
@@ -17,6 +18,10 @@ ViewArea::ViewArea(const ImageRecord& back_buffer, const bool& busy, QWidget* pa
 }
 
 void ViewArea::paintEvent(QPaintEvent* event) {
+  if (!painted_) {
+    painted_ = true;
+    if (input_.first_paint) input_.first_paint();
+  }
   // A batch job owns the pictures while it runs.
   if (busy_ || !back_buffer_.HasData()) return;
   const QImage back(back_buffer_.data(), back_buffer_.width(), back_buffer_.height(),
@@ -44,8 +49,8 @@ void ViewArea::wheelEvent(QWheelEvent* event) {
 void ViewArea::leaveEvent(QEvent*) {
   if (input_.leave) input_.leave();
 }
-void ViewArea::resizeEvent(QResizeEvent*) {
-  if (input_.resized) input_.resized();
+void ViewArea::resizeEvent(QResizeEvent* event) {
+  if (input_.resized) input_.resized(event->oldSize(), event->size());
 }
 
 }  // namespace pmk::ui

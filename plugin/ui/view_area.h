@@ -14,7 +14,12 @@ class ViewArea : public QWidget {
   struct Input {
     std::function<void(QMouseEvent*)> press, move, release, double_click;
     std::function<void(QWheelEvent*)> wheel;
-    std::function<void()> leave, resized;
+    std::function<void()> leave;
+    // The area's size changed from `before` (invalid before the first layout).
+    std::function<void(QSize before, QSize now)> resized;
+    // Once, just before the area is first painted: from then on it has the
+    // size the window really got on screen.
+    std::function<void()> first_paint;
   };
 
   ViewArea(const ImageRecord& back_buffer, const bool& busy, QWidget* parent);
@@ -34,6 +39,7 @@ class ViewArea : public QWidget {
   const ImageRecord& back_buffer_;
   const bool& busy_;
   Input input_;
+  bool painted_ = false;
 };
 
 }  // namespace pmk::ui

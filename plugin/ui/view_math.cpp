@@ -61,6 +61,17 @@ ViewState WheelZoomed(ViewState state, ViewPoint cursor, bool zoom_in, double im
   return state;
 }
 
+ViewState Resized(ViewState state, ViewSize before, ViewSize now) noexcept {
+  if (before.width > 0 && before.height > 0) {
+    const ViewPoint middle = ViewToImage(state, before.width / 2, before.height / 2);
+    state.anchor_x = middle.x;
+    state.anchor_y = middle.y;
+  }
+  state.centre_x = now.width / 2;
+  state.centre_y = now.height / 2;
+  return state;
+}
+
 ViewState Dragged(ViewState state, ViewPoint last, ViewPoint now) noexcept {
   state.anchor_x += (last.x - now.x) / state.zoom;
   state.anchor_y += (last.y - now.y) / state.zoom;

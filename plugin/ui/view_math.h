@@ -60,6 +60,11 @@ ViewState ZoomedOut(ViewState state) noexcept;
 ViewState WheelZoomed(ViewState state, ViewPoint cursor, bool zoom_in, double image_width,
                       double image_height) noexcept;
 
+// The view area changed from `before` to `now`: the picture point shown in the
+// middle of the old area is shown in the middle of the new one, at the same
+// zoom. An old size without area keeps the anchor and moves it to the middle.
+ViewState Resized(ViewState state, ViewSize before, ViewSize now) noexcept;
+
 // A drag from `last` to `now` moves the picture with the mouse.
 ViewState Dragged(ViewState state, ViewPoint last, ViewPoint now) noexcept;
 

@@ -188,7 +188,7 @@ void ViewerWindow::ConnectViewInput() {
   input.move = [this](QMouseEvent* event) {
     if (!dragging_ || !(event->buttons() & Qt::LeftButton)) return;
     const QPointF at = event->position();
-    view_ = Dragged(view_, {last_x_, last_y_}, {at.x(), at.y()});
+    SetUserView(Dragged(view_, {last_x_, last_y_}, {at.x(), at.y()}));
     last_x_ = at.x();
     last_y_ = at.y();
     Redraw();
@@ -201,12 +201,13 @@ void ViewerWindow::ConnectViewInput() {
   input.wheel = [this](QWheelEvent* event) {
     if (busy_ || !display_.HasData() || dragging_) return;
     const QPointF at = event->position();
-    view_ = WheelZoomed(view_, {at.x(), at.y()}, event->angleDelta().y() > 0, display_.width(),
-                        display_.height());
+    SetUserView(WheelZoomed(view_, {at.x(), at.y()}, event->angleDelta().y() > 0, display_.width(),
+                            display_.height()));
     ShowZoom();
     Redraw();
   };
-  input.resized = [this] { Redraw(); };
+  input.resized = [this](QSize before, QSize now) { OnViewResized(before, now); };
+  input.first_paint = [this] { OnFirstPaint(); };
   view_area_->SetInput(std::move(input));
 }
 
@@ -220,7 +221,7 @@ void ViewerWindow::TakeImage() {
   dragging_ = false;
   view_.anchor_x = image_.width() / 2.0;
   view_.anchor_y = image_.height() / 2.0;
-  ZoomToFit();
+  FitToView();
   RedrawFromImage();
   zoom_box_->setEnabled(true);
   view_area_->setFocus();
@@ -232,11 +233,38 @@ void ViewerWindow::RedrawFromImage() {
 }
 
 void ViewerWindow::Redraw() {
-  const int width = view_area_->width();
-  const int height = view_area_->height();
-  if (EnsureBackBuffer(back_, width, height) != kResultOk) return;
-  DrawView(display_, view_, back_);
+  if (!on_screen_) return;
+  DrawBackBuffer();
   view_area_->update();
+}
+
+void ViewerWindow::DrawBackBuffer() {
+  if (EnsureBackBuffer(back_, view_area_->width(), view_area_->height()) != kResultOk) return;
+  DrawView(display_, view_, back_);
+}
+
+void ViewerWindow::OnFirstPaint() {
+  // A window manager gives the window its size (maximised, placed) only after
+  // it was asked to show it; the first paint comes with that size.
+  on_screen_ = true;
+  if (fit_follows_window_) FitToView();
+  DrawBackBuffer();  // the paint under way shows it
+}
+
+void ViewerWindow::OnViewResized(QSize before, QSize now) {
+  if (!on_screen_) return;
+  // A fitted picture stays fitted: a window manager may size the window again
+  // after its first paint, and a user who resizes a fitted view means the fit.
+  if (!fit_follows_window_ || !FitToView()) {
+    view_ = Resized(view_, {double(before.width()), double(before.height())},
+                    {double(now.width()), double(now.height())});
+  }
+  Redraw();
+}
+
+void ViewerWindow::SetUserView(const ViewState& view) {
+  view_ = view;
+  fit_follows_window_ = false;
 }
 
 void ViewerWindow::ShowZoom() {
@@ -254,15 +282,23 @@ QAction* ViewerWindow::CommandAction(int id) const {
 }
 
 void ViewerWindow::ZoomToFit() {
-  if (!HasImage() || image_.width() == 0 || image_.height() == 0) return;
+  if (FitToView()) Redraw();
+}
+
+bool ViewerWindow::FitToView() {
+  if (!HasImage() || image_.width() == 0 || image_.height() == 0) return false;
+  fit_follows_window_ = true;
+  if (!on_screen_) return false;  // the first paint fits it
   view_ = FitView(ViewAreaSize(), image_.width(), image_.height());
   ShowZoom();
-  Redraw();
+  return true;
 }
 
 void ViewerWindow::ApplyPreset(int index) {
   if (index < 0 || index >= static_cast<int>(kZoomPresets.size())) return;
-  view_.zoom = kZoomPresets[static_cast<std::size_t>(index)];
+  ViewState view = view_;
+  view.zoom = kZoomPresets[static_cast<std::size_t>(index)];
+  SetUserView(view);
   ShowZoom();
   view_area_->setFocus();
   RedrawFromImage();
@@ -274,15 +310,19 @@ void ViewerWindow::ApplyTypedZoom() {
     zoom_box_->setEditText(zoom_text_);
     return;
   }
-  view_.zoom = *zoom;
+  ViewState view = view_;
+  view.zoom = *zoom;
+  SetUserView(view);
   ShowZoom();
   view_area_->setFocus();
   RedrawFromImage();
 }
 
 void ViewerWindow::MoveCentre(double dx, double dy) {
-  view_.centre_x += dx;
-  view_.centre_y += dy;
+  ViewState view = view_;
+  view.centre_x += dx;
+  view.centre_y += dy;
+  SetUserView(view);
   Redraw();
 }
 
@@ -312,19 +352,19 @@ void ViewerWindow::RunCommand(int id) {
       break;
     case kCommandZoomIn:
       if (!HasImage()) break;
-      view_ = ZoomedIn(view_);
+      SetUserView(ZoomedIn(view_));
       ShowZoom();
       Redraw();
       break;
     case kCommandZoomOut:
       if (!HasImage()) break;
-      view_ = ZoomedOut(view_);
+      SetUserView(ZoomedOut(view_));
       ShowZoom();
       Redraw();
       break;
     case kCommandZoom100:
       if (!HasImage()) break;
-      view_ = ActualSizeView(view_, ViewAreaSize());
+      SetUserView(ActualSizeView(view_, ViewAreaSize()));
       ShowZoom();
       Redraw();
       break;

@@ -37,7 +37,8 @@ class ViewerWindow : public QMainWindow {
   explicit ViewerWindow(ImageRecord& host_picture, QWidget* parent = nullptr);
   ~ViewerWindow() override;
 
-  // Copies the host's picture in and fits it to the view.
+  // Copies the host's picture in and fits it to the view; before the window
+  // is first painted, the fit waits for the size it gets on screen.
   void TakeImage();
   // Rebuilds the display copy from the picture and redraws.
   void RedrawFromImage();
@@ -54,6 +55,9 @@ class ViewerWindow : public QMainWindow {
   ViewArea* view_area() const { return view_area_; }
   QMenu* popup_menu() const { return menu_; }
   bool dragging() const { return dragging_; }
+  // The view is the fit and follows the window's size, until the user zooms
+  // or moves the picture.
+  bool fit_follows_window() const { return fit_follows_window_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,11 +67,20 @@ class ViewerWindow : public QMainWindow {
   void BuildMenu();
   void ConnectViewInput();
   void Redraw();
+  // Maps the picture into the back buffer at the view area's size.
+  void DrawBackBuffer();
+  void OnFirstPaint();
+  void OnViewResized(QSize before, QSize now);
+  // The user changed the view: it keeps its zoom and place from now on.
+  void SetUserView(const ViewState& view);
   void ShowZoom();
   bool HasImage() const { return image_.HasData(); }
   ViewSize ViewAreaSize() const;
 
   void ZoomToFit();
+  // The fit without drawing; false where there is nothing to fit or the
+  // window is not on screen yet.
+  bool FitToView();
   void ApplyPreset(int index);
   void ApplyTypedZoom();
   void MoveCentre(double dx, double dy);
@@ -94,6 +107,10 @@ class ViewerWindow : public QMainWindow {
   ImageRecord back_;     // the view as drawn
   ViewState view_;
   bool dragging_ = false;
+  bool fit_follows_window_ = false;
+  // Nothing is drawn before the view area has been on screen: until then its
+  // size is not the one the window manager gives the window.
+  bool on_screen_ = false;
   double last_x_ = 0;
   double last_y_ = 0;
   bool busy_ = false;

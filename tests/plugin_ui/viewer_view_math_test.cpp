@@ -33,6 +33,31 @@ TEST(ViewerViewMath, FitShowsTheWholePictureCentredAndAtMost800Percent) {
   }
 }
 
+TEST(ViewerViewMath, AResizeKeepsThePictureMiddleInTheMiddle) {
+  // After a wheel zoom the anchor sits under the cursor, away from the middle.
+  const ViewState state{300, 200, 100, 50, 2};
+  struct Case {
+    const char* name;
+    ViewSize before, now;
+    double anchor_x, anchor_y;
+  };
+  const Case cases[] = {
+      {"larger", {400, 300}, {1000, 700}, 300 + (200 - 100) / 2.0, 200 + (150 - 50) / 2.0},
+      {"smaller", {400, 300}, {100, 80}, 350, 250},
+      {"no old size", {0, 0}, {640, 480}, 300, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ViewState resized = Resized(state, c.before, c.now);
+    EXPECT_DOUBLE_EQ(resized.zoom, 2);
+    EXPECT_DOUBLE_EQ(resized.anchor_x, c.anchor_x);
+    EXPECT_DOUBLE_EQ(resized.anchor_y, c.anchor_y);
+    const ViewPoint middle = ImageToView(resized, c.anchor_x, c.anchor_y);
+    EXPECT_DOUBLE_EQ(middle.x, c.now.width / 2);
+    EXPECT_DOUBLE_EQ(middle.y, c.now.height / 2);
+  }
+}
+
 TEST(ViewerViewMath, ZoomTextHasOneDecimalAndPercent) {
   EXPECT_EQ(ZoomText(1.0), "100.0 %");
   EXPECT_EQ(ZoomText(0.1), "10.0 %");

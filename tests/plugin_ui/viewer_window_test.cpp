@@ -119,6 +119,52 @@ TEST_F(ViewerWindowTest, OpensFittedWithTitleZoomBoxAndTableDrivenCommands) {
   EXPECT_EQ(options_shown_, 1);
 }
 
+// The host asks for the picture right after asking for the window, before a
+// window manager has given it its size.
+TEST_F(ViewerWindowTest, TheFitWaitsForTheWindowOnScreenAndFollowsItsSize) {
+  host_ = Photo();
+  viewer_ = new ViewerWindow(host_);
+  viewer_->TakeImage();
+  EXPECT_TRUE(viewer_->fit_follows_window());
+  EXPECT_DOUBLE_EQ(viewer_->view().zoom, 1);  // nothing fitted yet
+  viewer_->resize(1000, 700);
+  viewer_->show();
+  QApplication::processEvents();
+  ViewArea* area = viewer_->view_area();
+  const auto fit = [&] {
+    return FitView({double(area->width()), double(area->height())}, 768, 512);
+  };
+  EXPECT_DOUBLE_EQ(viewer_->view().zoom, fit().zoom);
+
+  viewer_->resize(600, 900);  // now the width decides
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(viewer_->view().zoom, fit().zoom);
+  EXPECT_DOUBLE_EQ(viewer_->view().centre_x, area->width() / 2.0);
+  EXPECT_EQ(viewer_->ZoomBoxText().toStdString(), ZoomText(fit().zoom));
+
+  // Zoomed by the user, the zoom stays and the picture's middle stays in the middle.
+  viewer_->RunCommand(kCommandZoomIn);
+  EXPECT_FALSE(viewer_->fit_follows_window());
+  const double zoom = viewer_->view().zoom;
+  const ViewPoint middle = ViewToImage(viewer_->view(), area->width() / 2.0, area->height() / 2.0);
+  viewer_->resize(1100, 500);
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(viewer_->view().zoom, zoom);
+  const ViewPoint now = ViewToImage(viewer_->view(), area->width() / 2.0, area->height() / 2.0);
+  EXPECT_NEAR(now.x, middle.x, 1e-9);
+  EXPECT_NEAR(now.y, middle.y, 1e-9);
+  // The back buffer was drawn again at the new size and place.
+  const QImage shown = area->grab().toImage();
+  ASSERT_EQ(shown.width(), area->width());
+  const int x = area->width() / 2, y = area->height() / 2;
+  const ViewPoint under = ViewToImage(viewer_->view(), x + 0.5, y + 0.5);
+  const std::uint8_t* pixel = viewer_->image().Row<std::uint8_t>(int(under.y)) + int(under.x) * 3;
+  EXPECT_EQ(shown.pixel(x, y) & 0xffffff, qRgb(pixel[2], pixel[1], pixel[0]) & 0xffffff);
+
+  viewer_->RunCommand(kCommandZoomFit);
+  EXPECT_TRUE(viewer_->fit_follows_window());
+}
+
 TEST_F(ViewerWindowTest, WarnsAfterACrashAndMarksAnOrderlyClose) {
   WriteSettingsText("[General]\nCrashed Last Time=1\n");
   Open(Photo());
