@@ -1,5 +1,5 @@
 # The two set-up commands of the README, and the builds CI runs.
-#   make demo   installs what is missing, builds, signs and checks a picture
+#   make demo   installs what PMKCmd needs, builds it, signs and checks a picture
 #   make test   installs what is missing, builds, runs every test
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
@@ -74,14 +74,17 @@ PREFIX ?= /usr/local
 install: build
 	@cmake --install build --prefix $(PREFIX)
 
-# Builds only the program it runs, not the tests and benchmarks.
-demo: configure
-	@cmake --build build -j $(JOBS) --target PMKCmd
+# Installs and configures only what PMKCmd needs, in a build folder of its
+# own, so that a later `make test` still configures everything in build/.
+demo:
+	@bash scripts/install-deps.sh demo
+	@[ -f build-demo/CMakeCache.txt ] || cmake -S . -B build-demo $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_CMD_ONLY=ON $(CMAKE_FLAGS)
+	@cmake --build build-demo -j $(JOBS) --target PMKCmd
 	@mkdir -p out
 	@echo "Signing tests/data/kodim23.png with the signature DEMO-26 into out/kodim23_signed.png:"
-	@./build/cmd/PMKCmd -i ./tests/data/kodim23.png -o ./out/kodim23_signed.png -s DEMO-26 -cores $(JOBS)
+	@./build-demo/cmd/PMKCmd -i ./tests/data/kodim23.png -o ./out/kodim23_signed.png -s DEMO-26 -cores $(JOBS)
 	@echo "Checking out/kodim23_signed.png:"
-	@./build/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
+	@./build-demo/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz out
+	rm -rf build build-demo build-asan build-tsan build-fuzz out

@@ -15,7 +15,18 @@ bool IsBareName(const std::string& name) noexcept;
 // them; other names, and any name when the executable's path holds no
 // separator, come back as they are. Empty when the joined name would exceed
 // kMaxJoinedNameLength characters.
-std::optional<std::string> ResolveBareName(const std::string& name,
-                                           const std::string& executable);
+std::optional<std::string> ResolveBareName(const std::string& name, const std::string& executable);
+
+// Installed, the program's folder is /usr/bin, where nobody keeps pictures:
+// a user who typed a bare name almost always meant the current folder. These
+// lines (without "PMKCmd: " and line break) tell them where the name went;
+// empty when there is nothing to tell.
+//
+// For an input `name` that `resolved` (what ResolveBareName made of it) does
+// not find.
+std::string BareInputHint(const std::string& name, const std::string& resolved);
+// For an output `name` written to `resolved`, unless that lies in the
+// current folder anyway.
+std::string BareOutputNote(const std::string& name, const std::string& resolved);
 
 }  // namespace pmk::cmd

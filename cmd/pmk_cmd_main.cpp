@@ -73,7 +73,14 @@ int Run(int argc, char** argv) {
   request.signature = options.signature;
   request.jpeg_quality = options.jpeg_quality;
   request.larger_regions = options.robust;
-  return pmk::cmd::RunSignAndVerify(request, messages);
+  if (request.sign) request.written_note = pmk::cmd::BareOutputNote(options.output, *output);
+  const std::string input_hint = pmk::cmd::BareInputHint(options.input, *input);
+  const int exit_code = pmk::cmd::RunSignAndVerify(request, messages);
+  // Beside the message, not in it: callers read the message and the log.
+  if (exit_code != 0 && !input_hint.empty()) {
+    std::fprintf(stderr, "PMKCmd: %s\n", input_hint.c_str());
+  }
+  return exit_code;
 }
 
 }  // namespace

@@ -91,7 +91,11 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     const std::string failure =
         SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality, &notices);
     for (const std::string& notice : notices) std::fprintf(stderr, "PMKCmd: %s\n", notice.c_str());
-    if (!failure.empty()) std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());
+    if (!failure.empty()) {
+      std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());
+    } else if (!request.written_note.empty()) {
+      std::fprintf(stderr, "PMKCmd: %s\n", request.written_note.c_str());
+    }
   } catch (const UnsupportedImageFormat& error) {
     // Without a message the output's own format was the problem.
     messages.Write(error.what()[0] == '\0' ? kMessageOutputUnsupported

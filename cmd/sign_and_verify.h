@@ -27,6 +27,8 @@ struct SignRequest {
   std::string signature;
   int jpeg_quality = 95;
   bool larger_regions = false;  // "-robust"
+  // A line for standard error once the output is written, if not empty.
+  std::string written_note;
 };
 
 // Returns the exit code (0 or 1); writes exactly one message.

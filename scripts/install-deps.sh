@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Installs the build and test dependencies on Debian 12. Idempotent: packages
 # already present are left alone, and apt is not touched when nothing is missing.
+#   install-deps.sh        everything every target needs (make test, CI)
+#   install-deps.sh demo   only what building and running PMKCmd needs (make demo)
 set -euo pipefail
 
-packages=(
+# PMKCmd alone: the compiler, CMake and the picture libraries it links.
+demo_packages=(
   build-essential cmake ninja-build pkg-config
   libfreeimage-dev libtiff-dev libexiv2-dev
+)
+
+# Everything: the demo's packages and the rest.
+packages=(
+  "${demo_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
@@ -27,6 +35,18 @@ packages+=(
   libjpeg-dev libpng-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
   zlib1g-dev libexpat1-dev gettext
 )
+
+# The package check runs Debian's own checker on the .deb.
+packages+=(lintian)
+
+case "${1:-all}" in
+  all) ;;
+  demo) packages=("${demo_packages[@]}") ;;
+  *)
+    echo "usage: install-deps.sh [all|demo]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

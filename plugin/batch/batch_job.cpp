@@ -47,9 +47,18 @@ void HandOn(const BatchRequest& request, BatchKind kind, BatchJob& job, const st
   if (request.file_done && IsCountedBatchImageName(name)) request.file_done();
 }
 
+// PMKCmd takes a name without a folder from its own folder, and a relative
+// one from the folder it was started in: it gets full paths only.
+std::filesystem::path FullPath(const std::filesystem::path& folder) {
+  if (folder.is_absolute()) return folder;
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(folder, error);
+  return error ? folder : full.lexically_normal();
+}
+
 void RunBatchWalk(const BatchRequest& request, BatchKind kind) {
   std::vector<BatchJob> levels;
-  levels.push_back(OpenJob(request.folder, kind));
+  levels.push_back(OpenJob(FullPath(request.folder), kind));
   while (!levels.empty() && !IsCancelled()) {
     BatchJob& job = levels.back();
     if (job.current == job.entries.size()) {

@@ -229,7 +229,7 @@ TEST_F(BadInputTest, NamesAtTheLengthLimitAreUsed) {
   result = Run({"-i", bare});
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.out, kUnsupported);
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.err.rfind("PMKCmd: " + bare + " was looked for in the program's folder", 0), 0u);
   result = Run({"-i", bare + "c"});
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.out, "");

@@ -129,6 +129,47 @@ TEST_F(PmkCmdTest, BareNamesAreLookedUpBesideTheProgram) {
   EXPECT_EQ(result.out, "No signature detected!\n");
 }
 
+// A newcomer's first runs: a scratch folder holding photo.jpg, the program
+// in a folder of its own, as when installed.
+TEST_F(PmkCmdTest, BareNamesAreExplainedOnStandardError) {
+  const std::filesystem::path bin = folder_ / "bin";
+  const std::filesystem::path scratch = folder_ / "scratch";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(scratch);
+  std::filesystem::copy_file(kPmkCmdProgram, bin / "PMKCmd");
+  std::filesystem::copy_file(TestData("kodim01_crop.jpg"), scratch / "photo.jpg");
+  const auto line = [&](const std::string& name, const std::string& what) {
+    return "PMKCmd: " + name + " was " + what + " the program's folder (" +
+           std::filesystem::canonical(bin).string() + "), as bare names are; write ./" + name +
+           " for the current folder\n";
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    int exit_code;
+    std::string out, err;
+  } cases[] = {
+      {{"-i", "photo.jpg"},
+       1,
+       "Image Format is not supported!\n\n",
+       line("photo.jpg", "looked for in")},
+      {{"-l", "run.log", "-i", "photo.jpg"}, 1, "", line("photo.jpg", "looked for in")},
+      {{"-i", "./photo.jpg", "-cores", "2"}, 0, "No signature detected!\n", ""},
+      {{"-i", "./photo.jpg", "-o", "signed.png", "-s", "abcdef", "-cores", "2"},
+       0,
+       "Success!\n\n",
+       line("signed.png", "written to")},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult result = RunProcess(bin / "PMKCmd", c.arguments, scratch);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.arguments[1];
+    EXPECT_EQ(result.out, c.out) << c.arguments[1];
+    EXPECT_EQ(result.err, c.err) << c.arguments[1];
+  }
+  EXPECT_EQ(ReadBytes(scratch / "run.log"), "photo.jpg:Image Format is not supported!\n\n");
+  EXPECT_TRUE(std::filesystem::exists(bin / "signed.png"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "signed.png"));
+}
+
 TEST_F(PmkCmdTest, UnreadableInputsAreNotSupported) {
   WriteBytes(folder_ / "corrupt.jpg", "not a picture at all");
   std::filesystem::create_directory(folder_ / "folder.png");

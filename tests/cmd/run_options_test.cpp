@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,32 @@ TEST(BareNamesTest, JoinedNamesLongerThanTheLimitAreRefused) {
   const std::string fits(kMaxJoinedNameLength - 1002, 'n');
   EXPECT_EQ(ResolveBareName(fits, folder)->size(), kMaxJoinedNameLength);
   EXPECT_FALSE(ResolveBareName(fits + "n", folder).has_value());
+}
+
+TEST(BareNamesTest, HintsOnlyForBareNamesTheRuleMoved) {
+  const std::string here = std::filesystem::current_path().string();
+  const std::string tail = ", as bare names are; write ./p.jpg for the current folder";
+  const struct {
+    std::string name, resolved, input_hint, output_note;
+  } cases[] = {
+      {"p.jpg", "/no/such/p.jpg", "p.jpg was looked for in the program's folder (/no/such)" + tail,
+       "p.jpg was written to the program's folder (/no/such)" + tail},
+      {"p.jpg", "/p.jpg", "p.jpg was looked for in the program's folder (/)" + tail,
+       "p.jpg was written to the program's folder (/)" + tail},
+      {"./p.jpg", "./p.jpg", "", ""},  // a folder given
+      {"p.jpg", "p.jpg", "", ""},      // the program's path held no folder
+      {"", "/no/such/", "", ""},       // nothing typed
+      {"p.jpg", here + "/p.jpg",
+       "p.jpg was looked for in the program's folder (" + here + ")" + tail,
+       ""},  // written where the user is anyway
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BareInputHint(c.name, c.resolved), c.input_hint) << c.resolved;
+    EXPECT_EQ(BareOutputNote(c.name, c.resolved), c.output_note) << c.resolved;
+  }
+  // An input that is there needs no explanation.
+  const std::filesystem::path there = std::filesystem::temp_directory_path();
+  EXPECT_EQ(BareInputHint(there.filename().string(), there.string()), "");
 }
 
 }  // namespace

@@ -22,9 +22,12 @@ else
   deb="$(find "$work/package" -maxdepth 1 -name 'pictomarker_*.deb')"
   [ -n "$deb" ] || { echo "FAIL: no package" >&2; exit 1; }
   depends="$(dpkg-deb -f "$deb" Depends)"
-  for needed in libfreeimage3 parallel libc6; do
+  for needed in libfreeimage3 libexiv2 parallel libc6; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
   done
+  # Debian's own checker, default profile: no error and no warning.
+  lintian --fail-on error,warning "$deb" >"$work/lintian.txt" 2>&1 ||
+    fail "lintian: $(cat "$work/lintian.txt")"
   dpkg -x "$deb" "$work/root"
 fi
 usr="$work/root/usr"
@@ -32,9 +35,10 @@ usr="$work/root/usr"
 expected=(bin/PMKCmd bin/PMKInspect bin/PictomarkerHost bin/pmk-batch
   lib/pictomarker/libPictomarkerPS.so lib/pictomarker/pmk_cmd/PMKCmd
   lib/gimp/2.0/plug-ins/pictomarker/pictomarker
-  share/man/man1/PMKCmd.1 share/man/man1/PMKInspect.1 share/man/man1/PictomarkerHost.1
+  share/man/man1/PMKCmd.1.gz share/man/man1/PMKInspect.1.gz share/man/man1/PictomarkerHost.1.gz
+  share/man/man1/pmk-batch.1.gz
   share/doc/pictomarker/README.md share/doc/pictomarker/SECURITY.md
-  share/doc/pictomarker/LICENSE)
+  share/doc/pictomarker/LICENSE share/doc/pictomarker/copyright share/doc/pictomarker/changelog.gz)
 # The language file ships once the plug-in's dialogs are built.
 [ ! -f "$source/plugin/ui/Pictomarker_loc.ini" ] || expected+=(lib/pictomarker/Pictomarker_loc.ini)
 for file in "${expected[@]}"; do
@@ -59,7 +63,7 @@ while IFS= read -r -d '' file; do
 done < <(find "$usr" -type f -print0)
 if grep -rlF "$build" "$usr" >"$work/refs"; then fail "refer to the build tree: $(cat "$work/refs")"; fi
 
-for page in "$usr"/share/man/man1/*.1; do
+for page in "$usr"/share/man/man1/*.1.gz; do
   warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/page.txt")"
   [ -z "$warnings" ] || fail "$page: $warnings"
   if ! grep -q '^NAME' "$work/page.txt" || ! grep -q '^SYNOPSIS' "$work/page.txt"; then
@@ -74,6 +78,9 @@ cd "$work/elsewhere"
 cp "$source/tests/data/kodim23.png" photo.png
 [ "$("$usr/bin/PMKCmd" -i ./photo.png -o ./signed.png -s abcdef -cores 2)" = "Success!" ] ||
   fail "installed PMKCmd did not sign"
+"$usr/bin/PMKCmd" -i photo.png >/dev/null 2>hint.txt && fail "a bare name was found in the current folder"
+grep -qF "photo.png was looked for in the program's folder ($usr/bin)" hint.txt ||
+  fail "no hint for a bare name: $(cat hint.txt)"
 [ "$("$usr/lib/pictomarker/pmk_cmd/PMKCmd" -i ./signed.png)" = "Signature detected:abcdef" ] ||
   fail "the plug-in's PMKCmd did not find the signature"
 PMK_WINDOW_LOOP_TEST=close QT_QPA_PLATFORM=offscreen "$usr/bin/PictomarkerHost" --about >about.txt 2>&1 ||

@@ -127,6 +127,27 @@ TEST(BatchJob, RecursionAndTheSignedFolder) {
   }
 }
 
+TEST(BatchJob, RelativeFoldersAreHandedOnAsFullPaths) {
+  TempFolder photos;
+  Touch(photos / "sub/a.png");
+  const fs::path before = fs::current_path();
+  fs::current_path(photos.path());
+  const std::string input = (fs::current_path() / "sub/a.png").string();
+  for (const char* folder : {".", "sub", "./sub/"}) {
+    PluginFolder plugin(kStandInProgram);
+    RunBatchSigning(Request(BatchKind::kSigning, folder, plugin, true));
+    RunBatchDetection(Request(BatchKind::kDetection, folder, plugin, true));
+    const auto record = plugin.Record();
+    EXPECT_EQ(Values(record, "-i"), (std::vector<std::string>{input, input})) << folder;
+    for (const char* option : {"-o", "-l"}) {
+      for (const std::string& value : Values(record, option)) {
+        EXPECT_TRUE(fs::path(value).is_absolute()) << folder << " " << option << " " << value;
+      }
+    }
+  }
+  fs::current_path(before);
+}
+
 // Polls until `done` holds, for at most ten seconds.
 template <class Condition>
 bool WaitFor(Condition done) {
