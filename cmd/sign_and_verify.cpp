@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cmd/run_options.h"
-#include "cmd/safe_output.h"
+#include "image/safe_output.h"
 #include "engine/engine.h"
 #include "image/image_files.h"
 

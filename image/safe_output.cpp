@@ -1,4 +1,4 @@
-#include "cmd/safe_output.h"
+#include "image/safe_output.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 #include "image/image_files.h"
 
-namespace pmk::cmd {
+namespace pmk {
 namespace {
 
 // Removes the temporary file on every path that does not rename it.
@@ -57,4 +57,4 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
   return "";
 }
 
-}  // namespace pmk::cmd
+}  // namespace pmk

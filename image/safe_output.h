@@ -9,7 +9,7 @@
 #include "image/image_record.h"
 #include "image/metadata_carry.h"
 
-namespace pmk::cmd {
+namespace pmk {
 
 // Saves through SaveImage (its exceptions pass through, leaving nothing
 // behind). Returns an empty string on success, else why the file could not
@@ -24,4 +24,4 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
 // format chosen from the name is the same.
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination);
 
-}  // namespace pmk::cmd
+}  // namespace pmk

@@ -1,4 +1,4 @@
-#include "plugin/ui/about_box_dialog.h"
+#include "plugin/dialogs/about_box_dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 namespace pmk::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/ui/dialog_support.h"
+#include "plugin/dialogs/dialog_support.h"
 
 #include <QBoxLayout>
 #include <QDesktopServices>

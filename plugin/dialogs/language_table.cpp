@@ -1,4 +1,4 @@
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/language_table.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "plugin/ui/options_dialog.h"
+#include "plugin/dialogs/options_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
 
 namespace pmk::ui {
 namespace {

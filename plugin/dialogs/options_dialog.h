@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 class QCheckBox;
 class QComboBox;

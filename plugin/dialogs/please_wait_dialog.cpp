@@ -1,4 +1,4 @@
-#include "plugin/ui/please_wait_dialog.h"
+#include "plugin/dialogs/please_wait_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
 
 namespace pmk::ui {
 

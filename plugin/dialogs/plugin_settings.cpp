@@ -1,4 +1,4 @@
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 #include <algorithm>
 #include <string>
@@ -7,7 +7,7 @@
 #include "platform/private_profile.h"
 #include "platform/processor_count.h"
 #include "platform/user_folders.h"
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/language_table.h"
 
 namespace pmk::ui {
 namespace {

@@ -1,14 +1,14 @@
-#include "plugin/ui/result_boxes.h"
+#include "plugin/dialogs/result_boxes.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 namespace pmk::ui {
 

@@ -1,4 +1,4 @@
-#include "plugin/ui/sign_dialog.h"
+#include "plugin/dialogs/sign_dialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 namespace pmk::ui {
 namespace {

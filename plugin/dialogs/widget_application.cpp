@@ -1,4 +1,4 @@
-#include "plugin/ui/widget_application.h"
+#include "plugin/dialogs/widget_application.h"
 
 #include <QApplication>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "plugin/standalone/enable_condition.h"
+#include "plugin/filter_host/enable_condition.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
-#include "plugin/standalone/filter_host.h"
+#include "plugin/filter_host/filter_host.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
-#include "plugin/standalone/host_browser.h"
+#include "plugin/filter_host/host_browser.h"
 
 namespace pmk::plugin {
 

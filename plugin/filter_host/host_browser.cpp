@@ -1,4 +1,4 @@
-#include "plugin/standalone/host_browser.h"
+#include "plugin/filter_host/host_browser.h"
 
 #include <thread>
 #include <utility>

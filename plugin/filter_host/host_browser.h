@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

@@ -1,8 +1,8 @@
-#include "plugin/standalone/host_descriptors.h"
+#include "plugin/filter_host/host_descriptors.h"
 
 #include <cstring>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

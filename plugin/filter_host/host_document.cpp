@@ -1,4 +1,4 @@
-#include "plugin/standalone/host_document.h"
+#include "plugin/filter_host/host_document.h"
 
 namespace pmk::plugin {
 

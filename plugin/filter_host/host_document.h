@@ -2,8 +2,8 @@
 #pragma once
 
 #include "image/image_record.h"
-#include "plugin/standalone/enable_condition.h"
-#include "plugin/standalone/filter_host.h"
+#include "plugin/filter_host/enable_condition.h"
+#include "plugin/filter_host/filter_host.h"
 
 namespace pmk::plugin {
 

@@ -1,4 +1,4 @@
-#include "plugin/standalone/host_options.h"
+#include "plugin/filter_host/host_options.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "plugin/standalone/plugin_library.h"
+#include "plugin/filter_host/plugin_library.h"
 
 #include <dlfcn.h>
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "plugin/host/host_interface.h"
-#include "plugin/standalone/property_list_reader.h"
+#include "plugin/interface/host_interface.h"
+#include "plugin/filter_host/property_list_reader.h"
 
 namespace pmk::plugin {
 

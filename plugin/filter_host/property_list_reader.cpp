@@ -1,8 +1,8 @@
-#include "plugin/standalone/property_list_reader.h"
+#include "plugin/filter_host/property_list_reader.h"
 
 #include <cstring>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 namespace {

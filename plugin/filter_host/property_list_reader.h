@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host/property_list_layout.h"
+#include "plugin/interface/property_list_layout.h"
 
 namespace pmk::plugin {
 

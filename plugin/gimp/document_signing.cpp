@@ -5,10 +5,10 @@
 
 #include "engine/engine.h"
 #include "platform/private_profile.h"
-#include "plugin/standalone/host_document.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/sign_dialog.h"
+#include "plugin/filter_host/host_document.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/sign_dialog.h"
 
 namespace pmk::gimp {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "plugin/standalone/filter_host.h"
+#include "plugin/filter_host/filter_host.h"
 
 namespace pmk::gimp {
 

@@ -1,8 +1,8 @@
 #include "plugin/gimp/filter_run.h"
 
 #include "platform/executable_path.h"
-#include "plugin/standalone/host_options.h"
-#include "plugin/standalone/plugin_library.h"
+#include "plugin/filter_host/host_options.h"
+#include "plugin/filter_host/plugin_library.h"
 
 namespace pmk::gimp {
 namespace {

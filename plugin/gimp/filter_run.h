@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "plugin/standalone/enable_condition.h"
-#include "plugin/standalone/filter_host.h"
+#include "plugin/filter_host/enable_condition.h"
+#include "plugin/filter_host/filter_host.h"
 
 namespace pmk::gimp {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "plugin/standalone/enable_condition.h"
-#include "plugin/standalone/filter_host.h"
+#include "plugin/filter_host/enable_condition.h"
+#include "plugin/filter_host/filter_host.h"
 
 namespace pmk::gimp {
 

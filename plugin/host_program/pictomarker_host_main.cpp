@@ -4,13 +4,13 @@
 #include <exception>
 #include <string>
 
-#include "cmd/safe_output.h"
+#include "image/safe_output.h"
 #include "image/image_files.h"
-#include "plugin/standalone/enable_condition.h"
-#include "plugin/standalone/filter_host.h"
-#include "plugin/standalone/host_document.h"
-#include "plugin/standalone/host_options.h"
-#include "plugin/standalone/plugin_library.h"
+#include "plugin/filter_host/enable_condition.h"
+#include "plugin/filter_host/filter_host.h"
+#include "plugin/filter_host/host_document.h"
+#include "plugin/filter_host/host_options.h"
+#include "plugin/filter_host/plugin_library.h"
 
 namespace pmk::plugin {
 namespace {
@@ -92,7 +92,7 @@ int Run(const HostOptions& options) {
   const std::filesystem::path output =
       options.output.empty() ? DefaultOutputFor(options.picture) : options.output;
   const std::string why =
-      cmd::SaveReplacing(colour, alpha, output.string(), options.picture.string(), 0);
+      SaveReplacing(colour, alpha, output.string(), options.picture.string(), 0);
   if (!why.empty()) return Fail(kExitNotWritten, why);
   return kExitOk;
 }

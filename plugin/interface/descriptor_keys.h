@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

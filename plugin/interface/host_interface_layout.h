@@ -15,7 +15,7 @@
 
 #include <cstddef>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin::host_api {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "plugin/host/host_interface.h"
-#include "plugin/host/property_list_layout.h"
+#include "plugin/interface/host_interface.h"
+#include "plugin/interface/property_list_layout.h"
 
 namespace pmk::plugin {
 

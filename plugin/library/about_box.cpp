@@ -1,7 +1,7 @@
 // The About selector: a modal about box over the host's window. Its address
 // items ask the host to open the address, as the editor's own browser
 // settings decide how.
-#include "plugin/host/about_box.h"
+#include "plugin/library/about_box.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "plugin/host/window_loop.h"
-#include "plugin/ui/about_box_dialog.h"
-#include "plugin/ui/widget_application.h"
+#include "plugin/viewer/window_loop.h"
+#include "plugin/dialogs/about_box_dialog.h"
+#include "plugin/dialogs/widget_application.h"
 
 namespace pmk::plugin {
 namespace {

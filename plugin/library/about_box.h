@@ -1,7 +1,7 @@
 // The About selector's modal box, owned by the host's window.
 #pragma once
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

@@ -2,8 +2,8 @@
 // (descriptor parameters) and its descriptor registry.
 #pragma once
 
-#include "plugin/host/host_interface.h"
-#include "plugin/host/plugin_blocks.h"
+#include "plugin/interface/host_interface.h"
+#include "plugin/library/plugin_blocks.h"
 
 namespace pmk::plugin {
 

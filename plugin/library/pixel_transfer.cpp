@@ -1,4 +1,4 @@
-#include "plugin/host/pixel_transfer.h"
+#include "plugin/library/pixel_transfer.h"
 
 #include <cstdint>
 #include <utility>

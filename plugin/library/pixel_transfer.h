@@ -3,7 +3,7 @@
 #pragma once
 
 #include "image/image_record.h"
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

@@ -1,8 +1,8 @@
-#include "plugin/host/plugin_blocks.h"
+#include "plugin/library/plugin_blocks.h"
 
 #include <cstring>
 
-#include "plugin/host/plugin_state.h"
+#include "plugin/library/plugin_state.h"
 
 namespace pmk::plugin {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

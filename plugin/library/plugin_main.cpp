@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <new>
 
-#include "plugin/host/plugin_state.h"
-#include "plugin/host/selectors.h"
+#include "plugin/library/plugin_state.h"
+#include "plugin/library/selectors.h"
 
 namespace pmk::plugin {
 

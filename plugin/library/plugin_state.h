@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "image/image_record.h"
-#include "plugin/host/host_interface.h"
-#include "plugin/host/host_interface_layout.h"
-#include "plugin/host/plugin_blocks.h"
+#include "plugin/interface/host_interface.h"
+#include "plugin/interface/host_interface_layout.h"
+#include "plugin/library/plugin_blocks.h"
 
 namespace pmk::plugin {
 

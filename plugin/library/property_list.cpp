@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/host/property_list_bytes.h"
+#include "plugin/interface/property_list_bytes.h"
 
 namespace pmk::plugin {
 namespace {

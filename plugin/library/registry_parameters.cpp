@@ -1,5 +1,5 @@
-#include "plugin/host/descriptor_keys.h"
-#include "plugin/host/host_parameters.h"
+#include "plugin/interface/descriptor_keys.h"
+#include "plugin/library/host_parameters.h"
 
 namespace pmk::plugin {
 namespace {

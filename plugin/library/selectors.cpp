@@ -1,10 +1,10 @@
-#include "plugin/host/selectors.h"
+#include "plugin/library/selectors.h"
 
-#include "plugin/host/about_box.h"
-#include "plugin/host/host_parameters.h"
-#include "plugin/host/pixel_transfer.h"
-#include "plugin/host/plugin_state.h"
-#include "plugin/host/window_loop.h"
+#include "plugin/library/about_box.h"
+#include "plugin/library/host_parameters.h"
+#include "plugin/library/pixel_transfer.h"
+#include "plugin/library/plugin_state.h"
+#include "plugin/viewer/window_loop.h"
 
 namespace pmk::plugin {
 

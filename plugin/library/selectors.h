@@ -2,7 +2,7 @@
 // the state's result pointer.
 #pragma once
 
-#include "plugin/host/host_interface.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

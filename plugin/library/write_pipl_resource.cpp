@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "plugin/host/property_list_bytes.h"
+#include "plugin/interface/property_list_bytes.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

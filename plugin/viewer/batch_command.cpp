@@ -1,13 +1,13 @@
-#include "plugin/batch/batch_command.h"
+#include "plugin/viewer/batch_command.h"
 
 #include <QFileDialog>
 #include <cstring>
 
 #include "plugin/batch/batch_cancel.h"
-#include "plugin/batch/batch_viewer_bridge.h"
-#include "plugin/ui/batch_progress_dialog.h"
-#include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/sign_dialog.h"
+#include "plugin/viewer/batch_viewer_bridge.h"
+#include "plugin/viewer/batch_progress_dialog.h"
+#include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/sign_dialog.h"
 
 namespace pmk::ui {
 

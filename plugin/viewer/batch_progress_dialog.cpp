@@ -1,4 +1,4 @@
-#include "plugin/ui/batch_progress_dialog.h"
+#include "plugin/viewer/batch_progress_dialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
 
 namespace pmk::ui {
 namespace {

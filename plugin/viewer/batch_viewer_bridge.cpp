@@ -1,7 +1,7 @@
-#include "plugin/batch/batch_viewer_bridge.h"
+#include "plugin/viewer/batch_viewer_bridge.h"
 
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
 
 namespace pmk::ui {
 

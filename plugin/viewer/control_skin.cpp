@@ -1,4 +1,4 @@
-#include "plugin/ui/control_skin.h"
+#include "plugin/viewer/control_skin.h"
 
 #include <QApplication>
 #include <QEvent>

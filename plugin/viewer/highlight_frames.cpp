@@ -1,4 +1,4 @@
-#include "plugin/ui/highlight_frames.h"
+#include "plugin/viewer/highlight_frames.h"
 
 #include <algorithm>
 #include <cstdlib>

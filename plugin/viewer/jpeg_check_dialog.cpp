@@ -1,4 +1,4 @@
-#include "plugin/batch/jpeg_check_dialog.h"
+#include "plugin/viewer/jpeg_check_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -11,9 +11,9 @@
 #include "platform/user_folders.h"
 #include "plugin/batch/jpeg_slider_codes.h"
 #include "plugin/batch/jpeg_survival_check.h"
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
 
 namespace pmk::ui {
 

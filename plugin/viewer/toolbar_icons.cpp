@@ -1,4 +1,4 @@
-#include "plugin/ui/toolbar_icons.h"
+#include "plugin/viewer/toolbar_icons.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "plugin/ui/view_area.h"
+#include "plugin/viewer/view_area.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "plugin/ui/view_drawing.h"
+#include "plugin/viewer/view_drawing.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "image/image_record.h"
-#include "plugin/ui/view_math.h"
+#include "plugin/viewer/view_math.h"
 
 namespace pmk::ui {
 

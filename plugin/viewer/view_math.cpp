@@ -1,4 +1,4 @@
-#include "plugin/ui/view_math.h"
+#include "plugin/viewer/view_math.h"
 
 #include <algorithm>
 #include <cstdio>

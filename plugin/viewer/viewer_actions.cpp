@@ -5,15 +5,15 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "plugin/ui/about_box_dialog.h"
-#include "plugin/ui/highlight_frames.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/sign_dialog.h"
-#include "plugin/ui/view_drawing.h"
-#include "plugin/ui/viewer_dialogs.h"
-#include "plugin/ui/viewer_engine.h"
-#include "plugin/ui/viewer_window.h"
+#include "plugin/dialogs/about_box_dialog.h"
+#include "plugin/viewer/highlight_frames.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/sign_dialog.h"
+#include "plugin/viewer/view_drawing.h"
+#include "plugin/viewer/viewer_dialogs.h"
+#include "plugin/viewer/viewer_engine.h"
+#include "plugin/viewer/viewer_window.h"
 
 namespace pmk::ui {
 

@@ -4,11 +4,11 @@
 #include <QGuiApplication>
 #include <array>
 
-#include "plugin/batch/batch_command.h"
-#include "plugin/batch/jpeg_check_dialog.h"
-#include "plugin/ui/view_drawing.h"
-#include "plugin/ui/viewer_commands.h"
-#include "plugin/ui/viewer_window.h"
+#include "plugin/viewer/batch_command.h"
+#include "plugin/viewer/jpeg_check_dialog.h"
+#include "plugin/viewer/view_drawing.h"
+#include "plugin/viewer/viewer_commands.h"
+#include "plugin/viewer/viewer_window.h"
 
 namespace pmk::ui {
 

@@ -1,4 +1,4 @@
-#include "plugin/ui/viewer_commands.h"
+#include "plugin/viewer/viewer_commands.h"
 
 namespace pmk::ui {
 

@@ -1,13 +1,13 @@
-#include "plugin/ui/viewer_dialogs.h"
+#include "plugin/viewer/viewer_dialogs.h"
 
 #include <QProgressBar>
 #include <QUrl>
 
-#include "plugin/ui/dialog_support.h"
-#include "plugin/ui/options_dialog.h"
-#include "plugin/ui/please_wait_dialog.h"
-#include "plugin/ui/result_boxes.h"
-#include "plugin/ui/sign_dialog.h"
+#include "plugin/dialogs/dialog_support.h"
+#include "plugin/dialogs/options_dialog.h"
+#include "plugin/dialogs/please_wait_dialog.h"
+#include "plugin/dialogs/result_boxes.h"
+#include "plugin/dialogs/sign_dialog.h"
 
 namespace pmk::ui {
 

@@ -1,4 +1,4 @@
-#include "plugin/ui/viewer_engine.h"
+#include "plugin/viewer/viewer_engine.h"
 
 #include "engine/engine.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/image_record.h"
-#include "plugin/ui/highlight_frames.h"
+#include "plugin/viewer/highlight_frames.h"
 
 namespace pmk {
 class ProgressNotifier;

@@ -1,4 +1,4 @@
-#include "plugin/ui/viewer_window.h"
+#include "plugin/viewer/viewer_window.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,15 +15,15 @@
 #include <algorithm>
 
 #include "platform/module_folder.h"
-#include "plugin/ui/control_skin.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/toolbar_icons.h"
-#include "plugin/ui/view_area.h"
-#include "plugin/ui/view_drawing.h"
-#include "plugin/ui/viewer_commands.h"
-#include "plugin/ui/viewer_dialogs.h"
-#include "plugin/ui/viewer_engine.h"
+#include "plugin/viewer/control_skin.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
+#include "plugin/viewer/toolbar_icons.h"
+#include "plugin/viewer/view_area.h"
+#include "plugin/viewer/view_drawing.h"
+#include "plugin/viewer/viewer_commands.h"
+#include "plugin/viewer/viewer_dialogs.h"
+#include "plugin/viewer/viewer_engine.h"
 
 namespace pmk::ui {
 

@@ -12,7 +12,7 @@
 #include "image/image_record.h"
 #include "plugin/batch/batch_job.h"
 #include "plugin/batch/batch_worker.h"
-#include "plugin/ui/view_math.h"
+#include "plugin/viewer/view_math.h"
 
 class QAction;
 class QComboBox;

@@ -1,5 +1,5 @@
 // Start's window loop: the viewer as a modal top-level window over the editor.
-#include "plugin/host/window_loop.h"
+#include "plugin/viewer/window_loop.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/ui/control_skin.h"
-#include "plugin/ui/viewer_commands.h"
-#include "plugin/ui/viewer_dialogs.h"
-#include "plugin/ui/viewer_window.h"
-#include "plugin/ui/widget_application.h"
+#include "plugin/viewer/control_skin.h"
+#include "plugin/viewer/viewer_commands.h"
+#include "plugin/viewer/viewer_dialogs.h"
+#include "plugin/viewer/viewer_window.h"
+#include "plugin/dialogs/widget_application.h"
 
 namespace pmk::plugin {
 

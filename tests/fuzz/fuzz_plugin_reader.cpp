@@ -14,7 +14,7 @@
 #include "image/image_files.h"
 #include "image/image_record.h"
 #include "image/plugin_image_files.h"
-#include "plugin/standalone/host_document.h"
+#include "plugin/filter_host/host_document.h"
 #include "tests/fuzz/fuzz_picture_files.h"
 
 namespace {

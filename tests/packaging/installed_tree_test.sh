@@ -40,7 +40,7 @@ expected=(bin/PMKCmd bin/PMKInspect bin/PictomarkerHost bin/pmk-batch
   share/doc/pictomarker/README.md share/doc/pictomarker/SECURITY.md
   share/doc/pictomarker/LICENSE share/doc/pictomarker/copyright share/doc/pictomarker/changelog.gz)
 # The language file ships once the plug-in's dialogs are built.
-[ ! -f "$source/plugin/ui/Pictomarker_loc.ini" ] || expected+=(lib/pictomarker/Pictomarker_loc.ini)
+[ ! -f "$source/plugin/dialogs/Pictomarker_loc.ini" ] || expected+=(lib/pictomarker/Pictomarker_loc.ini)
 for file in "${expected[@]}"; do
   [ -f "$usr/$file" ] || fail "$file not installed"
 done

@@ -1,8 +1,8 @@
 // The parameter block's fields through scripting and the registry.
 #include <gtest/gtest.h>
 
-#include "plugin/host/descriptor_keys.h"
-#include "plugin/host/plugin_blocks.h"
+#include "plugin/interface/descriptor_keys.h"
+#include "plugin/library/plugin_blocks.h"
 #include "plugin_test_support.h"
 
 namespace pmk::plugin {

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "plugin/host/window_loop.h"
+#include "plugin/viewer/window_loop.h"
 #include "plugin_test_support.h"
 #include "support/temp_folder.h"
 

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "plugin/standalone/filter_host.h"
-#include "plugin/standalone/plugin_library.h"
+#include "plugin/filter_host/filter_host.h"
+#include "plugin/filter_host/plugin_library.h"
 
 namespace pmk::plugin::testing {
 
 inline const std::filesystem::path kPluginLibrary =
-    std::filesystem::path(PMK_BINARY_DIR) / "plugin/host/libPictomarkerPS.so";
+    std::filesystem::path(PMK_BINARY_DIR) / "plugin/library/libPictomarkerPS.so";
 inline const std::filesystem::path kHostProgram =
-    std::filesystem::path(PMK_BINARY_DIR) / "plugin/host/PictomarkerHost";
+    std::filesystem::path(PMK_BINARY_DIR) / "plugin/library/PictomarkerHost";
 
 inline const PluginLibrary& Library() {
   static const auto library = std::make_unique<PluginLibrary>(kPluginLibrary);

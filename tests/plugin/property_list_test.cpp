@@ -7,9 +7,9 @@
 #include <iterator>
 #include <vector>
 
-#include "plugin/host/host_interface.h"
-#include "plugin/host/host_interface_layout.h"
-#include "plugin/host/property_list_bytes.h"
+#include "plugin/interface/host_interface.h"
+#include "plugin/interface/host_interface_layout.h"
+#include "plugin/interface/property_list_bytes.h"
 #include "plugin_test_support.h"
 
 namespace pmk::plugin {
@@ -69,7 +69,7 @@ std::uint32_t Little32(const std::uint8_t* at) {
 // version, count, then each property with its vendor, key, id and a length
 // that keeps the next property on a 4-byte step from this one's data.
 TEST(PropertyListTest, WindowsResourceHoldsTheSamePropertiesAsTheExportedList) {
-  std::ifstream file(std::filesystem::path(PMK_BINARY_DIR) / "plugin/host/PictomarkerPS.pipl",
+  std::ifstream file(std::filesystem::path(PMK_BINARY_DIR) / "plugin/library/PictomarkerPS.pipl",
                      std::ios::binary);
   const std::vector<std::uint8_t> resource((std::istreambuf_iterator<char>(file)), {});
   constexpr PropertyListBytes kExported = BuildPropertyList(PropertyListForm::kExportedSymbol);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "plugin/host/window_loop.h"
+#include "plugin/viewer/window_loop.h"
 #include "plugin_test_support.h"
 #include "support/pmk_cmd_program.h"
 #include "support/run_process.h"

@@ -1,4 +1,4 @@
-#include "plugin/batch/batch_command.h"
+#include "plugin/viewer/batch_command.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/plugin_settings.h"
 #include "plugin_batch/qt_app.h"
 #include "plugin_batch/stand_in_plugin.h"
 #include "plugin_ui/ui_test_support.h"

@@ -1,4 +1,4 @@
-#include "plugin/batch/jpeg_check_dialog.h"
+#include "plugin/viewer/jpeg_check_dialog.h"
 
 #include <gtest/gtest.h>
 

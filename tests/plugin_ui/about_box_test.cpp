@@ -1,14 +1,14 @@
 // The About selector's box, driven by PictomarkerHost's own host in process.
-#include "plugin/host/about_box.h"
+#include "plugin/library/about_box.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
-#include "plugin/standalone/filter_host.h"
-#include "plugin/standalone/host_browser.h"
-#include "plugin/ui/about_box_dialog.h"
-#include "plugin/ui/dialog_ids.h"
+#include "plugin/filter_host/filter_host.h"
+#include "plugin/filter_host/host_browser.h"
+#include "plugin/dialogs/about_box_dialog.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {

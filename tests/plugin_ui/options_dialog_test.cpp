@@ -1,9 +1,9 @@
-#include "plugin/ui/options_dialog.h"
+#include "plugin/dialogs/options_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 
-#include "plugin/ui/dialog_ids.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {
@@ -82,7 +82,7 @@ TEST_F(OptionsDialogTest, RestartMessageOnlyAfterOkWithAnotherLanguage) {
 
 TEST_F(OptionsDialogTest, ShippedLanguageFileTranslatesEveryShownText) {
   const QString shipped =
-      QString::fromStdString((pmk::testing::TestData("") / "../../plugin/ui").lexically_normal());
+      QString::fromStdString((pmk::testing::TestData("") / "../../plugin/dialogs").lexically_normal());
   PluginSettings settings;
   LoadSettingsAndLanguageList(settings, shipped);
   ASSERT_EQ(settings.language_names, QStringList({"English", "Deutsch"}));

@@ -1,6 +1,6 @@
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/plugin_settings.h"
 
-#include "plugin/ui/language_table.h"
+#include "plugin/dialogs/language_table.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {

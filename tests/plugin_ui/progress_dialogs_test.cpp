@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "plugin/ui/batch_progress_dialog.h"
-#include "plugin/ui/dialog_ids.h"
-#include "plugin/ui/please_wait_dialog.h"
+#include "plugin/viewer/batch_progress_dialog.h"
+#include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/please_wait_dialog.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {

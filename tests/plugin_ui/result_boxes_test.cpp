@@ -1,8 +1,8 @@
-#include "plugin/ui/result_boxes.h"
+#include "plugin/dialogs/result_boxes.h"
 
 #include <QPushButton>
 
-#include "plugin/ui/dialog_ids.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {

@@ -1,4 +1,4 @@
-#include "plugin/ui/sign_dialog.h"
+#include "plugin/dialogs/sign_dialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QSlider>
 #include <cstring>
 
-#include "plugin/ui/dialog_ids.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "ui_test_support.h"
 
 namespace pmk::ui {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/private_profile.h"
-#include "plugin/ui/language_table.h"
-#include "plugin/ui/plugin_settings.h"
+#include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/plugin_settings.h"
 #include "support/temp_folder.h"
 
 namespace pmk::ui {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "image/picture_buffer_ops.h"
-#include "plugin/ui/highlight_frames.h"
-#include "plugin/ui/view_drawing.h"
+#include "plugin/viewer/highlight_frames.h"
+#include "plugin/viewer/view_drawing.h"
 
 namespace pmk::ui {
 namespace {

@@ -4,8 +4,8 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "plugin/ui/control_skin.h"
-#include "plugin/ui/toolbar_icons.h"
+#include "plugin/viewer/control_skin.h"
+#include "plugin/viewer/toolbar_icons.h"
 #include "plugin_ui/ui_test_support.h"
 
 namespace pmk::ui {

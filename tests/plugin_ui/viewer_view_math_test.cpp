@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "plugin/ui/view_math.h"
+#include "plugin/viewer/view_math.h"
 
 namespace pmk::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/ui/viewer_window.h"
+#include "plugin/viewer/viewer_window.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 
 #include "engine/engine.h"
 #include "image/image_files.h"
-#include "plugin/ui/plugin_settings.h"
-#include "plugin/ui/view_area.h"
-#include "plugin/ui/viewer_commands.h"
-#include "plugin/ui/viewer_dialogs.h"
-#include "plugin/ui/viewer_engine.h"
+#include "plugin/dialogs/plugin_settings.h"
+#include "plugin/viewer/view_area.h"
+#include "plugin/viewer/viewer_commands.h"
+#include "plugin/viewer/viewer_dialogs.h"
+#include "plugin/viewer/viewer_engine.h"
 #include "plugin_ui/ui_test_support.h"
 
 namespace pmk::ui {

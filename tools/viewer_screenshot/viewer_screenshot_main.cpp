@@ -11,8 +11,8 @@
 #include <string>
 
 #include "image/image_files.h"
-#include "plugin/ui/control_skin.h"
-#include "plugin/ui/viewer_window.h"
+#include "plugin/viewer/control_skin.h"
+#include "plugin/viewer/viewer_window.h"
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 5) {

@@ -2,8 +2,8 @@
 // interface layout pinned in host_interface_layout.h is checked under the
 // Windows compiler's own layout rules, and the property list's resource form
 // builds there too.
-#include "plugin/host/host_interface_layout.h"
-#include "plugin/host/property_list_bytes.h"
+#include "plugin/interface/host_interface_layout.h"
+#include "plugin/interface/property_list_bytes.h"
 
 #ifndef _WIN64
 #error "this check is meant for a Windows x64 compiler"
