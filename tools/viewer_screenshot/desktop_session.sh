@@ -31,6 +31,9 @@ desktop_start() {
     return 1
   fi
   export DISPLAY=":$(head -n1 "$desktop_dir/display")"
+  # The programs must draw on this display, also where the caller's
+  # environment sends Qt elsewhere (the widget tests run it offscreen).
+  export QT_QPA_PLATFORM=xcb
   # The window manager's own configuration and cache, not the user's.
   XDG_CONFIG_HOME="$desktop_dir/config" XDG_CACHE_HOME="$desktop_dir/cache" openbox >"$desktop_dir/openbox.log" 2>&1 &
   desktop_pids+=($!)
