@@ -5,8 +5,12 @@
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# The test build (build/, the sanitizer builds) compiles the test seams; what
+# is installed and packaged is built without them in build-release/.
+TEST_BUILD := -DPMK_TEST_SEAMS=ON
+RELEASE_BUILD := -DPMK_TEST_SEAMS=OFF -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF
 
-.PHONY: all deps configure build test demo package install test-sanitize test-thread fuzz-smoke fuzz-long clean
+.PHONY: all deps configure build test demo release package install test-sanitize test-thread fuzz-smoke fuzz-long clean
 
 all: build
 
@@ -14,7 +18,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@[ -f build/CMakeCache.txt ] || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	@[ -f build/CMakeCache.txt ] || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(TEST_BUILD) $(CMAKE_FLAGS)
 
 build: configure
 	@cmake --build build -j $(JOBS)
@@ -24,13 +28,13 @@ test: build
 
 # The whole suite with AddressSanitizer (leak checking on) and UBSan.
 test-sanitize: deps
-	@[ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=address,undefined -DPMK_BUILD_BENCHMARKS=OFF
+	@[ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=address,undefined -DPMK_BUILD_BENCHMARKS=OFF $(TEST_BUILD)
 	@cmake --build build-asan -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 # The threaded scale search under ThreadSanitizer.
 test-thread: deps
-	@[ -f build-tsan/CMakeCache.txt ] || cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=thread -DPMK_BUILD_BENCHMARKS=OFF
+	@[ -f build-tsan/CMakeCache.txt ] || cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_SANITIZE=thread -DPMK_BUILD_BENCHMARKS=OFF $(TEST_BUILD)
 	@cmake --build build-tsan -j $(JOBS) --target engine_tests plugin_batch_tests
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/engine_tests --gtest_filter='Threaded*'
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/plugin_batch_tests --gtest_filter='BatchWorker*:BatchJob*'
@@ -65,14 +69,19 @@ fuzz-smoke: deps
 
 fuzz-long: fuzz-smoke
 
-# The Debian package (build/pictomarker_VERSION_ARCH.deb) of the installed tree.
-package: build
-	@cd build && cpack -G DEB
+# What is installed and packaged: no tests, benchmarks or test seams.
+release: deps
+	@[ -f build-release/CMakeCache.txt ] || cmake -S . -B build-release $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(RELEASE_BUILD) $(CMAKE_FLAGS)
+	@cmake --build build-release -j $(JOBS)
+
+# The Debian package (build-release/pictomarker_VERSION_ARCH.deb).
+package: release
+	@cd build-release && cpack -G DEB
 
 # Installs under PREFIX (default /usr/local).
 PREFIX ?= /usr/local
-install: build
-	@cmake --install build --prefix $(PREFIX)
+install: release
+	@cmake --install build-release --prefix $(PREFIX)
 
 # Installs and configures only what PMKCmd needs, in a build folder of its
 # own, so that a later `make test` still configures everything in build/.
@@ -87,4 +96,4 @@ demo:
 	@./build-demo/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
 
 clean:
-	rm -rf build build-demo build-asan build-tsan build-fuzz out
+	rm -rf build build-demo build-release build-asan build-tsan build-fuzz out

@@ -37,6 +37,7 @@ std::vector<QPointer<QWidget>> DisableEditorWindows() {
   return disabled;
 }
 
+#ifdef PMK_TEST_SEAMS
 void ClearBlue(ImageRecord& picture) {
   for (std::int32_t y = 0; y < picture.height(); ++y) {
     std::uint8_t* row = picture.Row<std::uint8_t>(y);
@@ -83,12 +84,16 @@ void RunScript(ui::ViewerWindow& viewer, std::string_view mode) {
   viewer.close();
 }
 
+#endif  // PMK_TEST_SEAMS
+
 }  // namespace
 
 int RunWindowLoop(ImageRecord& picture) {
+#ifdef PMK_TEST_SEAMS
   const char* test = std::getenv(kWindowLoopTestVariable);
   const std::string_view test_mode = test == nullptr ? "" : test;
   if (test_mode == "fail") return kWindowNotCreated;
+#endif
 
   const ui::WidgetApplication application;
   if (!application.ready()) return kWindowNotCreated;
@@ -96,17 +101,21 @@ int RunWindowLoop(ImageRecord& picture) {
   ui::SetUpControlSkin();
   const auto editor_windows = DisableEditorWindows();
   {
+#ifdef PMK_TEST_SEAMS
     std::optional<ScriptedDialogs> scripted;
     if (!test_mode.empty()) scripted.emplace(test_mode);
+#endif
     QPointer<ui::ViewerWindow> viewer = new ui::ViewerWindow(picture);
     QEventLoop loop;
     QObject::connect(viewer.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
     viewer->showMaximized();
     viewer->TakeImage();
+#ifdef PMK_TEST_SEAMS
     if (!test_mode.empty()) {
       // Inside the loop, so that the closed window is deleted by it.
       QTimer::singleShot(0, viewer.data(), [&viewer, test_mode] { RunScript(*viewer, test_mode); });
     }
+#endif
     if (viewer) loop.exec();
   }
   for (const QPointer<QWidget>& window : editor_windows) {
