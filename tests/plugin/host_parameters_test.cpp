@@ -3,7 +3,7 @@
 
 #include "plugin/interface/descriptor_keys.h"
 #include "plugin/library/plugin_blocks.h"
-#include "plugin_test_support.h"
+#include "support/plugin_library.h"
 
 namespace pmk::plugin {
 namespace {

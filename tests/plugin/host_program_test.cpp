@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "image/image_files.h"
-#include "plugin_test_support.h"
+#include "support/plugin_library.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 

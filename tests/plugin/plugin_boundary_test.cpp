@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "plugin/viewer/window_loop.h"
-#include "plugin_test_support.h"
+#include "support/plugin_library.h"
 #include "support/temp_folder.h"
 
 namespace pmk::plugin {

@@ -10,7 +10,7 @@
 #include "plugin/interface/host_interface.h"
 #include "plugin/interface/host_interface_layout.h"
 #include "plugin/interface/property_list_bytes.h"
-#include "plugin_test_support.h"
+#include "support/plugin_library.h"
 
 namespace pmk::plugin {
 namespace {

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 
 #include "plugin/viewer/window_loop.h"
-#include "plugin_test_support.h"
+#include "support/plugin_library.h"
 #include "support/pmk_cmd_program.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"

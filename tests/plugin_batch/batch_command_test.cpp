@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "plugin/dialogs/plugin_settings.h"
-#include "plugin_batch/qt_app.h"
-#include "plugin_batch/stand_in_plugin.h"
-#include "plugin_ui/ui_test_support.h"
+#include "support/qt_app.h"
+#include "support/stand_in_plugin_folder.h"
+#include "support/dialog_driving.h"
 
 namespace pmk {
 namespace {
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 // Batch detection from the command to the end message, with the stand-in for
 // PMKCmd: folder dialog, progress dialog, hooks in order, "Latest Folder".
 TEST(BatchCommand, DetectionFromFolderChoiceToEndMessage) {
-  testing::App();
+  testing::TestApplication();
   testing::TempFolder settings_home;
   setenv("XDG_CONFIG_HOME", settings_home.path().c_str(), 1);
   ui::CurrentSettings() = ui::PluginSettings{};

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/batch/batch_job.h"
-#include "plugin_batch/stand_in_plugin.h"
+#include "support/stand_in_plugin_folder.h"
 
 namespace pmk {
 namespace {

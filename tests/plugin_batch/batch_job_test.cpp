@@ -9,7 +9,7 @@
 #include "plugin/batch/batch_cancel.h"
 #include "plugin/batch/batch_image_names.h"
 #include "plugin/batch/batch_worker.h"
-#include "plugin_batch/stand_in_plugin.h"
+#include "support/stand_in_plugin_folder.h"
 
 namespace pmk {
 namespace {

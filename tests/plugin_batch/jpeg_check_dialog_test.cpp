@@ -9,14 +9,14 @@
 #include "image/plugin_image_files.h"
 #include "plugin/batch/jpeg_slider_codes.h"
 #include "plugin/batch/jpeg_survival_check.h"
-#include "plugin_batch/qt_app.h"
-#include "plugin_batch/signed_picture.h"
+#include "support/qt_app.h"
+#include "support/signed_picture.h"
 
 namespace pmk {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::App;
+using testing::TestApplication;
 using ui::JpegCheckDialog;
 
 template <class T>
@@ -54,7 +54,7 @@ TEST(JpegSliderCodes, ValuesAndChecks) {
 }
 
 TEST(JpegCheckDialog, SignedPicturePreservedAtNinety) {
-  App();
+  testing::TestApplication();
   testing::TempFolder cache;
   const fs::path work = JpegCheckWorkFolder(cache.path());
   const ImageRecord picture = testing::SignedPicture("kodim13.png", "Dialog-26");
@@ -71,7 +71,7 @@ TEST(JpegCheckDialog, SignedPicturePreservedAtNinety) {
 }
 
 TEST(JpegCheckDialog, UnsignedPictureAndTheSliderCodes) {
-  App();
+  testing::TestApplication();
   testing::TempFolder cache;
   const fs::path work = JpegCheckWorkFolder(cache.path());
   ImageRecord picture;
@@ -102,7 +102,7 @@ TEST(JpegCheckDialog, UnsignedPictureAndTheSliderCodes) {
 }
 
 TEST(JpegCheckDialog, UncreatableWorkFolderReadsUndetectableInBlack) {
-  App();
+  testing::TestApplication();
   testing::TempFolder cache;
   testing::WriteBytes(cache / "file", "x");
   ImageRecord picture;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/run_program.h"
-#include "plugin_batch/stand_in_plugin.h"
+#include "support/stand_in_plugin_folder.h"
 
 namespace pmk {
 namespace {

@@ -9,7 +9,7 @@
 #include "plugin/filter_host/host_browser.h"
 #include "plugin/dialogs/about_box_dialog.h"
 #include "plugin/dialogs/dialog_ids.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -14,7 +14,7 @@
 #include "plugin/dialogs/please_wait_dialog.h"
 #include "plugin/dialogs/result_boxes.h"
 #include "plugin/dialogs/sign_dialog.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -4,7 +4,7 @@
 #include <QComboBox>
 
 #include "plugin/dialogs/dialog_ids.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -1,7 +1,7 @@
 #include "plugin/dialogs/plugin_settings.h"
 
 #include "plugin/dialogs/language_table.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/dialogs/dialog_ids.h"
 #include "plugin/dialogs/please_wait_dialog.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "plugin/dialogs/dialog_ids.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "plugin/dialogs/dialog_ids.h"
-#include "ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/toolbar_icons.h"
-#include "plugin_ui/ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

@@ -16,7 +16,7 @@
 #include "plugin/viewer/viewer_commands.h"
 #include "plugin/viewer/viewer_dialogs.h"
 #include "plugin/viewer/viewer_engine.h"
-#include "plugin_ui/ui_test_support.h"
+#include "support/dialog_driving.h"
 
 namespace pmk::ui {
 namespace {

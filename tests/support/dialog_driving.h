@@ -1,5 +1,5 @@
-// Shared set-up for the plug-in interface tests: a private settings folder,
-// a plug-in folder for the language file, and one headless application.
+// Driving the plug-in's dialogs in tests: a private settings folder, a
+// plug-in folder for the language file, controls found by their ids.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,21 +17,12 @@
 #include "platform/private_profile.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
+#include "support/qt_app.h"
 #include "support/temp_folder.h"
 
 namespace pmk::ui {
 
-// Widgets need one application object; created on first use, headless.
-inline QApplication& TestApplication() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "plugin_ui_tests";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's input devices outlive any static application object
-  // and would be torn down after it at exit.
-  static QApplication* application = new QApplication(argc, argv);
-  return *application;
-}
+using testing::TestApplication;
 
 // The control with the given id inside `dialog`.
 template <typename Control>
