@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
   imagemagick
+  libpng-dev
   parallel
   dpkg-dev file man-db
   clang libclang-rt-14-dev
@@ -20,7 +21,7 @@ packages=(
 # The fuzz build compiles FreeImage and Exiv2 from Debian's sources
 # (scripts/build-instrumented-deps.sh): what their builds link against.
 packages+=(
-  libjpeg-dev libpng-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
+  libjpeg-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
   zlib1g-dev libexpat1-dev gettext
 )
 
