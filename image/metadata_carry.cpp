@@ -299,14 +299,10 @@ std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FO
     parts.xmp = RawXmpPacket(source_format, source, *from);
     parts.comment = from->comment();
     const Exiv2::DataBuf* profile = from->iccProfile();
+    std::string profile_fault;
     if (profile != nullptr && profile->size_ > 0) {
-      const std::string fault =
-          IccProfileFault(profile->pData_, static_cast<std::size_t>(profile->size_));
-      if (fault.empty()) {
-        parts.profile = Exiv2::DataBuf(profile->pData_, profile->size_);
-      } else {
-        left_out.Add("the ICC profile (" + fault + ")");
-      }
+      profile_fault = IccProfileFault(profile->pData_, static_cast<std::size_t>(profile->size_));
+      if (profile_fault.empty()) parts.profile = Exiv2::DataBuf(profile->pData_, profile->size_);
     }
 
     // Within a format, the Photoshop resources travel whole and as they are,
@@ -405,7 +401,11 @@ std::string CarryMetadata(const std::vector<std::uint8_t>& source, FREE_IMAGE_FO
     missing(kXmpKind, !parts.xmp.empty(), given_up & kXmpPart, "the XMP packet");
     missing(kExtendedXmpKind, !extension.empty(), !extended_xmp_carried, "the extended XMP");
     missing(kPhotoshopKind, !resources.empty(), !resources_carried, "the Photoshop resources");
-    missing(kProfileKind, parts.profile.size_ > 0, given_up & kProfilePart, "the ICC profile");
+    if (profile_fault.empty()) {
+      missing(kProfileKind, parts.profile.size_ > 0, given_up & kProfilePart, "the ICC profile");
+    } else {
+      left_out.Add("the ICC profile (" + profile_fault + ")");
+    }
     missing(kCommentKind, !parts.comment.empty(), given_up & kCommentPart, "the comment");
     std::vector<std::string> messages = read_messages;
     messages.insert(messages.end(), exiv2_messages.begin(), exiv2_messages.end());
