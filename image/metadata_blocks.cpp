@@ -166,6 +166,10 @@ std::optional<PngLayout> PngHeader(const Bytes& png, const std::vector<PngChunk>
 // (through its palette for an indexed picture); empty when it does not fit.
 Bytes BackgroundFor(const Bytes& png, const std::vector<PngChunk>& chunks, const PngChunk& bkgd,
                     PngLayout from, PngLayout to) {
+  // Sample depths are 1 to 16 bits; anything else is no PNG to follow.
+  if (from.bit_depth == 0 || from.bit_depth > 16 || to.bit_depth == 0 || to.bit_depth > 16) {
+    return {};
+  }
   const std::uint8_t* data = png.data() + bkgd.data;
   std::array<std::uint32_t, 3> rgb{};
   std::uint32_t from_max = (1u << from.bit_depth) - 1;
@@ -184,7 +188,6 @@ Bytes BackgroundFor(const Bytes& png, const std::vector<PngChunk>& chunks, const
     if (bkgd.size != 6) return {};
     for (int i = 0; i < 3; ++i) rgb[i] = Big16(data + 2 * i);
   }
-  if (from_max == 0 || to.bit_depth == 0 || to.bit_depth > 16) return {};
   const std::uint32_t to_max = (1u << to.bit_depth) - 1;
   Bytes out;
   const auto put = [&](std::uint32_t value) {
