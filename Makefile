@@ -44,7 +44,7 @@ test-thread: deps
 # sanitizers and fuzzer coverage (scripts/build-instrumented-deps.sh, cached
 # under ~/.cache/pictomarker). `make fuzz-long` runs each for FUZZ_SECONDS
 # (default 1800); findings land in build-fuzz/artifacts/.
-FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_plugin_reader fuzz_metadata_copy fuzz_cell_measure
+FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_plugin_reader fuzz_metadata_copy fuzz_metadata_carry fuzz_cell_measure
 ifneq ($(filter fuzz-long,$(MAKECMDGOALS)),)
 FUZZ_SECONDS ?= 1800
 endif

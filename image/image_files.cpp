@@ -138,8 +138,8 @@ FIBITMAP* BuildBitmap(const ImageRecord& colour, const ImageRecord* alpha) {
 
 }  // namespace
 
-std::string MetadataNotice(const std::string& source, const std::string& fault) {
-  return "metadata of " + source + " only partly carried over: " + fault;
+std::string MetadataNotice(const std::string& source, const std::string& left_out) {
+  return "metadata of " + source + " only partly carried over; left out: " + left_out;
 }
 
 bool LoadImage(const std::filesystem::path& name, ImageRecord& colour,

@@ -64,7 +64,8 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                const std::filesystem::path& name, const std::filesystem::path& metadata_source,
                int jpeg_quality, MetadataNotices* notices = nullptr);
 
-// The notice line for metadata of `source` that could not be carried.
-std::string MetadataNotice(const std::string& source, const std::string& fault);
+// The notice line for metadata of `source` that could not be carried;
+// `left_out` names it (CarryMetadata).
+std::string MetadataNotice(const std::string& source, const std::string& left_out);
 
 }  // namespace pmk

@@ -19,6 +19,7 @@ packages=(
   libimage-exiftool-perl valgrind
   imagemagick
   xvfb openbox xdotool x11-utils
+  libpng-dev
   parallel
   dpkg-dev file man-db
   clang libclang-rt-14-dev
@@ -32,7 +33,7 @@ packages+=(g++-mingw-w64-x86-64-posix)
 # The fuzz build compiles FreeImage and Exiv2 from Debian's sources
 # (scripts/build-instrumented-deps.sh): what their builds link against.
 packages+=(
-  libjpeg-dev libpng-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
+  libjpeg-dev libwebp-dev libjxr-dev libopenexr-dev libopenjp2-7-dev libraw-dev
   zlib1g-dev libexpat1-dev gettext
 )
 

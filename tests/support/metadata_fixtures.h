@@ -147,4 +147,73 @@ inline void MakeDamagedSources(const std::filesystem::path& folder) {
             "made\n");
 }
 
+// An XMP packet as photo managers write it, with a property given twice (as
+// an attribute and as an element), which Exiv2's toolkit refuses to parse.
+inline constexpr const char* kDuplicatedXmp =
+    "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+    "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+    "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+    "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/' "
+    "xmlns:xmp='http://ns.adobe.com/xap/1.0/' xmp:Rating='4' xmp:Label='Red'>\n"
+    "<dc:creator><rdf:Seq><rdf:li>Ada Lovelace</rdf:li></rdf:Seq></dc:creator>\n"
+    "<dc:rights><rdf:Alt><rdf:li xml:lang='x-default'>(c) Ada Lovelace</rdf:li></rdf:Alt>"
+    "</dc:rights>\n<xmp:Rating>4</xmp:Rating>\n"
+    "</rdf:Description></rdf:RDF></x:xmpmeta>\n<?xpacket end='w'?>";
+
+// A big-endian EXIF block of a Minolta camera whose maker note places its
+// preview (offset 0x1000, 256 bytes) after the EXIF block, as those cameras
+// do in their JPEGs: Make, the EXIF directory with the maker note, and the
+// maker note's version, preview offset and length, and colour mode.
+inline std::string MinoltaExif() {
+  const unsigned char block[] = {
+      'M',  'M',  0,    42,   0,   0,   0,   8,                                     // header
+      0,    2,    0x01, 0x0F, 0,   2,   0,   0, 0, 8,  0,    0,    0,   38,         // Make at 38
+      0x87, 0x69, 0,    4,    0,   0,   0,   1, 0, 0,  0,    46,   0,   0,   0, 0,  // EXIF
+                                                                                    // directory
+      'M',  'i',  'n',  'o',  'l', 't', 'a', 0,                                     // Make
+      0,    1,    0x92, 0x7C, 0,   7,   0,   0, 0, 54, 0,    0,    0,   64,  0, 0, 0,
+      0,                                                                      // maker note at 64
+      0,    4,    0x00, 0x00, 0,   7,   0,   0, 0, 4,  'M',  'L',  'T', '0',  // version
+      0x00, 0x88, 0,    4,    0,   0,   0,   1, 0, 0,  0x10, 0x00,            // preview offset
+      0x00, 0x89, 0,    4,    0,   0,   0,   1, 0, 0,  0x01, 0x00,            // preview length
+      0x01, 0x01, 0,    4,    0,   0,   0,   1, 0, 0,  0,    3,    0,   0,   0, 0};  // colour mode
+  return std::string(reinterpret_cast<const char*>(block), sizeof block);
+}
+
+// The sources of what Exiv2 alone would not carry, made in `folder` after
+// MakeCameraSources:
+//   dup_xmp.jpg    camera.jpg with kDuplicatedXmp
+//   photoshop.jpg  camera.jpg with a Photoshop block of several resources
+//                  (IPTC, its digest, copyright flag, URL, thumbnail) and a
+//                  comment
+//   colour.tif     camera.tif with colorimetry, 300 dpi, page 1 of 3, IPTC,
+//                  Photoshop resources and kDuplicatedXmp
+//   colour.png     camera.png (gAMA, cHRM, bKGD from ImageMagick) with text
+//                  chunks and kDuplicatedXmp
+//   srgb_grey.png  a grey PNG with gAMA, sRGB and a grey bKGD, no profile
+//   minolta.jpg    a JPEG holding MinoltaExif()
+inline void MakeCarrySources(const std::filesystem::path& folder) {
+  WriteBytes(folder / "dup.xmp", kDuplicatedXmp);
+  const std::string set = "exiftool -q -q -overwrite_original ";
+  const std::string line =
+      "cd " + Quoted(folder) + " && cp camera.jpg dup_xmp.jpg && cp camera.jpg photoshop.jpg && " +
+      "cp camera.tif colour.tif && cp camera.png colour.png && " + set +
+      "'-xmp<=dup.xmp' dup_xmp.jpg && convert camera.jpg -resize 160x thumb.jpg && " + set +
+      "-IPTC:Keywords=alpine -IPTC:By-line=Ada -Photoshop:IPTCDigest=new "
+      "-Photoshop:CopyrightFlag=True -Photoshop:URL=https://example.org "
+      "'-PhotoshopThumbnail<=thumb.jpg' '-Comment=Ada was here' photoshop.jpg && " +
+      set +
+      "'-WhitePoint=0.3127 0.329' '-PrimaryChromaticities=0.64 0.33 0.3 0.6 0.15 0.06' "
+      "-XResolution=300 -YResolution=300 -ResolutionUnit=inches '-PageNumber=1 3' "
+      "-IPTC:Keywords=alpine -Photoshop:CopyrightFlag=True -Photoshop:URL=https://example.org "
+      "'-xmp<=dup.xmp' colour.tif && " +
+      set + "-PNG:Title=Stream -PNG:Author=Ada '-xmp<=dup.xmp' colour.png && convert " +
+      Quoted(TestData("cliff_grey.png")) +
+      " -strip -background '#808080' -define png:include-chunk=bKGD,gAMA srgb_grey.png && " + set +
+      "-SRGBRendering=Perceptual srgb_grey.png && convert camera.jpg -strip minolta.jpg && " +
+      "echo made";
+  ASSERT_EQ(ShellOutput(line), "made\n");
+  InsertJpegExif(folder / "minolta.jpg", MinoltaExif());
+}
+
 }  // namespace pmk::testing
