@@ -59,14 +59,14 @@ QString ShortenerAddress() {
 
 AboutBox::AboutBox(QWidget* owner, OpenAddress open_address) : QDialog(owner) {
   SetId(this, ids::kAboutDialog);
-  setWindowTitle(LanguageText(37));
+  setWindowTitle(LanguageText(TextId::kAboutCaption));
   setModal(true);
 
   auto* text = new QLabel(AboutMessage(), this);
   SetId(text, ids::kAboutText);
   auto* product = MakeAddressItem(ids::kProductAddress, ProductAddress(), this, open_address);
   auto* shortener = MakeAddressItem(ids::kShortenerAddress, ShortenerAddress(), this, open_address);
-  auto* ok = MakeButton(ids::kOk, LanguageText(61), this);
+  auto* ok = MakeButton(ids::kOk, LanguageText(TextId::kOkButton), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -15,6 +15,7 @@ inline constexpr int kBatchDetectionDialog = 145;
 inline constexpr int kPleaseWaitDialog = 151;
 inline constexpr int kOptionsDialog = 156;
 inline constexpr int kSignWithQualityDialog = 159;
+inline constexpr int kJpegCheckDialog = 162;
 
 // Controls.
 inline constexpr int kOk = 1;
@@ -42,5 +43,11 @@ inline constexpr int kRobustSign = 1049;
 inline constexpr int kAboutText = 1050;
 inline constexpr int kProductAddress = 1051;
 inline constexpr int kShortenerAddress = 1052;
+
+// The JPEG check dialog's own names for the text ids it shares; its slider is
+// kQualitySlider and its Close button kOk.
+inline constexpr int kJpegQualityCaption = kFirstText;
+inline constexpr int kJpegQualityNumber = kSecondText;
+inline constexpr int kJpegVerdict = kThirdText;
 
 }  // namespace pmk::ui::ids

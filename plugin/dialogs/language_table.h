@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "plugin/dialogs/language_text_ids.h"
+
 namespace pmk::ui {
 
 inline constexpr int kLanguageTextCount = 160;
@@ -13,14 +15,15 @@ inline constexpr int kMaxLanguages = 100;
 // The longest text a key may give (a buffer of 1024 with its terminator).
 inline constexpr int kMaxLanguageTextLength = 1023;
 
-// The text of key "string<number>" in the loaded table (the English default
-// before any load); an empty text for a number outside 1 ... 160.
-const QString& LanguageText(int number);
+// The text in the loaded table (the English default before any load); an
+// empty text for an id outside the keys 1 ... 160.
+const QString& LanguageText(TextId id);
 
-// The built-in English text of "string<number>"; empty for keys that have none.
-QString DefaultLanguageText(int number);
+// The built-in English text; empty for keys that have none.
+QString DefaultLanguageText(TextId id);
 
-// string60's default when it is read again after the options dialog.
+// The second default of TextId::kRestartAfterLanguageChange, used when it is
+// read again after the options dialog.
 QString RestartAfterLanguageChangeDefault();
 
 // "<plugin_folder>/Pictomarker_loc.ini"; "/Pictomarker_loc.ini" ... for an
@@ -32,7 +35,7 @@ QString LanguageSection(int language_index);
 
 // One key of one language section, `fallback` when missing, cut to
 // kMaxLanguageTextLength characters.
-QString ReadLanguageText(const QString& plugin_folder, int language_index, int number,
+QString ReadLanguageText(const QString& plugin_folder, int language_index, TextId id,
                          const QString& fallback);
 
 // Loads all 160 keys of the language `language_index` into the table; keys

@@ -27,7 +27,7 @@ QLabel* MakeLabel(int id, const QString& text, QWidget* parent) {
 OptionsDialog::OptionsDialog(QWidget* viewer, PluginSettings& settings)
     : QDialog(viewer), settings_(settings) {
   SetId(this, ids::kOptionsDialog);
-  setWindowTitle(LanguageText(97));
+  setWindowTitle(LanguageText(TextId::kOptions));
 
   languages_ = new QComboBox(this);
   SetId(languages_, ids::kLanguageList);
@@ -40,24 +40,25 @@ OptionsDialog::OptionsDialog(QWidget* viewer, PluginSettings& settings)
     cores_->addItem(QString::number(cores));
   }
   cores_->setCurrentIndex(settings.cores_in_use - 1);
-  auto* recursion = new QCheckBox(LanguageText(140), this);
+  auto* recursion = new QCheckBox(LanguageText(TextId::kRecursiveBatch), this);
   SetId(recursion, ids::kRecursionBox);
   recursion->setChecked(settings.recursive);
   connect(recursion, &QCheckBox::clicked, this,
           [this](bool checked) { settings_.recursive = checked; });
 
-  auto* ok = MakeButton(ids::kOk, LanguageText(61), this);
+  auto* ok = MakeButton(ids::kOk, LanguageText(TextId::kOkButton), this);
   ok->setDefault(true);
-  auto* cancel = MakeButton(ids::kCancel, LanguageText(62), this);
+  auto* cancel = MakeButton(ids::kCancel, LanguageText(TextId::kCancelButton), this);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* grid = new QGridLayout;
-  grid->addWidget(MakeLabel(ids::kFirstText, LanguageText(63), this), 0, 0);
+  grid->addWidget(MakeLabel(ids::kFirstText, LanguageText(TextId::kSelectLanguage), this), 0, 0);
   grid->addWidget(languages_, 0, 1);
-  grid->addWidget(MakeLabel(ids::kSecondText, LanguageText(98), this), 1, 0);
+  grid->addWidget(MakeLabel(ids::kSecondText, LanguageText(TextId::kCoresInUse), this), 1, 0);
   grid->addWidget(cores_, 1, 1);
-  grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(99), this), 2, 0, 1, 2);
+  grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(TextId::kMoreCoresSlowOthers), this), 2,
+                  0, 1, 2);
   grid->addWidget(recursion, 3, 0, 1, 2);
   LayOutAboveButtons(this, grid, ok, cancel);
   ReserveTitleWidth(this);
@@ -83,10 +84,11 @@ bool RunOptionsDialog(QWidget* viewer, const QString& plugin_folder, PluginSetti
   if (dialog.exec() != QDialog::Accepted) return false;
   dialog.Apply(plugin_folder);
   if (settings.language_current != language_before) {
-    const QString restart = ReadLanguageText(plugin_folder, settings.language_current, 60,
-                                             RestartAfterLanguageChangeDefault());
-    const QString caption =
-        ReadLanguageText(plugin_folder, settings.language_current, 25, QStringLiteral("Report"));
+    const QString restart =
+        ReadLanguageText(plugin_folder, settings.language_current,
+                         TextId::kRestartAfterLanguageChange, RestartAfterLanguageChangeDefault());
+    const QString caption = ReadLanguageText(plugin_folder, settings.language_current,
+                                             TextId::kReportCaption, QStringLiteral("Report"));
     ShowMessage(viewer, restart, caption, QMessageBox::Information);
   }
   return true;

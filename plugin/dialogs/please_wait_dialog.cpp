@@ -19,7 +19,7 @@ namespace pmk::ui {
 PleaseWaitDialog::PleaseWaitDialog(QWidget* viewer, int step_count) : QDialog(viewer) {
   StopRequested.store(0);
   SetId(this, ids::kPleaseWaitDialog);
-  setWindowTitle(LanguageText(7));
+  setWindowTitle(LanguageText(TextId::kPleaseWait));
   // Stands for the disabled viewer of the original: the user can reach only
   // this dialog while the engine works on the viewer's thread.
   setWindowModality(Qt::WindowModal);
@@ -32,7 +32,7 @@ PleaseWaitDialog::PleaseWaitDialog(QWidget* viewer, int step_count) : QDialog(vi
   text_ = new QLabel(this);
   SetId(text_, ids::kFirstText);
   text_->setMinimumWidth(260);
-  auto* cancel = MakeButton(ids::kCancel, LanguageText(62), this);
+  auto* cancel = MakeButton(ids::kCancel, LanguageText(TextId::kCancelButton), this);
   connect(cancel, &QPushButton::clicked, this, &PleaseWaitDialog::reject);
 
   auto* buttons = new QHBoxLayout;
@@ -52,7 +52,7 @@ void PleaseWaitDialog::SetText(const QString& text) {
 
 void PleaseWaitDialog::reject() {
   StopRequested.store(1);
-  text_->setText(LanguageText(93));
+  text_->setText(LanguageText(TextId::kCancellingDetection));
   bar_->setValue(bar_->maximum());
 }
 

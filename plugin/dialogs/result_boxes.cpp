@@ -14,7 +14,7 @@ namespace pmk::ui {
 
 ResultBox::ResultBox(QWidget* viewer, const QString& text, bool signature_found) : QDialog(viewer) {
   SetId(this, signature_found ? ids::kSignFoundDialog : ids::kResultsDialog);
-  setWindowTitle(LanguageText(signature_found ? 74 : 73));
+  setWindowTitle(LanguageText(signature_found ? TextId::kSignFoundTitle : TextId::kResultTitle));
   auto* label = new QLabel(text, this);
   label->setObjectName(QStringLiteral("text"));
   label->setAlignment(Qt::AlignCenter);
@@ -24,11 +24,11 @@ ResultBox::ResultBox(QWidget* viewer, const QString& text, bool signature_found)
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   if (signature_found) {
-    auto* more = MakeButton(ids::kMoreInfo, LanguageText(129), this);
+    auto* more = MakeButton(ids::kMoreInfo, LanguageText(TextId::kMoreInfoButton), this);
     connect(more, &QPushButton::clicked, this, [text] { OpenWebAddress(ShortenerUrlFor(text)); });
     buttons->addWidget(more);
   }
-  auto* close = MakeButton(ids::kOk, LanguageText(47), this);
+  auto* close = MakeButton(ids::kOk, LanguageText(TextId::kCloseButton), this);
   close->setDefault(true);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   buttons->addWidget(close);

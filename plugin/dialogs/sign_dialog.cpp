@@ -54,7 +54,7 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
     : QDialog(viewer), payload_(payload) {
   payload_.fill(0);
   SetId(this, with_quality ? ids::kSignWithQualityDialog : ids::kSignDialog);
-  setWindowTitle(LanguageText(68));
+  setWindowTitle(LanguageText(TextId::kSignImageTitle));
 
   edit_ = new QLineEdit(this);
   SetId(edit_, ids::kSignEdit);
@@ -66,25 +66,27 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
   UseLargeBoldFont(preview_);
   characters_left_ = MakeLabel(ids::kCharactersLeft, QString(), this);
 
-  auto* group = new QGroupBox(LanguageText(137), this);
+  auto* group = new QGroupBox(LanguageText(TextId::kShortenerGroup), this);
   SetId(group, ids::kShortenerGroup);
-  auto* open = MakeButton(ids::kShortenerOpen, LanguageText(138), group);
+  auto* open = MakeButton(ids::kShortenerOpen, LanguageText(TextId::kOpenButton), group);
   open->hide();
-  auto* test = MakeButton(ids::kShortenerTest, LanguageText(139), group);
+  auto* test = MakeButton(ids::kShortenerTest, LanguageText(TextId::kTestButton), group);
   auto* group_layout = new QHBoxLayout(group);
   group_layout->addWidget(open);
   group_layout->addWidget(test);
 
-  auto* ok = MakeButton(ids::kOk, LanguageText(61), this);
+  auto* ok = MakeButton(ids::kOk, LanguageText(TextId::kOkButton), this);
   ok->setDefault(true);
-  auto* cancel = MakeButton(ids::kCancel, LanguageText(62), this);
+  auto* cancel = MakeButton(ids::kCancel, LanguageText(TextId::kCancelButton), this);
 
   auto* grid = new QGridLayout;
-  grid->addWidget(MakeLabel(ids::kFirstText, LanguageText(65), this), 0, 0, 1, 2);
+  grid->addWidget(MakeLabel(ids::kFirstText, LanguageText(TextId::kTypeSignature), this), 0, 0, 1,
+                  2);
   grid->addWidget(edit_, 1, 0, 1, 2);
-  grid->addWidget(MakeLabel(ids::kSecondText, LanguageText(66), this), 2, 0, 1, 2);
+  grid->addWidget(MakeLabel(ids::kSecondText, LanguageText(TextId::kSignatureAsUsed), this), 2, 0,
+                  1, 2);
   grid->addWidget(preview_, 3, 0, 1, 2);
-  grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(67), this), 4, 0);
+  grid->addWidget(MakeLabel(ids::kThirdText, LanguageText(TextId::kCharactersLeft), this), 4, 0);
   grid->addWidget(characters_left_, 4, 1);
   if (with_quality) {
     CurrentSettings().jpeg_quality = ReadJpegQuality();
@@ -97,7 +99,7 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
     quality_slider_->setValue(CurrentSettings().jpeg_quality);
     quality_value_ = MakeLabel(ids::kQualityValue, QString::number(quality_slider_->value()), this);
     auto* quality_row = new QHBoxLayout;
-    quality_row->addWidget(MakeLabel(ids::kQualityLabel, LanguageText(80), this));
+    quality_row->addWidget(MakeLabel(ids::kQualityLabel, LanguageText(TextId::kJpegQuality), this));
     quality_row->addWidget(quality_slider_, 1);
     quality_row->addWidget(quality_value_);
     quality_row->addWidget(new QLabel(QStringLiteral("%"), this));
@@ -146,11 +148,12 @@ void SignDialog::FillPayload() {
 void SignDialog::accept() {
   const QString preview = preview_->text();
   if (preview.size() > kMaxSignatureLength) {
-    ShowMessage(this, LanguageText(39), LanguageText(27));
+    ShowMessage(this, LanguageText(TextId::kSignatureTooLong), LanguageText(TextId::kErrorCaption));
     return;
   }
   if (preview.size() < kMinSignatureLength) {
-    ShowMessage(this, LanguageText(87), LanguageText(27));
+    ShowMessage(this, LanguageText(TextId::kSignatureTooShort),
+                LanguageText(TextId::kErrorCaption));
     return;
   }
   WriteLatestSign(preview);

@@ -11,29 +11,26 @@
 #include "plugin/dialogs/sign_dialog.h"
 
 namespace pmk::gimp {
+
+using ui::TextId;
+
 namespace {
 
-// The viewer's texts (numbers of the language table).
+// The shortest signature the sign dialog accepts.
 constexpr int kShortestSignature = 6;
-constexpr int kTextTooSmall = 28;
-constexpr int kTextNotSupported = 29;
-constexpr int kTextAlreadySigned = 31;
-constexpr int kTextCannotSign = 32;
-constexpr int kTextSignTooLong = 39;
-constexpr int kTextSignTooShort = 87;
-constexpr int kTextNoMemory = 141;
 
-std::string Text(int number) {
-  return ui::LanguageText(number).toStdString();
+// The viewer's texts, in the language chosen for the plug-in.
+std::string Text(TextId id) {
+  return ui::LanguageText(id).toStdString();
 }
 
 // The colour planes the engine reads, or the message why there are none.
 std::string PictureFor(const plugin::HostDocument& document, ImageRecord& colour,
                        ImageRecord& alpha) {
-  if (document.channels != 3 && document.channels != 4) return Text(kTextNotSupported);
+  if (document.channels != 3 && document.channels != 4) return Text(TextId::kFormatNotSupported);
   if (document.width < ui::kMinimumSignedSide || document.height < ui::kMinimumSignedSide)
-    return Text(kTextTooSmall);
-  if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(kTextNoMemory);
+    return Text(TextId::kImageTooSmall);
+  if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(TextId::kNotEnoughMemory);
   return {};
 }
 
@@ -54,29 +51,30 @@ void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
 std::string SignDocument(plugin::HostDocument& document, const std::string& signature,
                          bool robust) {
   const QString typed = QString::fromUtf8(signature);
-  if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(kTextSignTooLong);
+  if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(TextId::kSignatureTooLong);
   const QString shown = ui::SignaturePreview(typed);
-  if (shown.size() < kShortestSignature) return Text(kTextSignTooShort);
+  if (shown.size() < kShortestSignature) return Text(TextId::kSignatureTooShort);
 
   ImageRecord colour;
   ImageRecord alpha;
   if (std::string refused = PictureFor(document, colour, alpha); !refused.empty()) return refused;
   if (static_cast<std::int64_t>(colour.width()) * colour.height() > kMaxEmbedPixels)
-    return Text(kTextCannotSign);
+    return Text(TextId::kCannotSign);
 
   OutputText found;
   const std::uint8_t search = DetectSignature(colour, found, nullptr, kPreSigningMode);
-  if (search == kResultOk) return Text(kTextAlreadySigned);
-  if (search == kResultNoMemory) return Text(kTextNoMemory);
+  if (search == kResultOk) return Text(TextId::kAlreadySigned);
+  if (search == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
 
   EmbedOptions options;
   options.larger_regions = robust;
   const PayloadText payload = FormatPayload(shown.toStdString());
   const std::uint8_t embedded = EmbedSignature(colour, payload.c_str(), options, nullptr);
-  if (embedded == kResultNoMemory) return Text(kTextNoMemory);
-  if (embedded != kResultOk) return Text(kTextCannotSign);
+  if (embedded == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
+  if (embedded != kResultOk) return Text(TextId::kCannotSign);
   plugin::HostDocument signed_document;
-  if (!plugin::DocumentFromPicture(colour, alpha, signed_document)) return Text(kTextNoMemory);
+  if (!plugin::DocumentFromPicture(colour, alpha, signed_document))
+    return Text(TextId::kNotEnoughMemory);
   document = std::move(signed_document);
   return {};
 }
@@ -88,7 +86,7 @@ std::string DetectInDocument(const plugin::HostDocument& document, std::string& 
   if (std::string refused = PictureFor(document, colour, alpha); !refused.empty()) return refused;
   OutputText found;
   const std::uint8_t result = DetectSignature(colour, found, nullptr, kDetectionMode);
-  if (result == kResultNoMemory) return Text(kTextNoMemory);
+  if (result == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
   if (result == kResultOk) signature = found.Signature();
   return {};
 }

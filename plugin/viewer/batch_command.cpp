@@ -41,9 +41,7 @@ bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
   request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality,
                      settings.robust_sign};
 
-  auto* progress = new BatchProgressDialog(
-      viewer, kind == BatchKind::kSigning ? BatchJobKind::kSigning : BatchJobKind::kDetection,
-      static_cast<int>(count), &BatchCancel);
+  auto* progress = new BatchProgressDialog(viewer, kind, static_cast<int>(count), &BatchCancel);
   progress->show();
   request.file_done = [progress] { PostTo(progress, [progress] { progress->FileDone(); }); };
 

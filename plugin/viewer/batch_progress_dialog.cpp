@@ -31,14 +31,14 @@ QString MinutesAndSeconds(std::uint64_t seconds) {
       .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-BatchProgressDialog::BatchProgressDialog(QWidget* viewer, BatchJobKind kind, int file_count,
+BatchProgressDialog::BatchProgressDialog(QWidget* viewer, BatchKind kind, int file_count,
                                          std::atomic<std::uint8_t>* batch_cancel, bool run_clock)
     : QDialog(viewer),
       batch_cancel_(batch_cancel),
       total_(static_cast<std::uint64_t>(std::max(file_count, 0))) {
-  const bool signing = kind == BatchJobKind::kSigning;
+  const bool signing = kind == BatchKind::kSigning;
   SetId(this, signing ? ids::kBatchSigningDialog : ids::kBatchDetectionDialog);
-  setWindowTitle(LanguageText(signing ? 72 : 71));
+  setWindowTitle(LanguageText(signing ? TextId::kBatchSigningTitle : TextId::kBatchDetectionTitle));
 
   bar_ = new QProgressBar(this);
   SetId(bar_, ids::kProgressBar);
@@ -46,13 +46,13 @@ BatchProgressDialog::BatchProgressDialog(QWidget* viewer, BatchJobKind kind, int
   bar_->setValue(0);
   estimated_ = MakeLabel(ids::kEstimatedTime, MinutesAndSeconds(0), this);
   elapsed_label_ = MakeLabel(ids::kElapsedTime, MinutesAndSeconds(0), this);
-  auto* cancel = MakeButton(ids::kCancel, LanguageText(62), this);
+  auto* cancel = MakeButton(ids::kCancel, LanguageText(TextId::kCancelButton), this);
   connect(cancel, &QPushButton::clicked, this, &BatchProgressDialog::reject);
 
   auto* times = new QGridLayout;
-  times->addWidget(MakeLabel(ids::kFirstText, LanguageText(69), this), 0, 0);
+  times->addWidget(MakeLabel(ids::kFirstText, LanguageText(TextId::kEstimatedTime), this), 0, 0);
   times->addWidget(estimated_, 0, 1);
-  times->addWidget(MakeLabel(ids::kSecondText, LanguageText(70), this), 1, 0);
+  times->addWidget(MakeLabel(ids::kSecondText, LanguageText(TextId::kElapsedTime), this), 1, 0);
   times->addWidget(elapsed_label_, 1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

@@ -6,13 +6,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "plugin/batch/batch_job.h"
+
 class QLabel;
 class QProgressBar;
 class QTimer;
 
 namespace pmk::ui {
-
-enum class BatchJobKind { kSigning, kDetection };
 
 // "%.2u:%.2u": minutes and seconds, each at least two digits.
 QString MinutesAndSeconds(std::uint64_t seconds);
@@ -22,7 +22,7 @@ class BatchProgressDialog : public QDialog {
   // Modeless; call show(). `batch_cancel` is the job's stop flag, set to 1 by
   // Cancel. With `run_clock` a one-second timer calls Tick(); without it the
   // caller (a test) drives the time.
-  BatchProgressDialog(QWidget* viewer, BatchJobKind kind, int file_count,
+  BatchProgressDialog(QWidget* viewer, BatchKind kind, int file_count,
                       std::atomic<std::uint8_t>* batch_cancel, bool run_clock = true);
 
   // One second has passed: the elapsed time goes up by one.

@@ -5,22 +5,15 @@
 
 namespace pmk::ui {
 
-namespace {
-
-constexpr int kReportCaption = 25;
-constexpr int kSigningEndText = 103;
-constexpr int kDetectionEndText = 104;
-
-}  // namespace
-
 void PostTo(QObject* receiver, std::function<void()> action) {
   QMetaObject::invokeMethod(receiver, std::move(action), Qt::QueuedConnection);
 }
 
 void ShowBatchEndMessage(QWidget* viewer, BatchKind kind) {
-  ShowMessage(viewer,
-              LanguageText(kind == BatchKind::kSigning ? kSigningEndText : kDetectionEndText),
-              LanguageText(kReportCaption), QMessageBox::Information);
+  const TextId text =
+      kind == BatchKind::kSigning ? TextId::kBatchSigningDone : TextId::kBatchDetectionDone;
+  ShowMessage(viewer, LanguageText(text), LanguageText(TextId::kReportCaption),
+              QMessageBox::Information);
 }
 
 }  // namespace pmk::ui

@@ -16,8 +16,8 @@ namespace pmk::ui {
 // before it goes); queued calls for a receiver deleted later are dropped.
 void PostTo(QObject* receiver, std::function<void()> action);
 
-// The job's end text (string103 or string104) in a message box captioned
-// string25 ("Report") with the information icon, over the viewer.
+// The job's end text in a message box captioned "Report" with the
+// information icon, over the viewer.
 void ShowBatchEndMessage(QWidget* viewer, BatchKind kind);
 
 }  // namespace pmk::ui

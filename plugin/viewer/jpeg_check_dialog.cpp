@@ -11,6 +11,7 @@
 #include "platform/user_folders.h"
 #include "plugin/batch/jpeg_slider_codes.h"
 #include "plugin/batch/jpeg_survival_check.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "plugin/dialogs/dialog_support.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
@@ -18,10 +19,6 @@
 namespace pmk::ui {
 
 namespace {
-
-constexpr int kJpegQualityText = 80;    // "Jpg quality:"
-constexpr int kPreservedText = 108;     // "Sign will be preserved!"
-constexpr int kUndetectableText = 124;  // "Sign will be undetectable!"
 
 // Found in green, not found in red; anything that kept the check from giving
 // an answer (no work files, no memory) in black.
@@ -51,22 +48,22 @@ JpegCheckDialog::JpegCheckDialog(const ImageRecord& picture, std::int32_t& quali
       slider_(new QSlider(Qt::Horizontal, this)),
       number_(new QLabel(this)),
       verdict_label_(new QLabel(this)) {
-  SetId(this, kJpegCheckDialogId);
+  SetId(this, ids::kJpegCheckDialog);
   setWindowTitle(QStringLiteral("Test sign stability under JPEG compression "));
   if (quality_ < kMinJpegCheckQuality) quality_ = kFallbackJpegCheckQuality;
   quality_ = std::min(quality_, kMaxJpegCheckQuality);
 
-  auto* caption = new QLabel(LanguageText(kJpegQualityText), this);
-  SetId(caption, kJpegQualityCaptionId);
-  SetId(slider_, kJpegQualitySliderId);
+  auto* caption = new QLabel(LanguageText(TextId::kJpegQuality), this);
+  SetId(caption, ids::kJpegQualityCaption);
+  SetId(slider_, ids::kQualitySlider);
   slider_->setRange(kMinJpegCheckQuality, kMaxJpegCheckQuality);
   slider_->setSingleStep(1);
   slider_->setPageStep(1);
   slider_->setValue(quality_);
-  SetId(number_, kJpegQualityNumberId);
+  SetId(number_, ids::kJpegQualityNumber);
   number_->setText(QString::number(quality_));
-  SetId(verdict_label_, kJpegVerdictId);
-  auto* close = MakeButton(kJpegCloseButtonId, QStringLiteral("Close"), this);
+  SetId(verdict_label_, ids::kJpegVerdict);
+  auto* close = MakeButton(ids::kOk, QStringLiteral("Close"), this);
   close->setDefault(true);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -144,7 +141,8 @@ void JpegCheckDialog::RunCheck() {
     WaitCursor wait;
     state_ = CheckJpegSurvival(picture_, quality_, work_folder_);
   }
-  verdict_label_->setText(LanguageText(state_ == 0 ? kPreservedText : kUndetectableText));
+  verdict_label_->setText(
+      LanguageText(state_ == 0 ? TextId::kSignPreserved : TextId::kSignUndetectable));
   QPalette palette = verdict_label_->palette();
   palette.setColor(QPalette::WindowText, VerdictColour(state_));
   verdict_label_->setPalette(palette);

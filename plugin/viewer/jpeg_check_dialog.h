@@ -14,14 +14,6 @@ class QSlider;
 
 namespace pmk::ui {
 
-inline constexpr int kJpegCheckDialogId = 162;
-// Control ids, also the controls' object names.
-inline constexpr int kJpegQualityCaptionId = 1021;
-inline constexpr int kJpegQualityNumberId = 1022;
-inline constexpr int kJpegVerdictId = 1023;
-inline constexpr int kJpegQualitySliderId = 1025;
-inline constexpr int kJpegCloseButtonId = 1;
-
 class JpegCheckDialog : public QDialog {
  public:
   // `quality` is the plug-in's JPEG quality in memory: a value below 20 opens

@@ -22,7 +22,7 @@ namespace {
 constexpr int kStepsBeforeSigning = 17;
 constexpr int kStepsOfDetection = 29;
 
-void Message(QWidget* owner, int text, int caption, MessageIcon icon) {
+void Message(QWidget* owner, TextId text, TextId caption, MessageIcon icon) {
   CurrentViewerDialogs().message(owner, LanguageText(text), LanguageText(caption), icon);
 }
 
@@ -32,11 +32,11 @@ bool ViewerWindow::CheckImageForEngine() {
   // The search spreads over the cores the options allow.
   CoreCount = CurrentSettings().cores_in_use;
   if (!HasImage() || image_.width() < kMinimumSignedSide || image_.height() < kMinimumSignedSide) {
-    Message(this, 28, 27, MessageIcon::kNone);
+    Message(this, TextId::kImageTooSmall, TextId::kErrorCaption, MessageIcon::kNone);
     return false;
   }
   if ((image_.channels() != 3 && image_.channels() != 4) || image_.bits() != 8) {
-    Message(this, 29, 27, MessageIcon::kNone);
+    Message(this, TextId::kFormatNotSupported, TextId::kErrorCaption, MessageIcon::kNone);
     return false;
   }
   return true;
@@ -47,7 +47,7 @@ void ViewerWindow::SignImage() {
   // The signing would refuse it after a search that takes minutes at this
   // size, so it is refused before the user is asked for anything.
   if (static_cast<std::int64_t>(image_.width()) * image_.height() > kMaxEmbedPixels) {
-    Message(this, 32, 25, MessageIcon::kNone);
+    Message(this, TextId::kCannotSign, TextId::kReportCaption, MessageIcon::kNone);
     return;
   }
   ViewerDialogs& dialogs = CurrentViewerDialogs();
@@ -57,33 +57,36 @@ void ViewerWindow::SignImage() {
     return;
   }
 
-  auto waiting = dialogs.please_wait(this, kStepsBeforeSigning, LanguageText(95));
+  auto waiting =
+      dialogs.please_wait(this, kStepsBeforeSigning, LanguageText(TextId::kSearchingSignature));
   const std::uint8_t found = SearchBeforeSigning(image_, waiting->notifier());
   if (found == kResultOk || found == kResultNoMemory || StopRequested != 0) {
     waiting.reset();
-    const int text = found == kResultOk ? 31 : found == kResultNoMemory ? 141 : 92;
-    Message(this, text, 86, MessageIcon::kError);
+    const TextId text = found == kResultOk         ? TextId::kAlreadySigned
+                        : found == kResultNoMemory ? TextId::kNotEnoughMemory
+                                                   : TextId::kSigningAborted;
+    Message(this, text, TextId::kWarningCaption, MessageIcon::kError);
     return;
   }
 
   // The mark goes into a copy, so that a failed signing leaves the picture
   // exactly as it was (the signing clamps the carrier even when it fails).
-  waiting->SetText(LanguageText(96));
+  waiting->SetText(LanguageText(TextId::kInsertingSignature));
   ImageRecord signed_image;
   if (CopyPicture(image_, signed_image) != kResultOk) {
     waiting.reset();
-    Message(this, 141, 86, MessageIcon::kError);
+    Message(this, TextId::kNotEnoughMemory, TextId::kWarningCaption, MessageIcon::kError);
     return;
   }
   const std::uint8_t result =
       SignPicture(signed_image, payload.c_str(), CurrentSettings().robust_sign);
   waiting.reset();
   if (result != kResultOk) {
-    Message(this, 32, 25, MessageIcon::kNone);
+    Message(this, TextId::kCannotSign, TextId::kReportCaption, MessageIcon::kNone);
     return;
   }
   image_.Swap(signed_image);
-  setWindowTitle(windowTitle() + LanguageText(33));
+  setWindowTitle(windowTitle() + LanguageText(TextId::kSignedTitleSuffix));
 
   // The frames live in the picture only while the message is open.
   ImageRecord unframed;
@@ -95,7 +98,7 @@ void ViewerWindow::SignImage() {
     }
     RedrawFromImage();
   }
-  Message(this, 34, 35, MessageIcon::kNone);
+  Message(this, TextId::kSignInserted, TextId::kSignInsertedCaption, MessageIcon::kNone);
   if (framed) image_.Swap(unframed);
   RedrawFromImage();
 }
@@ -106,12 +109,13 @@ void ViewerWindow::DetectSign() {
   std::string signature;
   std::uint8_t result;
   {
-    auto waiting = dialogs.please_wait(this, kStepsOfDetection, LanguageText(95));
+    auto waiting =
+        dialogs.please_wait(this, kStepsOfDetection, LanguageText(TextId::kSearchingSignature));
     waiting->ResetBar();
     result = DetectInPicture(image_, waiting->notifier(), signature);
   }
   if (result != kResultOk) {
-    dialogs.result(this, LanguageText(30));
+    dialogs.result(this, LanguageText(TextId::kNoSignDetected));
   } else {
     dialogs.sign_found(this, QString::fromStdString(signature));
   }
@@ -122,7 +126,8 @@ void ViewerWindow::ShowOptions() {
 }
 
 void ViewerWindow::ShowAbout() {
-  CurrentViewerDialogs().message(this, AboutMessage(), LanguageText(37), MessageIcon::kInformation);
+  CurrentViewerDialogs().message(this, AboutMessage(), LanguageText(TextId::kAboutCaption),
+                                 MessageIcon::kInformation);
 }
 
 // The product's description page is the README installed beside the plug-in:

@@ -4,7 +4,10 @@
 
 #include <QKeyCombination>
 #include <array>
+#include <optional>
 #include <span>
+
+#include "plugin/dialogs/language_text_ids.h"
 
 namespace pmk::ui {
 
@@ -40,9 +43,9 @@ enum class MenuGroup { kNone, kFile, kSign, kDetect, kHelp };
 
 struct CommandEntry {
   int id;
-  const char* icon;  // toolbar image ("IDP_..."), or nullptr
-  int menu_text;     // language key of the menu item, 0 when not in the menu
-  int tooltip_text;  // language key of the tooltip, 0 for none
+  const char* icon;                    // toolbar image ("IDP_..."), or nullptr
+  std::optional<TextId> menu_text;     // none when not in the menu
+  std::optional<TextId> tooltip_text;  // none for no tooltip
   MenuGroup group;
   std::array<QKeyCombination, 2> keys;  // QKeyCombination() for none
   bool available;  // false: present but waiting for a later part of the plug-in
@@ -56,7 +59,7 @@ const CommandEntry* FindCommand(int id) noexcept;
 inline constexpr int kToolbarSeparator = 0;
 std::span<const int> ToolbarLayout() noexcept;
 
-// Language keys of the submenu titles.
-int MenuGroupText(MenuGroup group) noexcept;
+// The submenu's title; none for kNone.
+std::optional<TextId> MenuGroupText(MenuGroup group) noexcept;
 
 }  // namespace pmk::ui

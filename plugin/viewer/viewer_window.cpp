@@ -54,10 +54,11 @@ ViewerWindow::ViewerWindow(ImageRecord& host_picture, QWidget* parent)
   LoadSettingsAndLanguageList(settings, plugin_folder);
   LoadLanguageTableFor(settings, plugin_folder);
   if (settings.crash_mark != 0) {
-    CurrentViewerDialogs().message(this, LanguageText(100), LanguageText(86),
+    CurrentViewerDialogs().message(this, LanguageText(TextId::kCrashedLastTime),
+                                   LanguageText(TextId::kWarningCaption),
                                    MessageIcon::kInformation);
   }
-  statusBar()->showMessage(LanguageText(1));
+  statusBar()->showMessage(LanguageText(TextId::kOpenImageHint));
 
   view_area_ = new ViewArea(back_, busy_, this);
   setCentralWidget(view_area_);
@@ -94,8 +95,8 @@ void ViewerWindow::BuildToolbar() {
     auto* action = new QAction(this);
     action->setObjectName(QString::number(entry.id));
     if (entry.icon != nullptr) action->setIcon(ToolbarIcon(entry.icon));
-    if (entry.menu_text != 0) action->setText(LanguageText(entry.menu_text));
-    if (entry.tooltip_text != 0) action->setToolTip(LanguageText(entry.tooltip_text));
+    if (entry.menu_text) action->setText(LanguageText(*entry.menu_text));
+    if (entry.tooltip_text) action->setToolTip(LanguageText(*entry.tooltip_text));
     QList<QKeySequence> keys;
     for (const QKeyCombination key : entry.keys) {
       if (key != QKeyCombination()) keys.append(QKeySequence(key));
@@ -142,7 +143,7 @@ void ViewerWindow::BuildToolbar() {
         zoom_box_->addItem(QString::fromStdString(ZoomText(preset)));
       }
       zoom_box_->setCurrentIndex(3);
-      zoom_box_->setToolTip(LanguageText(102));
+      zoom_box_->setToolTip(LanguageText(TextId::kZoomBoxTooltip));
       zoom_box_->setEnabled(false);
       zoom_box_->installEventFilter(this);
       connect(zoom_box_, &QComboBox::activated, this, [this](int index) { ApplyPreset(index); });
@@ -167,7 +168,7 @@ void ViewerWindow::BuildMenu() {
   menu_ = new QMenu(this);
   for (const MenuGroup group :
        {MenuGroup::kFile, MenuGroup::kSign, MenuGroup::kDetect, MenuGroup::kHelp}) {
-    QMenu* submenu = menu_->addMenu(LanguageText(MenuGroupText(group)));
+    QMenu* submenu = menu_->addMenu(LanguageText(*MenuGroupText(group)));
     for (const CommandEntry& entry : Commands()) {
       if (entry.group == group) submenu->addAction(actions_[entry.id]);
     }
@@ -217,7 +218,7 @@ ViewSize ViewerWindow::ViewAreaSize() const {
 
 void ViewerWindow::TakeImage() {
   CopyPicture(host_picture_, image_);
-  statusBar()->showMessage(LanguageText(12));
+  statusBar()->showMessage(LanguageText(TextId::kNavigationHint));
   dragging_ = false;
   view_.anchor_x = image_.width() / 2.0;
   view_.anchor_y = image_.height() / 2.0;

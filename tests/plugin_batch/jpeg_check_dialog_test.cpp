@@ -9,6 +9,7 @@
 #include "image/plugin_image_files.h"
 #include "plugin/batch/jpeg_slider_codes.h"
 #include "plugin/batch/jpeg_survival_check.h"
+#include "plugin/dialogs/dialog_ids.h"
 #include "support/qt_app.h"
 #include "support/signed_picture.h"
 
@@ -18,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TestApplication;
 using ui::JpegCheckDialog;
+namespace ids = ui::ids;
 
 template <class T>
 T* Control(QWidget& dialog, int id) {
@@ -25,10 +27,10 @@ T* Control(QWidget& dialog, int id) {
 }
 
 QString Verdict(JpegCheckDialog& dialog) {
-  return Control<QLabel>(dialog, 1023)->text();
+  return Control<QLabel>(dialog, ids::kJpegVerdict)->text();
 }
 QColor VerdictColour(JpegCheckDialog& dialog) {
-  return Control<QLabel>(dialog, 1023)->palette().color(QPalette::WindowText);
+  return Control<QLabel>(dialog, ids::kJpegVerdict)->palette().color(QPalette::WindowText);
 }
 
 TEST(JpegSliderCodes, ValuesAndChecks) {
@@ -62,9 +64,9 @@ TEST(JpegCheckDialog, SignedPicturePreservedAtNinety) {
   JpegCheckDialog dialog(picture, quality, work);
 
   EXPECT_EQ(quality, 90);
-  EXPECT_EQ(Control<QSlider>(dialog, 1025)->value(), 90);
-  EXPECT_EQ(Control<QLabel>(dialog, 1022)->text(), "90");
-  EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), "Jpg quality:");
+  EXPECT_EQ(Control<QSlider>(dialog, ids::kQualitySlider)->value(), 90);
+  EXPECT_EQ(Control<QLabel>(dialog, ids::kJpegQualityNumber)->text(), "90");
+  EXPECT_EQ(Control<QLabel>(dialog, ids::kJpegQualityCaption)->text(), "Jpg quality:");
   EXPECT_EQ(Verdict(dialog), "Sign will be preserved!");
   EXPECT_EQ(VerdictColour(dialog), QColor(10, 150, 10));
   EXPECT_TRUE(fs::exists(work / "orig.tif"));
@@ -78,7 +80,7 @@ TEST(JpegCheckDialog, UnsignedPictureAndTheSliderCodes) {
   LoadPluginImage(testing::TestData("kodim23.png"), picture);
   std::int32_t quality = 100;
   JpegCheckDialog dialog(picture, quality, work);
-  auto* slider = Control<QSlider>(dialog, 1025);
+  auto* slider = Control<QSlider>(dialog, ids::kQualitySlider);
   EXPECT_EQ(Verdict(dialog), "Sign will be undetectable!");
   EXPECT_EQ(VerdictColour(dialog), QColor(255, 10, 10));
 
@@ -86,13 +88,13 @@ TEST(JpegCheckDialog, UnsignedPictureAndTheSliderCodes) {
   QTest::keyClick(slider, Qt::Key_Left);
   EXPECT_EQ(quality, 99);
   EXPECT_EQ(slider->value(), 99);
-  EXPECT_EQ(Control<QLabel>(dialog, 1022)->text(), "99");
+  EXPECT_EQ(Control<QLabel>(dialog, ids::kJpegQualityNumber)->text(), "99");
 
   // Dragging shows the number without checking; letting go on the value the
   // drag started from checks all the same.
   fs::remove(work / "test.jpg");
   dialog.HandleSliderCode(kSliderDragging, 40);
-  EXPECT_EQ(Control<QLabel>(dialog, 1022)->text(), "40");
+  EXPECT_EQ(Control<QLabel>(dialog, ids::kJpegQualityNumber)->text(), "40");
   EXPECT_EQ(quality, 99);
   EXPECT_FALSE(fs::exists(work / "test.jpg"));
   dialog.HandleSliderCode(kSliderDragging, 99);

@@ -55,12 +55,12 @@ TEST_F(DialogTitlesTest, EveryDialogIsAsWideAsItsTitle) {
       {"please wait", [] { return std::make_unique<PleaseWaitDialog>(nullptr, 17); }},
       {"batch signing",
        [&] {
-         return std::make_unique<BatchProgressDialog>(nullptr, BatchJobKind::kSigning, 3, &cancel,
+         return std::make_unique<BatchProgressDialog>(nullptr, BatchKind::kSigning, 3, &cancel,
                                                       false);
        }},
       {"batch detection",
        [&] {
-         return std::make_unique<BatchProgressDialog>(nullptr, BatchJobKind::kDetection, 3, &cancel,
+         return std::make_unique<BatchProgressDialog>(nullptr, BatchKind::kDetection, 3, &cancel,
                                                       false);
        }},
       {"result", [] { return std::make_unique<ResultBox>(nullptr, "No sign detected", false); }},

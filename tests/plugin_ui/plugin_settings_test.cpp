@@ -52,11 +52,12 @@ TEST_F(PluginSettingsTest, MissingLanguageFileGivesEnglishAndNoLanguages) {
   LoadLanguageTableFor(settings, plugin_folder_);
   EXPECT_TRUE(settings.language_names.isEmpty());
   EXPECT_EQ(settings.language_current, 0);
-  EXPECT_EQ(LanguageText(7), "Please wait ...");
-  EXPECT_EQ(LanguageText(33), " - SIGNED");
-  EXPECT_EQ(LanguageText(2), "");
-  EXPECT_EQ(LanguageText(0), "");
-  EXPECT_EQ(LanguageText(161), "");
+  EXPECT_EQ(LanguageText(TextId::kPleaseWait), "Please wait ...");
+  EXPECT_EQ(LanguageText(TextId::kSignedTitleSuffix), " - SIGNED");
+  // Keys the plug-in never shows, and numbers outside the table.
+  for (const int number : {2, 0, 161}) {
+    EXPECT_EQ(LanguageText(static_cast<TextId>(number)), "") << number;
+  }
 }
 
 TEST_F(PluginSettingsTest, LanguageListAndTableComeFromTheCurrentSection) {
@@ -68,10 +69,11 @@ TEST_F(PluginSettingsTest, LanguageListAndTableComeFromTheCurrentSection) {
   LoadSettingsAndLanguageList(settings, plugin_folder_);
   LoadLanguageTableFor(settings, plugin_folder_);
   EXPECT_EQ(settings.language_names, QStringList({"English", "Deutsch"}));
-  EXPECT_EQ(LanguageText(7), "Bitte warten ...");
-  EXPECT_EQ(LanguageText(25), "");       // present but empty
-  EXPECT_EQ(LanguageText(27), "Error");  // missing: the default
-  EXPECT_EQ(ReadLanguageText(plugin_folder_, 1, 60, RestartAfterLanguageChangeDefault()),
+  EXPECT_EQ(LanguageText(TextId::kPleaseWait), "Bitte warten ...");  // string7
+  EXPECT_EQ(LanguageText(TextId::kReportCaption), "");               // string25: present but empty
+  EXPECT_EQ(LanguageText(TextId::kErrorCaption), "Error");           // missing: the default
+  EXPECT_EQ(ReadLanguageText(plugin_folder_, 1, TextId::kRestartAfterLanguageChange,
+                             RestartAfterLanguageChangeDefault()),
             RestartAfterLanguageChangeDefault());
 
   WriteLanguageFile("[General]\nLanguages No=250\n");

@@ -45,7 +45,7 @@ TEST_F(ProgressDialogsTest, CancelInPleaseWaitStopsTheEngine) {
 
 TEST_F(ProgressDialogsTest, BatchTimesAfterNinetySecondsAndThreeOfTenFiles) {
   std::atomic<std::uint8_t> cancel{0};
-  BatchProgressDialog dialog(nullptr, BatchJobKind::kDetection, 10, &cancel, false);
+  BatchProgressDialog dialog(nullptr, BatchKind::kDetection, 10, &cancel, false);
   EXPECT_EQ(dialog.windowTitle(), "Batch Detection");
   auto* estimated = FindControl<QLabel>(&dialog, ids::kEstimatedTime);
   auto* elapsed = FindControl<QLabel>(&dialog, ids::kElapsedTime);
