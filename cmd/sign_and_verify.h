@@ -2,6 +2,7 @@
 // write it, read it back and verify it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cmd/message_stream.h"
@@ -27,6 +28,7 @@ struct SignRequest {
   std::string signature;
   int jpeg_quality = 95;
   bool larger_regions = false;  // "-robust"
+  std::uint8_t cores = 1;       // "-cores": the engine's threads
 };
 
 // Returns the exit code (0 or 1); writes exactly one message.

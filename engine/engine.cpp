@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "engine/internal/check_symbols.h"
+#include "engine/internal/checkpoints.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 
@@ -18,19 +20,23 @@ PayloadText FormatPayload(std::string_view signature) noexcept {
   return payload;
 }
 
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text) noexcept {
-  return DetectSignature(record, text.data());
-}
+// Each entry gives its call a pool of the control's threads; the stop flag
+// and the notifier reach every checkpoint through the call's Checkpoints.
 
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text,
-                             ProgressNotifier* notifier, int mode) noexcept {
-  return DetectSignature(record, text.data(), notifier, mode);
-}
-
-std::uint8_t DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
-                           ProgressNotifier* notifier) noexcept {
+ResultCode DetectSignature(const ImageRecord& record, OutputText& text,
+                           const EngineControl& control, DetectionMode mode) noexcept {
   BuildCheckTriples();
-  return DetectAtScale(image, text.data(), scale, notifier);
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  return AsResultCode(DetectSignature(record, text.data(), checkpoints, mode));
+}
+
+ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
+                         const EngineControl& control) noexcept {
+  BuildCheckTriples();
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  return AsResultCode(DetectAtScale(image, text.data(), scale, checkpoints));
 }
 
 }  // namespace pmk

@@ -8,10 +8,12 @@
 #include <QMainWindow>
 #include <QString>
 #include <map>
+#include <vector>
 
 #include "image/image_record.h"
 #include "plugin/batch/batch_job.h"
 #include "plugin/batch/batch_worker.h"
+#include "plugin/ui/highlight_frames.h"
 #include "plugin/ui/view_math.h"
 
 class QAction;
@@ -54,6 +56,8 @@ class ViewerWindow : public QMainWindow {
   ViewArea* view_area() const { return view_area_; }
   QMenu* popup_menu() const { return menu_; }
   bool dragging() const { return dragging_; }
+  // The boxes of the regions the latest signing chose.
+  const std::vector<AreaBox>& signed_areas() const { return signed_areas_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +96,7 @@ class ViewerWindow : public QMainWindow {
   ImageRecord image_;    // what the commands work on
   ImageRecord display_;  // the image ready for drawing
   ImageRecord back_;     // the view as drawn
+  std::vector<AreaBox> signed_areas_;
   ViewState view_;
   bool dragging_ = false;
   double last_x_ = 0;

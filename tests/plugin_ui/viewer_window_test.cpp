@@ -26,6 +26,7 @@ class ViewerWindowTest : public UiFixture {
  protected:
   struct NoWaiting : WaitingDialog {
     ProgressNotifier* notifier() override { return nullptr; }
+    const std::atomic<std::int32_t>* stop_flag() override { return nullptr; }
     void SetText(const QString&) override {}
     void ResetBar() override {}
   };
@@ -234,7 +235,7 @@ TEST_F(ViewerWindowTest, RobustSettingSignsLargerRegions) {
     viewer_->RunCommand(kCommandSign);
     ASSERT_FALSE(captions_.empty());
     EXPECT_EQ(captions_.back(), "Sign inserted");
-    for (const AreaBox& box : SignedAreas()) {
+    for (const AreaBox& box : viewer_->signed_areas()) {
       total_area[robust] += static_cast<long long>(box[2] - box[0]) * (box[3] - box[1]);
     }
     delete viewer_;
