@@ -11,12 +11,11 @@
 namespace pmk {
 
 PayloadText FormatPayload(std::string_view signature) noexcept {
-  static constexpr std::string_view kPrefix = "signSIGN";
   PayloadText payload;
-  std::copy(kPrefix.begin(), kPrefix.end(), payload.bytes.begin());
+  std::copy(kPayloadPrefix.begin(), kPayloadPrefix.end(), payload.bytes.begin());
   const std::string_view used =
       signature.substr(0, std::min(signature.find('\0'), std::size_t{kSignatureSymbolCount}));
-  std::copy(used.begin(), used.end(), payload.bytes.begin() + kPrefix.size());
+  std::copy(used.begin(), used.end(), payload.bytes.begin() + kPayloadPrefix.size());
   return payload;
 }
 

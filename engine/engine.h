@@ -68,10 +68,17 @@ struct EngineControl {
 
 // ---- The payload text: "signSIGN" and the signature.
 
+// The placeholder the payload text starts with; its characters are never
+// embedded (the check symbols take their place).
+inline constexpr std::string_view kPayloadPrefix = "signSIGN";
 // Where the signature starts in a payload text and in an output text.
 inline constexpr int kPayloadSignatureStart = 8;
+static_assert(kPayloadPrefix.size() == kPayloadSignatureStart);
 // Signature characters a payload carries; a longer signature is cut.
 inline constexpr int kSignatureSymbolCount = 10;
+// The shortest signature that detection accepts; the programs refuse to sign
+// with fewer characters.
+inline constexpr int kMinimumSignatureLength = 6;
 // Bytes of a payload buffer, and how far it is zero-filled.
 inline constexpr std::size_t kPayloadTextSize = 128;
 inline constexpr std::size_t kPayloadZeroFillSize = 120;

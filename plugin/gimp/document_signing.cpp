@@ -14,7 +14,6 @@ namespace pmk::gimp {
 namespace {
 
 // The viewer's texts (numbers of the language table).
-constexpr int kShortestSignature = 6;
 constexpr int kTextTooSmall = 28;
 constexpr int kTextNotSupported = 29;
 constexpr int kTextAlreadySigned = 31;
@@ -62,7 +61,7 @@ std::string SignDocument(plugin::HostDocument& document, const std::string& sign
   const QString typed = QString::fromUtf8(signature);
   if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(kTextSignTooLong);
   const QString shown = ui::SignaturePreview(typed);
-  if (shown.size() < kShortestSignature) return Text(kTextSignTooShort);
+  if (shown.size() < kMinimumSignatureLength) return Text(kTextSignTooShort);
 
   ImageRecord colour;
   ImageRecord alpha;

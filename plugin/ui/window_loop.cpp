@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine.h"
 #include "plugin/ui/control_skin.h"
 #include "plugin/ui/viewer_commands.h"
 #include "plugin/ui/viewer_dialogs.h"
@@ -62,7 +63,7 @@ class ScriptedDialogs {
                                       ? std::string(mode.substr(kSignScript.size()))
                                       : "";
     dialogs.sign = [signature](QWidget*, std::string& payload) {
-      payload = "signSIGN" + signature;
+      payload = std::string(kPayloadPrefix) + signature;
       return 1;
     };
   }

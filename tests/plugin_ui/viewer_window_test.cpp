@@ -42,7 +42,7 @@ class ViewerWindowTest : public UiFixture {
       if (on_message_) on_message_(text);
     };
     dialogs.sign = [this](QWidget*, std::string& payload) {
-      payload = "signSIGN" + signature_;
+      payload = std::string(kPayloadPrefix) + signature_;
       return 1;
     };
     dialogs.please_wait = [](QWidget*, int, const QString&) {
