@@ -7,7 +7,7 @@
 //
 // Each case runs once by default (they take seconds); add
 // --benchmark_repetitions=5 for medians. Pictures above 20,000,000 pixels
-// are always searched on one thread, whatever CoreCount says.
+// are searched on as many threads as the memory budget allows.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -29,7 +29,9 @@
 namespace pmk::bench {
 namespace {
 
-constexpr char kPayload[] = "signSIGNbench-01";
+PayloadText Payload() {
+  return FormatPayload("bench-01");
+}
 
 std::string g_photos;
 
@@ -55,7 +57,7 @@ Pictures& PicturesOf(std::int64_t megapixels) {
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 1;
-  EmbedSignature(slot->signed_picture, kPayload, options, nullptr);
+  EmbedSignature(slot->signed_picture, Payload(), EngineControl{}, options, nullptr);
   return *slot;
 }
 
@@ -83,7 +85,7 @@ void BM_EmbedSignature(benchmark::State& state) {
     ResetPeakMemory();
     before = CurrentMemoryMiB();
     state.ResumeTiming();
-    if (EmbedSignature(work, kPayload, options, nullptr) != kResultOk) {
+    if (EmbedSignature(work, Payload(), EngineControl{}, options, nullptr) != ResultCode::kOk) {
       state.SkipWithError("signing failed");
     }
     peak = std::max(peak, PeakMemoryMiB());
@@ -91,17 +93,17 @@ void BM_EmbedSignature(benchmark::State& state) {
   Report(state, p.original, peak, before);
 }
 
-void Detect(benchmark::State& state, const ImageRecord& picture, int cores, std::uint8_t expected) {
-  CoreCount.store(static_cast<std::uint8_t>(cores));
+void Detect(benchmark::State& state, const ImageRecord& picture, int cores, ResultCode expected) {
+  const EngineControl control{.threads = static_cast<std::uint8_t>(cores)};
   double peak = 0;
   double before = 0;
   for (auto _ : state) {
     state.PauseTiming();
     ResetPeakMemory();
     before = CurrentMemoryMiB();
-    std::array<char, kDetectOutputSize> text{};
+    OutputText text;
     state.ResumeTiming();
-    if (DetectSignature(picture, text.data()) != expected) state.SkipWithError("wrong verdict");
+    if (DetectSignature(picture, text, control) != expected) state.SkipWithError("wrong verdict");
     peak = std::max(peak, PeakMemoryMiB());
   }
   Report(state, picture, peak, before);
@@ -109,11 +111,11 @@ void Detect(benchmark::State& state, const ImageRecord& picture, int cores, std:
 
 void BM_DetectUnsigned(benchmark::State& state) {
   Detect(state, PicturesOf(state.range(0)).original, static_cast<int>(state.range(1)),
-         kResultRefused);
+         ResultCode::kRefused);
 }
 
 void BM_DetectSigned(benchmark::State& state) {
-  Detect(state, PicturesOf(state.range(0)).signed_picture, 2, kResultOk);
+  Detect(state, PicturesOf(state.range(0)).signed_picture, 2, ResultCode::kOk);
 }
 
 std::vector<std::int64_t> g_sizes;

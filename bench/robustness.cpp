@@ -87,17 +87,16 @@ struct Verdict {
 // The search as PMKCmd runs it; when it finds something, the scales are
 // tried again one by one (1.0 first, as the sequential search does) to tell
 // at which the signature reads back.
-Verdict Detect(const ImageRecord& picture) {
+Verdict Detect(const ImageRecord& picture, const EngineControl& control) {
   Verdict verdict;
   OutputText text;
-  if (DetectSignature(picture, text) != kResultOk) return verdict;
+  if (DetectSignature(picture, text, control) != ResultCode::kOk) return verdict;
   verdict.found = true;
   verdict.signature = text.Signature();
   for (std::int32_t i = 0; i < kDetectionScaleCount; ++i) {
-    const double scale = SequentialScale(kDetectionMode, i);
+    const double scale = SequentialScale(DetectionMode::kDetection, i);
     OutputText again;
-    FoundSlot.store(-1);
-    if (DetectAtScale(picture, again, scale, nullptr) == kResultOk) {
+    if (DetectAtScale(picture, again, scale, control) == ResultCode::kOk) {
       verdict.scale = scale;
       break;
     }
@@ -132,7 +131,7 @@ struct ModeResult {
   std::vector<Row> rows;
 };
 
-ModeResult RunMode(const std::string& label, bool larger_regions,
+ModeResult RunMode(const std::string& label, bool larger_regions, const EngineControl& control,
                    const std::vector<std::filesystem::path>& files,
                    const std::vector<Attack>& attacks, std::vector<std::string>& skipped) {
   ModeResult result{label, "", std::vector<Row>(attacks.size())};
@@ -152,11 +151,11 @@ ModeResult RunMode(const std::string& label, bool larger_regions,
     options.fixed_seed = kSeed;
     options.larger_regions = larger_regions;
     EmbedReport report;
-    const std::uint8_t signed_result =
-        EmbedSignature(signed_picture, payload.c_str(), options, &report);
-    if (signed_result != kResultOk) {
+    const ResultCode signed_result =
+        EmbedSignature(signed_picture, payload, control, options, &report);
+    if (signed_result != ResultCode::kOk) {
       skipped.push_back(name + " (" + label + " signing refused, code " +
-                        std::to_string(signed_result) + ")");
+                        std::to_string(CodeByte(signed_result)) + ")");
       continue;
     }
     std::fprintf(stderr, "%s (%s): signed in %d region(s)\n", name.c_str(), label.c_str(),
@@ -174,7 +173,7 @@ ModeResult RunMode(const std::string& label, bool larger_regions,
         row.failures.push_back(name + " (attack failed)");
         continue;
       }
-      const Verdict verdict = Detect(attacked);
+      const Verdict verdict = Detect(attacked, control);
       ++row.tried;
       if (attack.on_original) {
         // Here "correct" counts the pictures rightly left unreported.
@@ -251,15 +250,17 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  CoreCount.store(static_cast<std::uint8_t>(cores));
+  const EngineControl control{.threads = static_cast<std::uint8_t>(cores)};
 
   const std::vector<Attack> attacks = Attacks();
   const std::vector<std::filesystem::path> files = PicturesIn(folder);
   std::vector<std::string> skipped;
   std::vector<ModeResult> modes;
-  if (!robust_only) modes.push_back(RunMode("as specified", false, files, attacks, skipped));
+  if (!robust_only) {
+    modes.push_back(RunMode("as specified", false, control, files, attacks, skipped));
+  }
   if (robust || robust_only) {
-    modes.push_back(RunMode("larger regions", true, files, attacks, skipped));
+    modes.push_back(RunMode("larger regions", true, control, files, attacks, skipped));
   }
   robust = robust && !robust_only;
 

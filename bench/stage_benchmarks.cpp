@@ -167,7 +167,6 @@ void BM_PerCandidate(benchmark::State& state) {
     list.Clear();
     for (const CandidateRect& r : s.candidates) list.Append(r);
     state.ResumeTiming();
-    FoundSlot.store(-1);
     DecodeCandidates(s.smoothed, list, text.data(), nullptr, nullptr);
     decoded = list.count();
   }
@@ -265,7 +264,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   pmk::BuildCheckTriples();
-  pmk::CoreCount.store(1);
   benchmark::AddCustomContext("picture", g_description + " (" + std::to_string(g_picture.width()) +
                                              "x" + std::to_string(g_picture.height()) + ")");
   benchmark::Initialize(&argc, argv);

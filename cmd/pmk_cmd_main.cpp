@@ -35,14 +35,12 @@ void WriteLogHeader(const pmk::cmd::RunOptions& options, pmk::cmd::MessageStream
 }
 
 int Run(int argc, char** argv) {
-  pmk::CoreCount = 1;
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   if (!arguments.empty() && arguments.front() == "-h") {
     PrintUsage();
     return 0;
   }
   const pmk::cmd::RunOptions options = pmk::cmd::ParseArguments(arguments);
-  if (options.has_cores) pmk::CoreCount = options.cores;
   if (const std::string refusal = pmk::cmd::CheckLimits(options); !refusal.empty()) {
     std::fprintf(stderr, "PMKCmd: %s\n", refusal.c_str());
     return 1;
@@ -73,6 +71,7 @@ int Run(int argc, char** argv) {
   request.signature = options.signature;
   request.jpeg_quality = options.jpeg_quality;
   request.larger_regions = options.robust;
+  request.cores = options.cores;
   if (request.sign) request.written_note = pmk::cmd::BareOutputNote(options.output, *output);
   const std::string input_hint = pmk::cmd::BareInputHint(options.input, *input);
   const int exit_code = pmk::cmd::RunSignAndVerify(request, messages);

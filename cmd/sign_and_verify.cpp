@@ -54,13 +54,14 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     return 1;
   }
 
+  const EngineControl control{.threads = request.cores};
   OutputText text;
-  const std::uint8_t found = DetectSignature(input, text);
-  if (found == kResultOk) {
+  const ResultCode found = DetectSignature(input, text, control);
+  if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
   }
-  if (found == kResultNoMemory) {
+  if (found == ResultCode::kNoMemory) {
     messages.Write(kMessageNoMemory);
     return 0;
   }
@@ -79,7 +80,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(work, payload.c_str(), embed_options, nullptr) != kResultOk) {
+  if (EmbedSignature(work, payload, control, embed_options, nullptr) != ResultCode::kOk) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -110,7 +111,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   LoadAsEightBitColour(request.output, input, alpha);
   OutputText scratch;
   const bool preserved =
-      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, nullptr) == kResultOk;
+      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, control) == ResultCode::kOk;
   messages.Write(preserved ? kMessageSuccess : kMessageNotPreserved);
   return 0;
 }

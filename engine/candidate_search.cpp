@@ -40,9 +40,10 @@ bool IsFloatPlane(const ImageRecord& plane) noexcept {
   return plane.HasData() && plane.channels() == 1 && plane.bits() == 32;
 }
 
-bool StopWanted(ProgressNotifier* notifier) noexcept {
-  if (notifier != nullptr && !notifier->ShouldContinue()) return true;
-  return StopRequested.load(std::memory_order_relaxed) != 0;
+// The caller's reasons only: the detection looks at its search's found slot
+// as soon as the candidate search returns.
+bool StopWanted(const Checkpoints& checkpoints) noexcept {
+  return !checkpoints.NotifierContinues() || checkpoints.StopRequested();
 }
 
 }  // namespace
@@ -147,14 +148,14 @@ std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const 
 }
 
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
-                                double scale, ProgressNotifier* notifier) noexcept {
+                                double scale, const Checkpoints& checkpoints) noexcept {
   if (!IsFloatPlane(plane)) return kResultRefused;
   CornerWork work;
-  return FindCandidateRects(list, FloatPlaneOf(plane), mode, scale, notifier, work);
+  return FindCandidateRects(list, FloatPlaneOf(plane), mode, scale, checkpoints, work);
 }
 
 std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int mode, double scale,
-                                ProgressNotifier* notifier, CornerWork& work) noexcept {
+                                const Checkpoints& checkpoints, CornerWork& work) noexcept {
   if (!plane.HasData()) return kResultRefused;
   // Each pass clamps the tiles as it reads them, which gives the corners of a
   // clamped copy of the whole plane without making one. Both passes' corners
@@ -166,7 +167,7 @@ std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int 
   FindCornersOfPasses(plane, scale, clamps, 2, work, counts, found);
   const std::uint8_t dark = PairPass(list, plane, found[0], work.lists[0].data(), counts[0], mode);
   if (dark == kResultNoMemory) return kResultNoMemory;
-  if (StopWanted(notifier)) return kResultRefused;
+  if (StopWanted(checkpoints)) return kResultRefused;
 
   // A second pass that runs out of memory counts as a pass without result.
   const std::uint8_t bright =

@@ -18,25 +18,12 @@
 namespace pmk {
 namespace {
 
-// A scale whose work would be wasted: the user cancelled, or another search
-// thread has already found the signature.
-bool StopAsked(ProgressNotifier* notifier) noexcept {
-  if (notifier != nullptr && !notifier->ShouldContinue()) return true;
-  return StopRequested.load() != 0 || FoundSlot.load() >= 0;
-}
-
 // Only boxes that lie inside the plane can be read; the search never yields
 // others, but a box outside would read foreign memory.
 bool BoxInside(const CandidateRect& rect, ConstFloatPlane plane) noexcept {
   if (!(rect.x0 >= 0.0) || !(rect.y0 >= 0.0)) return false;
   if (!(rect.x1 <= plane.width) || !(rect.y1 <= plane.height)) return false;
   return std::ceil(rect.x1) > std::trunc(rect.x0) && std::ceil(rect.y1) > std::trunc(rect.y0);
-}
-
-// A stop seen by a sweep's workers, which must not call the notifier: the
-// decoding that follows asks it before every candidate.
-bool StopSeen() noexcept {
-  return StopRequested.load() != 0 || FoundSlot.load() >= 0;
 }
 
 // Sets up the measurement of every candidate whose box lies in the plane,
@@ -68,9 +55,12 @@ bool StartMeasurements(ConstFloatPlane smoothed, const CandidateList& list,
 }
 
 // Measures the candidates `first`, `first + step`, ... in one sweep down the
-// plane, with a checkpoint every few rows.
+// plane, with a checkpoint every few rows. The sweep's workers look at the
+// flags only and never call the notifier: the decoding that follows asks it
+// before every candidate.
 void SweepCandidates(ConstFloatPlane smoothed, const CandidateList& list, std::uint32_t first,
-                     std::uint32_t step, CellReadingWork& work, Magnitudes* blocks) noexcept {
+                     std::uint32_t step, const Checkpoints& checkpoints, CellReadingWork& work,
+                     Magnitudes* blocks) noexcept {
   constexpr std::int32_t kRowsBetweenStopChecks = 64;
   std::int32_t top = smoothed.height;
   std::int32_t bottom = 0;
@@ -81,7 +71,7 @@ void SweepCandidates(ConstFloatPlane smoothed, const CandidateList& list, std::u
     bottom = std::max(bottom, m.grid.bottom);
   }
   for (std::int32_t y = top; y < bottom; y += kRowsBetweenStopChecks) {
-    if (StopSeen()) return;
+    if (checkpoints.Flagged()) return;
     SweepGridMeasurements(smoothed, work.grids.data(), list.count(), first, step, y,
                           std::min(y + kRowsBetweenStopChecks, bottom), blocks);
   }
@@ -111,17 +101,17 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept {
 }
 
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
-                              ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+                              const Checkpoints& checkpoints, DetectTrace* trace) noexcept {
   CellReadingWork work;
-  return DecodeCandidates(FloatPlaneOf(smoothed), list, output_text, notifier, trace, work);
+  return DecodeCandidates(FloatPlaneOf(smoothed), list, output_text, checkpoints, trace, work);
 }
 
 std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
-                              ProgressNotifier* notifier, DetectTrace* trace,
+                              const Checkpoints& checkpoints, DetectTrace* trace,
                               CellReadingWork& work) noexcept {
   RemoveDuplicateCandidates(list);
   const std::uint32_t count = list.count();
-  if (count == 0 || StopAsked(notifier)) return kResultRefused;
+  if (count == 0 || checkpoints.StopAsked()) return kResultRefused;
   // Every candidate is measured first, in one sweep (split among idle cores
   // by candidate); the verdicts are then taken in list order, with a
   // checkpoint before each, so the result, the output text and the trace are
@@ -139,14 +129,14 @@ std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, cha
     if (workers > 1) {
       ParallelFor(static_cast<std::int32_t>(workers), [&](std::int32_t i, int) noexcept {
         const auto worker = static_cast<std::uint32_t>(i);
-        SweepCandidates(smoothed, list, worker, workers, work, blocks_of(worker));
+        SweepCandidates(smoothed, list, worker, workers, checkpoints, work, blocks_of(worker));
       });
     } else {
-      SweepCandidates(smoothed, list, 0, 1, work, blocks_of(0));
+      SweepCandidates(smoothed, list, 0, 1, checkpoints, work, blocks_of(0));
     }
   }
   for (std::uint32_t k = 0; k < count; ++k) {
-    if (StopAsked(notifier)) return kResultRefused;
+    if (checkpoints.StopAsked()) return kResultRefused;
     if (!BoxInside(list[k], smoothed)) continue;
     if (!measured) return kResultNoMemory;
     const CellValues& values = FinishGridMeasurement(work.grids[k]);
@@ -162,20 +152,21 @@ std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, cha
 }
 
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
-                           ProgressNotifier* notifier, DetectTrace* trace) noexcept {
+                           const Checkpoints& checkpoints, DetectTrace* trace) noexcept {
   DetectWorkspace workspace;
-  return DetectAtScale(image, output_text, scale, notifier, trace, workspace);
+  return DetectAtScale(image, output_text, scale, checkpoints, trace, workspace);
 }
 
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
-                           ProgressNotifier* notifier, DetectTrace* trace,
+                           const Checkpoints& checkpoints, DetectTrace* trace,
                            DetectWorkspace& workspace) noexcept {
-  if (notifier != nullptr && !notifier->ShouldContinue()) return kResultRefused;
-  if (StopRequested.load() != 0) return kResultRefused;
+  if (!checkpoints.NotifierContinues()) return kResultRefused;
+  if (checkpoints.StopRequested()) return kResultRefused;
   const double width = image.width();
   const double height = image.height();
   if (width * height * scale * scale > kMaxRescaledPixels) return kResultRefused;
-  if (FoundSlot.load() >= 0) return kResultRefused;
+  // Another thread of the search has found the signature.
+  if (checkpoints.Found()) return kResultRefused;
   // The resampler reads three bytes per pixel; any other layout would be read
   // out of bounds, and a picture smaller than the filters cannot carry cells.
   if (image.channels() != 3 || image.bits() != 8 || !image.HasData()) return kResultRefused;
@@ -211,30 +202,30 @@ std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double s
       one_plane ? ResampleToPlane(guide, PlaneContent::kGuide, image, scale, workspace.resample)
                 : ResampleToPlanes(guide, smoothed, image, scale, workspace.resample);
   if (resampled != kResultOk) return resampled;
-  if (StopAsked(notifier)) return kResultRefused;
+  if (checkpoints.StopAsked()) return kResultRefused;
 
   CandidateList& candidates = workspace.candidates;
   if (!candidates.Reserve(kDetectCandidateCapacity)) return kResultNoMemory;
   const std::uint8_t found =
-      FindCandidateRects(candidates, guide, 1, scale, notifier, workspace.corners);
+      FindCandidateRects(candidates, guide, 1, scale, checkpoints, workspace.corners);
   if (found != kResultOk) return found;
   if (AppendWholePicture(candidates, plane_width, plane_height) && trace != nullptr) {
     trace->WholePictureAdded(candidates[candidates.count() - 1]);
   }
-  if (StopAsked(notifier)) return kResultRefused;
+  if (checkpoints.StopAsked()) return kResultRefused;
 
   // The guide is not read again: with one plane, the carrier takes its place.
   if (one_plane) {
     const std::uint8_t carrier =
         ResampleToPlane(smoothed, PlaneContent::kCarrier, image, scale, workspace.resample);
     if (carrier != kResultOk) return carrier;
-    if (StopAsked(notifier)) return kResultRefused;
+    if (checkpoints.StopAsked()) return kResultRefused;
   }
   // The carrier is smoothed in place: the filter only needs a few rows.
   const std::uint8_t smoothing = SeparableFilter7InBands(
       smoothed.data, plane_width, plane_height, kLowPassKernel7.data(), scale, workspace.smoothing);
   if (smoothing != kResultOk) return smoothing;
-  return DecodeCandidates(smoothed, candidates, output_text, notifier, trace, workspace.cells);
+  return DecodeCandidates(smoothed, candidates, output_text, checkpoints, trace, workspace.cells);
 }
 
 bool DetectWorkspace::FitPlanes(std::size_t samples, std::size_t largest) noexcept {

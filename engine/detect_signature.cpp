@@ -19,24 +19,22 @@ namespace {
 
 // The largest scale of a series: the working memory of a search is sized for
 // it once, and every smaller scale reuses it.
-double LargestScale(int mode) noexcept {
+double LargestScale(DetectionMode mode) noexcept {
   return SeriesScale(mode, SeriesScaleCount(mode) - 1);
 }
 
 std::uint8_t SearchSequentially(const ImageRecord& record, char* output_text,
-                                ProgressNotifier* notifier, int mode) noexcept {
+                                const Checkpoints& checkpoints, DetectionMode mode) noexcept {
   std::uint8_t result = kResultRefused;
   const std::int32_t count = SeriesScaleCount(mode);
   DetectWorkspace workspace;
   workspace.largest_scale = LargestScale(mode);
   for (std::int32_t i = 0; i < count; ++i) {
-    if (notifier != nullptr) {
-      notifier->ReportStep(i + 1);
-      if (!notifier->ShouldContinue()) return kResultRefused;
-    }
-    if (StopRequested.load() != 0) return kResultRefused;
-    result =
-        DetectAtScale(record, output_text, SequentialScale(mode, i), notifier, nullptr, workspace);
+    checkpoints.Report(i + 1);
+    if (!checkpoints.NotifierContinues()) return kResultRefused;
+    if (checkpoints.StopRequested()) return kResultRefused;
+    result = DetectAtScale(record, output_text, SequentialScale(mode, i), checkpoints, nullptr,
+                           workspace);
     if (result == kResultOk || result == kResultNoMemory) break;
   }
   return result;
@@ -44,23 +42,21 @@ std::uint8_t SearchSequentially(const ImageRecord& record, char* output_text,
 
 }  // namespace
 
-double SeriesScale(int mode, std::int32_t m) noexcept {
-  if (mode == kPreSigningMode) return m * 0.07 + 0.93;
+double SeriesScale(DetectionMode mode, std::int32_t m) noexcept {
+  if (mode == DetectionMode::kPreSigning) return m * 0.07 + 0.93;
   return m * 0.05 + 0.9;
 }
 
-double SequentialScale(int mode, std::int32_t i) noexcept {
+double SequentialScale(DetectionMode mode, std::int32_t i) noexcept {
   // Unscaled pictures are by far the most common, so 1.0 comes first and the
   // smallest scale takes its place in the series.
   if (i == 0) return 1.0;
-  if (mode == kPreSigningMode) return i == 1 ? 0.93 : SeriesScale(mode, i);
+  if (mode == DetectionMode::kPreSigning) return i == 1 ? 0.93 : SeriesScale(mode, i);
   return i == 2 ? 0.9 : SeriesScale(mode, i);
 }
 
 int SearchThreadCount() noexcept {
-  const int n = CoreCount.load();
-  if (n < 1) return 1;
-  return std::min(n, kMaxSearchThreads);
+  return std::min(ThreadLimit(), kMaxSearchThreads);
 }
 
 void ScaleSearchThread(SearchBlock& block) noexcept {
@@ -74,20 +70,19 @@ void ScaleSearchThread(SearchBlock& block) noexcept {
   }
   workspace.largest_scale = largest;
   for (std::int32_t index = block.start; index < block.end; index += block.step) {
-    if (block.notifier != nullptr && !block.notifier->ShouldContinue()) break;
-    if (StopRequested.load() != 0) break;
+    if (!block.checkpoints.NotifierContinues()) break;
+    if (block.checkpoints.StopRequested()) break;
     const double scale = SeriesScale(block.mode, block.order[index]);
-    if (DetectAtScale(*block.image, block.text, scale, block.notifier, nullptr, workspace) ==
-        kResultOk) {
-      FoundSlot.store(block.start);
-    }
+    const std::uint8_t result =
+        DetectAtScale(*block.image, block.text, scale, block.checkpoints, nullptr, workspace);
+    if (result == kResultOk && block.found_slot != nullptr) block.found_slot->store(block.start);
   }
   // The share is done: its memory can serve the threads still searching.
   workspace.Release();
 }
 
 std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
-                                  ProgressNotifier* notifier, int mode) noexcept {
+                                  const Checkpoints& checkpoints, DetectionMode mode) noexcept {
   const std::int32_t count = SeriesScaleCount(mode);
   // More threads than scales would only idle; with at least as many threads
   // as scales every thread takes one scale whatever the count.
@@ -97,6 +92,11 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   std::array<std::array<char, kDetectOutputSize>, kMaxSearchThreads> texts;
   std::array<SearchBlock, kMaxSearchThreads> blocks{};
   std::array<DetectWorkspace, kMaxSearchThreads> workspaces;
+  // Made here, so every search starts with nothing found whatever an earlier
+  // one left behind.
+  std::atomic<std::int32_t> found_slot{-1};
+  Checkpoints search = checkpoints;
+  search.found_slot = &found_slot;
   for (int t = 0; t < n; ++t) {
     // Every thread holds its planes while the others hold theirs, so each
     // keeps one plane rather than two (search_work.h).
@@ -108,7 +108,8 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
     block.text = texts[t].data();
     block.image = &record;
     block.order = order;
-    block.notifier = notifier;
+    block.checkpoints = search;
+    block.found_slot = &found_slot;
     block.mode = mode;
     block.workspace = &workspaces[t];
   }
@@ -119,13 +120,14 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   // when its share is done.
   std::optional<BusyThread> caller;
   caller.emplace();
+  CorePool* const pool = CurrentCorePool();
   ClaimCores(n - 1);
   std::array<std::thread, kMaxSearchThreads> threads;
   int started = 1;  // thread 0 is the caller
   for (; started < n; ++started) {
     try {
-      threads[started] = std::thread([&block = blocks[started]] {
-        MarkHelperThread();
+      threads[started] = std::thread([&block = blocks[started], pool] {
+        MarkHelperThread(pool);
         ScaleSearchThread(block);
         ReleaseCores(1);
       });
@@ -144,14 +146,12 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   }
   own.largest_scale = largest;
   for (std::int32_t index = 0; index < count; index += n) {
-    if (notifier != nullptr) {
-      notifier->ReportStep(index + 1);
-      if (!notifier->ShouldContinue()) break;
-    }
-    if (StopRequested.load() != 0) break;
+    search.Report(index + 1);
+    if (!search.NotifierContinues()) break;
+    if (search.StopRequested()) break;
     const double scale = SeriesScale(mode, order[index]);
-    if (DetectAtScale(record, texts[0].data(), scale, notifier, nullptr, own) == kResultOk) {
-      FoundSlot.store(0);
+    if (DetectAtScale(record, texts[0].data(), scale, search, nullptr, own) == kResultOk) {
+      found_slot.store(0);
     }
   }
   own.Release();
@@ -167,35 +167,29 @@ std::uint8_t SearchScalesThreaded(const ImageRecord& record, char* output_text,
   // have ended before they go out of scope: there is no time-out.
   for (int t = 1; t < started; ++t) threads[t].join();
 
-  const std::int32_t slot = FoundSlot.load();
+  const std::int32_t slot = found_slot.load();
   if (slot < 0 || slot >= n) return kResultRefused;
   std::copy_n(texts[slot].data(), kPayloadSymbolCount, output_text);
   return kResultOk;
 }
 
-std::uint8_t SearchScales(const ImageRecord& record, char* output_text, ProgressNotifier* notifier,
-                          int mode) noexcept {
-  FoundSlot.store(-1);
+std::uint8_t SearchScales(const ImageRecord& record, char* output_text,
+                          const Checkpoints& checkpoints, DetectionMode mode) noexcept {
   if (record.channels() != 3 || record.bits() != 8) return kResultRefused;
   std::uint8_t result;
   if (SearchThreadsFor(record.width(), record.height(), mode) > 1) {
-    result = SearchScalesThreaded(record, output_text, notifier, mode);
+    result = SearchScalesThreaded(record, output_text, checkpoints, mode);
   } else {
-    result = SearchSequentially(record, output_text, notifier, mode);
+    result = SearchSequentially(record, output_text, checkpoints, mode);
   }
   if (result == kResultNoMemory) return kResultNoMemory;
-  if (StopRequested.load() != 0) return kResultRefused;
+  if (checkpoints.StopRequested()) return kResultRefused;
   return result;
 }
 
-std::uint8_t DetectSignature(const ImageRecord& record, char* output_text) noexcept {
-  BuildCheckTriples();
-  return DetectSignature(record, output_text, nullptr, kDetectionMode);
-}
-
 std::uint8_t DetectSignature(const ImageRecord& record, char* output_text,
-                             ProgressNotifier* notifier, int mode) noexcept {
-  if (record.channels() != 4) return SearchScales(record, output_text, notifier, mode);
+                             const Checkpoints& checkpoints, DetectionMode mode) noexcept {
+  if (record.channels() != 4) return SearchScales(record, output_text, checkpoints, mode);
   ImageRecord colour;
   if (colour.Allocate(record.width(), record.height(), 3, 8) != kResultOk) return kResultNoMemory;
   if (record.bits() != 8) return kResultRefused;
@@ -208,7 +202,7 @@ std::uint8_t DetectSignature(const ImageRecord& record, char* output_text,
       out[3 * x + 2] = in[4 * x + 2];
     }
   }
-  return SearchScales(colour, output_text, notifier, mode);
+  return SearchScales(colour, output_text, checkpoints, mode);
 }
 
 }  // namespace pmk

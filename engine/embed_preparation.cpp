@@ -23,7 +23,8 @@ void ClampCarrier(ImageRecord& image) noexcept {
   }
 }
 
-std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& list) noexcept {
+std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& list,
+                                     const Checkpoints& checkpoints) noexcept {
   if (!list.Reserve(kEmbedCandidateRoom)) return kResultNoMemory;
   BuildCheckTriples();
 
@@ -42,7 +43,7 @@ std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& li
       destination[x] = (static_cast<float>(pixel[1]) + static_cast<float>(pixel[2])) * 0.5f;
     }
   }
-  return FindCandidateRects(list, guide, kPairingEmbedding, 1.0, nullptr);
+  return FindCandidateRects(list, guide, kPairingEmbedding, 1.0, checkpoints);
 }
 
 }  // namespace pmk

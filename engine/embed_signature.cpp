@@ -1,25 +1,18 @@
 #include "engine/engine.h"
 #include "engine/internal/candidate_rect.h"
 #include "engine/internal/cell_grid.h"
+#include "engine/internal/checkpoints.h"
 #include "engine/internal/embed_preparation.h"
 #include "engine/internal/embed_region.h"
 #include "engine/internal/payload_cells.h"
 #include "engine/internal/region_choice.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
+namespace {
 
-UsedRegionsRecord UsedRegions;
-
-std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text) noexcept {
-  return EmbedSignature(image, payload_text, EmbedOptions{}, nullptr);
-}
-
-std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
-                            const EmbedOptions& options, EmbedReport* report) noexcept {
-  EmbedReport local_report;
-  EmbedReport& outcome = report != nullptr ? *report : local_report;
-  outcome = EmbedReport{};
-
+std::uint8_t Sign(ImageRecord& image, const char* payload_text, const Checkpoints& checkpoints,
+                  const EmbedOptions& options, EmbedReport& outcome) noexcept {
   // Callers only pass 8-bit colour pictures; anything else would be read out
   // of bounds, so it is refused untouched rather than trusted.
   if (image.bits() != 8 || image.channels() < 3 || !image.HasData()) return kResultRefused;
@@ -31,7 +24,7 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
   }
 
   CandidateList list;
-  const std::uint8_t search_result = FindEmbeddingCandidates(image, list);
+  const std::uint8_t search_result = FindEmbeddingCandidates(image, list, checkpoints);
   if (search_result != kResultOk) return search_result;
   const RegionPreference preference =
       options.larger_regions ? RegionPreference::kLarger : RegionPreference::kSmaller;
@@ -43,13 +36,14 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
 
   const CellBits bits = EncodePayloadCells(payload_text);
   const std::int32_t regions = static_cast<std::int32_t>(list.count());
-  UsedRegions.count = regions;
-  UsedRegions.boxes = {};
   outcome.regions = regions;
+  for (std::int32_t i = 0; i < regions; ++i) {
+    const CellGrid grid = MakeCellGrid(list[static_cast<std::uint32_t>(i)]);
+    outcome.boxes[i] = {grid.left, grid.top, grid.right, grid.bottom};
+  }
 
   for (std::int32_t i = 0; i < regions; ++i) {
     const CellGrid grid = MakeCellGrid(list[static_cast<std::uint32_t>(i)]);
-    UsedRegions.boxes[i] = {grid.left, grid.top, grid.right, grid.bottom};
     RegionOutcome region;
     const std::uint8_t result = SignRegion(image, grid, bits, options, region);
     outcome.passes[i] = region.passes;
@@ -57,6 +51,24 @@ std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
     if (result != kResultOk) return result;
   }
   return kResultOk;
+}
+
+}  // namespace
+
+ResultCode EmbedSignature(ImageRecord& image, const PayloadText& payload,
+                          const EngineControl& control) noexcept {
+  return EmbedSignature(image, payload, control, EmbedOptions{}, nullptr);
+}
+
+ResultCode EmbedSignature(ImageRecord& image, const PayloadText& payload,
+                          const EngineControl& control, const EmbedOptions& options,
+                          EmbedReport* report) noexcept {
+  EmbedReport local_report;
+  EmbedReport& outcome = report != nullptr ? *report : local_report;
+  outcome = EmbedReport{};
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  return AsResultCode(Sign(image, payload.c_str(), checkpoints, options, outcome));
 }
 
 }  // namespace pmk

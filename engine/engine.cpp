@@ -3,34 +3,39 @@
 #include <algorithm>
 
 #include "engine/internal/check_symbols.h"
+#include "engine/internal/checkpoints.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
+#include "engine/internal/spare_cores.h"
 
 namespace pmk {
 
 PayloadText FormatPayload(std::string_view signature) noexcept {
-  static constexpr std::string_view kPrefix = "signSIGN";
   PayloadText payload;
-  std::copy(kPrefix.begin(), kPrefix.end(), payload.bytes.begin());
+  std::copy(kPayloadPrefix.begin(), kPayloadPrefix.end(), payload.bytes.begin());
   const std::string_view used =
       signature.substr(0, std::min(signature.find('\0'), std::size_t{kSignatureSymbolCount}));
-  std::copy(used.begin(), used.end(), payload.bytes.begin() + kPrefix.size());
+  std::copy(used.begin(), used.end(), payload.bytes.begin() + kPayloadPrefix.size());
   return payload;
 }
 
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text) noexcept {
-  return DetectSignature(record, text.data());
-}
+// Each entry gives its call a pool of the control's threads; the stop flag
+// and the notifier reach every checkpoint through the call's Checkpoints.
 
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text,
-                             ProgressNotifier* notifier, int mode) noexcept {
-  return DetectSignature(record, text.data(), notifier, mode);
-}
-
-std::uint8_t DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
-                           ProgressNotifier* notifier) noexcept {
+ResultCode DetectSignature(const ImageRecord& record, OutputText& text,
+                           const EngineControl& control, DetectionMode mode) noexcept {
   BuildCheckTriples();
-  return DetectAtScale(image, text.data(), scale, notifier);
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  return AsResultCode(DetectSignature(record, text.data(), checkpoints, mode));
+}
+
+ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
+                         const EngineControl& control) noexcept {
+  BuildCheckTriples();
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  return AsResultCode(DetectAtScale(image, text.data(), scale, checkpoints));
 }
 
 }  // namespace pmk

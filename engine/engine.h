@@ -1,10 +1,11 @@
 // The signature engine: the one header the programs include.
 //
-// Results. Operations return an unsigned 8-bit code (image/result_codes.h):
-// 0 success (found, signed), 1 refused, stopped or not found, 6 not enough
-// memory. A caller passes 6 on unchanged. The engine never throws and never
-// prints; every buffer it obtains comes from TryAllocate
-// (image/checked_allocation.h) and is released on every path out of the call.
+// Results. Operations return a ResultCode (image/result_codes.h): kOk (0)
+// success (found, signed), kRefused (1) refused, stopped or not found,
+// kNoMemory (6) not enough memory. A caller passes 6 on unchanged. The engine
+// never throws and never prints; every buffer it obtains comes from
+// TryAllocate (image/checked_allocation.h) and is released on every path out
+// of the call.
 //
 // Planes. Pictures are ImageRecords with rows top to bottom and packed pixels
 // stored blue, green, red (then alpha). Working planes are one-channel 32-bit
@@ -15,10 +16,14 @@
 // say, and sums run in the stated order, so that pictures signed by any build
 // read back in any other.
 //
-// Process-wide values. CoreCount is the number of search threads including
-// the caller; StopRequested, when nonzero, asks every running operation to
-// stop at its next checkpoint; FoundSlot is -1 while no search thread has
-// found a signature, else that thread's number.
+// Control. Every signing and detection takes an EngineControl from its
+// caller: how many threads it may keep busy, the caller's stop flag and the
+// caller's progress notifier. The engine keeps no settings between calls, so
+// operations with different controls may run at the same time on different
+// threads; a search keeps the record of which of its threads found the
+// signature to itself, and starts every search with none. The one
+// process-wide state is the payload coding's table (BuildCheckTriples),
+// fixed once built.
 //
 // The stages behind these entries (engine/internal/) are for the engine's own
 // tests, PMKInspect and the stage benchmarks.
@@ -35,29 +40,45 @@
 
 namespace pmk {
 
-// Search threads, including the calling thread (the command line sets it).
-extern std::atomic<std::uint8_t> CoreCount;
-// Nonzero when the user has cancelled; polled at every checkpoint.
-extern std::atomic<std::int32_t> StopRequested;
-// -1 while nothing is found, else the number of the thread that found it.
-extern std::atomic<std::int32_t> FoundSlot;
-
 // How the engine reports progress and learns that it should stop.
 class ProgressNotifier {
  public:
   virtual ~ProgressNotifier() = default;
-  // Progress report; only the plug-in's scale driver calls it.
+  // Progress report; only the calling thread of a search reports.
   virtual void ReportStep(std::int32_t step) = 0;
-  // False asks the running operation to stop at its next checkpoint.
+  // False asks the running operation to stop at its next checkpoint. The
+  // threads of a search ask too, so it must be safe to call from any thread.
   virtual bool ShouldContinue() = 0;
+};
+
+// What a caller hands to each operation. The engine only reads it, and only
+// during the call.
+struct EngineControl {
+  // Threads the operation may keep busy, the calling thread included: the
+  // scales of a search, and the parts of one scale or signing split over the
+  // threads left idle. 0 counts as 1, above 24 as 24.
+  std::uint8_t threads = 1;
+  // The caller's cancel flag, polled at every checkpoint: nonzero asks the
+  // operation to stop there. The engine never writes it, so it stays set
+  // after a cancelled call. None: only the notifier can stop the call.
+  const std::atomic<std::int32_t>* stop = nullptr;
+  // Progress and a second way to stop; none: no reports.
+  ProgressNotifier* notifier = nullptr;
 };
 
 // ---- The payload text: "signSIGN" and the signature.
 
+// The placeholder the payload text starts with; its characters are never
+// embedded (the check symbols take their place).
+inline constexpr std::string_view kPayloadPrefix = "signSIGN";
 // Where the signature starts in a payload text and in an output text.
 inline constexpr int kPayloadSignatureStart = 8;
+static_assert(kPayloadPrefix.size() == kPayloadSignatureStart);
 // Signature characters a payload carries; a longer signature is cut.
 inline constexpr int kSignatureSymbolCount = 10;
+// The shortest signature that detection accepts; the programs refuse to sign
+// with fewer characters.
+inline constexpr int kMinimumSignatureLength = 6;
 // Bytes of a payload buffer, and how far it is zero-filled.
 inline constexpr std::size_t kPayloadTextSize = 128;
 inline constexpr std::size_t kPayloadZeroFillSize = 120;
@@ -86,21 +107,18 @@ struct EmbedOptions {
   bool larger_regions = false;
 };
 
-// The integer boxes (left, top, right, bottom) of the regions chosen by the
-// latest signing that got as far as choosing them; the viewer outlines them.
-struct UsedRegionsRecord {
-  std::int32_t count = 0;
-  std::array<std::array<std::int32_t, 4>, 5> boxes{};
-};
+// Most regions one signing uses.
+inline constexpr std::int32_t kMaxSignedRegions = 5;
 
-// Process-wide: one signing at a time.
-extern UsedRegionsRecord UsedRegions;
-
-// What a signing did per region, for tools and tests.
+// What a signing did. Everything is zero for a call that fails before it
+// chooses its regions.
 struct EmbedReport {
-  std::int32_t regions = 0;
-  std::array<std::int32_t, 5> passes{};        // 0 for a skipped region
-  std::array<double, 5> max_abs_correction{};  // last pass of each region
+  std::int32_t regions = 0;  // regions chosen, 0 to 5
+  // The integer box (left, top, right, bottom) of each chosen region, as
+  // signed; the viewer outlines them.
+  std::array<std::array<std::int32_t, 4>, kMaxSignedRegions> boxes{};
+  std::array<std::int32_t, kMaxSignedRegions> passes{};        // 0 for a skipped region
+  std::array<double, kMaxSignedRegions> max_abs_correction{};  // last pass of each region
 };
 
 // Builds the payload coding's process-wide table (CheckTriples) once; safe to
@@ -113,17 +131,20 @@ void BuildCheckTriples() noexcept;
 inline constexpr std::int64_t kMaxEmbedPixels = 100'000'000;
 
 // Signs an 8-bit picture of at least three channels (blue first) in place with
-// `payload_text` (a PayloadText's c_str()), seeding the rounding from the
-// clock. Returns 0 when signed (also when no region was found: the picture is
-// then only clamped), 1 when the picture has more than kMaxEmbedPixels or the
-// search was stopped, 6 when memory runs out, or another nonzero code of the
-// search. The carrier clamp to 3..252 stays whatever the result; after a
-// memory failure the regions finished before it stay signed.
-std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text) noexcept;
+// `payload`, seeding the rounding from the clock. Returns kOk when signed
+// (also when no region was found: the picture is then only clamped), kRefused
+// when the picture has more than kMaxEmbedPixels or the control stopped the
+// search for regions, kNoMemory when memory runs out, or another nonzero code
+// of the search. The carrier clamp to 3..252 stays whatever the result; after
+// a memory failure the regions finished before it stay signed. The notifier
+// is asked between the search's passes; it gets no reports.
+ResultCode EmbedSignature(ImageRecord& image, const PayloadText& payload,
+                          const EngineControl& control) noexcept;
 
 // The same with the seeding chosen by `options`; fills `report` when given.
-std::uint8_t EmbedSignature(ImageRecord& image, const char* payload_text,
-                            const EmbedOptions& options, EmbedReport* report) noexcept;
+ResultCode EmbedSignature(ImageRecord& image, const PayloadText& payload,
+                          const EngineControl& control, const EmbedOptions& options,
+                          EmbedReport* report) noexcept;
 
 // ---- Detection.
 
@@ -140,32 +161,32 @@ struct OutputText {
 };
 
 // Which series a search runs.
-inline constexpr int kDetectionMode = 0;   // 24 scales, 0.9 .. 2.05
-inline constexpr int kPreSigningMode = 1;  // 12 scales, 0.93 .. 1.70
+enum class DetectionMode : std::uint8_t {
+  kDetection = 0,   // 24 scales, 0.9 .. 2.05
+  kPreSigning = 1,  // 12 scales, 0.93 .. 1.70: the check before signing
+};
 inline constexpr std::int32_t kDetectionScaleCount = 24;
 inline constexpr std::int32_t kPreSigningScaleCount = 12;
 
 // The scale of the i-th trial of the sequential search of `mode`: 1.0 first,
 // then the smallest, then upwards.
-double SequentialScale(int mode, std::int32_t i) noexcept;
+double SequentialScale(DetectionMode mode, std::int32_t i) noexcept;
 
-// The command-line program's search: the detection series on CoreCount
-// threads, without a notifier. `record` has three 8-bit channels. Returns 0
-// found, 1 not found or stopped, 6 out of memory.
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text) noexcept;
-
-// The plug-in's search: reports the trials to `notifier` (may be null) and
-// runs the series of `mode`. A four-channel picture is searched on its first
-// three channels; one with other than 8 bits per sample gives 1.
-std::uint8_t DetectSignature(const ImageRecord& record, OutputText& text,
-                             ProgressNotifier* notifier, int mode) noexcept;
+// Searches `record` for a signature over the series of `mode`, on up to
+// control.threads threads. Only the calling thread reports to the notifier.
+// A three-channel 8-bit picture is searched as it is, a four-channel one on
+// its first three channels; any other layout gives kRefused. Returns kOk
+// found, kRefused not found or stopped, kNoMemory out of memory.
+ResultCode DetectSignature(const ImageRecord& record, OutputText& text,
+                           const EngineControl& control,
+                           DetectionMode mode = DetectionMode::kDetection) noexcept;
 
 // The check at one scale: looks for a signature in `image` (three 8-bit
-// channels) as if it had been rescaled by 1/`scale` after signing. Returns 0
-// found; 1 when nothing is found, when stopped (notifier, StopRequested, or
-// FoundSlot set by a search thread), when the rescaled area is too large, or
-// for a picture of any other layout; 6 when memory runs out.
-std::uint8_t DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
-                           ProgressNotifier* notifier) noexcept;
+// channels) as if it had been rescaled by 1/`scale` after signing. Returns kOk
+// found; kRefused when nothing is found, when the control stopped it, when the
+// rescaled area is too large, or for a picture of any other layout; kNoMemory
+// when memory runs out. Idle threads of the control help with the one scale.
+ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
+                         const EngineControl& control) noexcept;
 
 }  // namespace pmk

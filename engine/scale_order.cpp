@@ -48,13 +48,13 @@ std::array<std::int32_t, 12> ScaleOrder12(int n) noexcept {
   }
 }
 
-std::int32_t SeriesScaleCount(int mode) noexcept {
-  return mode == kPreSigningMode ? kPreSigningScaleCount : kDetectionScaleCount;
+std::int32_t SeriesScaleCount(DetectionMode mode) noexcept {
+  return mode == DetectionMode::kPreSigning ? kPreSigningScaleCount : kDetectionScaleCount;
 }
 
-std::array<std::int32_t, 24> SeriesScaleOrder(int mode, int n) noexcept {
+std::array<std::int32_t, 24> SeriesScaleOrder(DetectionMode mode, int n) noexcept {
   std::array<std::int32_t, 24> order{};
-  if (mode == kPreSigningMode) {
+  if (mode == DetectionMode::kPreSigning) {
     const std::array<std::int32_t, 12> short_order = ScaleOrder12(n);
     std::copy(short_order.begin(), short_order.end(), order.begin());
   } else {

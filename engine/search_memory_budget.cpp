@@ -16,7 +16,7 @@ std::uint64_t SearchMemoryBudget() noexcept {
   return static_cast<std::uint64_t>(static_cast<double>(physical) * kSearchMemoryShare);
 }
 
-std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexcept {
+std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, DetectionMode mode) noexcept {
   const std::int32_t count = SeriesScaleCount(mode);
   const int n = std::clamp(threads, 1, static_cast<int>(count));
   const std::array<std::int32_t, 24> order = SeriesScaleOrder(mode, n);
@@ -37,14 +37,15 @@ std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexce
   return static_cast<std::uint64_t>(total);
 }
 
-int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads, int mode) noexcept {
+int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads,
+                        DetectionMode mode) noexcept {
   for (int n = std::min(threads, static_cast<int>(SeriesScaleCount(mode))); n > 1; --n) {
     if (SearchPeakBytes(pixels, n, mode) <= budget) return n;
   }
   return 1;
 }
 
-int SearchThreadsFor(std::int32_t width, std::int32_t height, int mode) noexcept {
+int SearchThreadsFor(std::int32_t width, std::int32_t height, DetectionMode mode) noexcept {
   const int threads = std::min(SearchThreadCount(), static_cast<int>(SeriesScaleCount(mode)));
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
   if (pixels <= kMaxThreadedPixels) return threads;

@@ -10,6 +10,7 @@
 
 #include "engine/engine.h"
 #include "engine/internal/candidate_rect.h"
+#include "engine/internal/checkpoints.h"
 #include "engine/internal/corner_finder.h"
 #include "image/image_record.h"
 
@@ -54,13 +55,13 @@ std::uint8_t RunCandidatePass(CandidateList& list, const ImageRecord& plane,
 // it was). The plane is never changed; anything but a one-channel float
 // plane is refused with 1.
 std::uint8_t FindCandidateRects(CandidateList& list, const ImageRecord& plane, int mode,
-                                double scale, ProgressNotifier* notifier) noexcept;
+                                double scale, const Checkpoints& checkpoints) noexcept;
 
 // The same two passes on a float plane seen through a view, with the corner
 // search's buffers kept in `work` (search_work.h) from one call to the next.
 std::uint8_t RunCandidatePass(CandidateList& list, ConstFloatPlane plane, const SampleClamp& clamp,
                               int mode, double scale, CornerWork& work) noexcept;
 std::uint8_t FindCandidateRects(CandidateList& list, ConstFloatPlane plane, int mode, double scale,
-                                ProgressNotifier* notifier, CornerWork& work) noexcept;
+                                const Checkpoints& checkpoints, CornerWork& work) noexcept;
 
 }  // namespace pmk

@@ -11,6 +11,7 @@
 
 #include "engine/engine.h"
 #include "engine/internal/candidate_rect.h"
+#include "engine/internal/checkpoints.h"
 #include "engine/internal/payload_cells.h"
 #include "engine/internal/plane_view.h"
 #include "engine/internal/search_work.h"
@@ -47,15 +48,16 @@ void RemoveDuplicateCandidates(CandidateList& list) noexcept;
 // Removes duplicates from `list` and reads each remaining candidate's cells
 // from `smoothed` (the low-pass filtered blue plane of the rescaled picture,
 // one float channel). Returns 0 with the payload in `output_text` (1024 bytes)
-// at the first valid one, 1 when none is valid or a stop was asked, 6 when
-// memory runs out. After a failure the text holds the last payload decoded.
+// at the first valid one, 1 when none is valid or `checkpoints` asked to stop,
+// 6 when memory runs out. After a failure the text holds the last payload
+// decoded.
 std::uint8_t DecodeCandidates(const ImageRecord& smoothed, CandidateList& list, char* output_text,
-                              ProgressNotifier* notifier, DetectTrace* trace) noexcept;
+                              const Checkpoints& checkpoints, DetectTrace* trace) noexcept;
 
 // The same on a plane seen through a view, with the cell masks and
 // measurements kept in `work` from one call to the next.
 std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, char* output_text,
-                              ProgressNotifier* notifier, DetectTrace* trace,
+                              const Checkpoints& checkpoints, DetectTrace* trace,
                               CellReadingWork& work) noexcept;
 
 // Looks for a signature in `image` (three 8-bit channels, blue green red) as if
@@ -63,18 +65,19 @@ std::uint8_t DecodeCandidates(ConstFloatPlane smoothed, CandidateList& list, cha
 // read first, then the whole rescaled picture unless they include it. Returns
 // 0 with the 18 payload characters at the start of the zero-filled 1024-byte
 // `output_text`;
-// 1 when nothing is found, when stopped (notifier, StopRequested, or FoundSlot
-// set by another search thread), when the rescaled area is above the cap, or
+// 1 when nothing is found, when stopped (by the notifier, the stop flag, or
+// another thread of the search filling its found slot), when the rescaled
+// area is above the cap, or
 // for a picture of any other layout; 6 when memory runs out. `trace`, when
 // given, sees every candidate decoded.
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
-                           ProgressNotifier* notifier, DetectTrace* trace = nullptr) noexcept;
+                           const Checkpoints& checkpoints, DetectTrace* trace = nullptr) noexcept;
 
 // The same with the working memory of `workspace` (search_work.h), which a
 // search thread keeps for all its scales. Results are those of the call above.
 struct DetectWorkspace;
 std::uint8_t DetectAtScale(const ImageRecord& image, char* output_text, double scale,
-                           ProgressNotifier* notifier, DetectTrace* trace,
+                           const Checkpoints& checkpoints, DetectTrace* trace,
                            DetectWorkspace& workspace) noexcept;
 
 }  // namespace pmk

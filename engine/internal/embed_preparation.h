@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/internal/candidate_rect.h"
+#include "engine/internal/checkpoints.h"
 #include "image/image_record.h"
 
 namespace pmk {
@@ -18,8 +19,10 @@ void ClampCarrier(ImageRecord& image) noexcept;
 // Finds the candidate regions of an 8-bit picture of at least three channels
 // as a signing does: builds the check table if needed, the guide plane from
 // green and red, and runs the embedding's search at scale 1 into `list`, which
-// this call reserves. Returns the search's code, or 6 when memory runs out.
+// this call reserves; `checkpoints` may stop it between its passes. Returns
+// the search's code, or 6 when memory runs out.
 // The picture is not changed.
-std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& list) noexcept;
+std::uint8_t FindEmbeddingCandidates(const ImageRecord& image, CandidateList& list,
+                                     const Checkpoints& checkpoints = {}) noexcept;
 
 }  // namespace pmk

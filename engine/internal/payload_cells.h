@@ -19,8 +19,7 @@ namespace pmk {
 
 inline constexpr int kCellCount = kGridCells;
 inline constexpr int kPayloadSymbolCount = 18;
-// The shortest signature that reading back accepts.
-inline constexpr int kMinimumSignatureLength = 6;
+static_assert(kPayloadSignatureStart + kSignatureSymbolCount == kPayloadSymbolCount);
 
 using CellBits = std::array<std::uint8_t, kCellCount>;
 

@@ -22,9 +22,9 @@ std::array<std::int32_t, 24> ScaleOrder(int n) noexcept;
 std::array<std::int32_t, 12> ScaleOrder12(int n) noexcept;
 
 // The number of scales in the series of `mode`.
-std::int32_t SeriesScaleCount(int mode) noexcept;
+std::int32_t SeriesScaleCount(DetectionMode mode) noexcept;
 // The order of `mode`'s series for n threads; the pre-signing series fills
 // the first 12 entries.
-std::array<std::int32_t, 24> SeriesScaleOrder(int mode, int n) noexcept;
+std::array<std::int32_t, 24> SeriesScaleOrder(DetectionMode mode, int n) noexcept;
 
 }  // namespace pmk

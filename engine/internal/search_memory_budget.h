@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "engine/engine.h"
+
 namespace pmk {
 
 // A lone search thread keeps two float planes of the rescaled picture: the
@@ -29,16 +31,17 @@ std::uint64_t SearchMemoryBudget() noexcept;
 // The bytes `threads` search threads of a picture of `pixels` pixels hold at
 // most at once: for each thread, the planes of the largest scale of its share
 // of the series of `mode` that detection does not refuse as too large.
-std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, int mode) noexcept;
+std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, DetectionMode mode) noexcept;
 
 // The most threads, from `threads` down to 1, whose SearchPeakBytes fit
 // `budget`; one thread is always allowed. `threads` is at most the number of
 // scales in the series.
-int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads, int mode) noexcept;
+int ThreadsWithinBudget(std::int64_t pixels, std::uint64_t budget, int threads,
+                        DetectionMode mode) noexcept;
 
 // The threads a search of a picture of `width` x `height` pixels runs on:
-// SearchThreadCount() capped by the series' length, and above
+// SearchThreadCount() (the calling operation's threads) capped by the series' length, and above
 // kMaxThreadedPixels also by SearchMemoryBudget().
-int SearchThreadsFor(std::int32_t width, std::int32_t height, int mode) noexcept;
+int SearchThreadsFor(std::int32_t width, std::int32_t height, DetectionMode mode) noexcept;
 
 }  // namespace pmk

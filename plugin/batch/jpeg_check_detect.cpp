@@ -4,12 +4,9 @@
 
 namespace pmk {
 
-std::uint8_t DetectAtOriginalScale(const ImageRecord& picture) noexcept {
+std::uint8_t DetectAtOriginalScale(const ImageRecord& picture, std::uint8_t threads) noexcept {
   OutputText text;
-  // A search that found a signature earlier leaves its slot set, which would
-  // stop this check at its first checkpoint.
-  FoundSlot.store(-1);
-  return DetectAtScale(picture, text, 1.0, nullptr);
+  return CodeByte(DetectAtScale(picture, text, 1.0, EngineControl{.threads = threads}));
 }
 
 }  // namespace pmk

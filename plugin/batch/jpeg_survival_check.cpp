@@ -51,7 +51,8 @@ bool MakeJpegCheckWorkFolder(const std::filesystem::path& work_folder) noexcept 
 }
 
 std::uint8_t CheckJpegSurvival(const ImageRecord& picture, int quality,
-                               const std::filesystem::path& work_folder) noexcept {
+                               const std::filesystem::path& work_folder,
+                               std::uint8_t threads) noexcept {
   if (!MakeJpegCheckWorkFolder(work_folder)) return kJpegCheckNoWorkFiles;
   // A picture that cannot be written must not be judged by whatever an
   // earlier check left in test.jpg.
@@ -74,7 +75,7 @@ std::uint8_t CheckJpegSurvival(const ImageRecord& picture, int quality,
     ImageRecord loaded;
     ImageRecord no_alpha;
     if (!LoadImage(test_file, loaded, no_alpha)) return kJpegCheckNoWorkFiles;
-    return DetectAtOriginalScale(loaded);
+    return DetectAtOriginalScale(loaded, threads);
   } catch (...) {
     // The writer refuses with an exception; the user sees "undetectable".
     return kJpegCheckNoWorkFiles;

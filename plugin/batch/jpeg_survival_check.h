@@ -31,9 +31,11 @@ bool MakeJpegCheckWorkFolder(const std::filesystem::path& work_folder) noexcept;
 // dropped, JPEG carries none) is found in its JPEG copy at `quality`, read
 // back with the accurate DCT;
 // kJpegCheckNoWorkFiles; otherwise the detection's result (1 not found or a
-// picture of another layout, 6 out of memory). Never throws.
+// picture of another layout, 6 out of memory). The detection runs on up to
+// `threads` threads. Never throws.
 std::uint8_t CheckJpegSurvival(const ImageRecord& picture, int quality,
-                               const std::filesystem::path& work_folder) noexcept;
+                               const std::filesystem::path& work_folder,
+                               std::uint8_t threads) noexcept;
 
 // Writes `picture` losslessly as "orig.tif" in the work folder. 0, or
 // kJpegCheckNoWorkFiles when the folder cannot be created or the file cannot

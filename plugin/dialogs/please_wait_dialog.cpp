@@ -17,7 +17,6 @@
 namespace pmk::ui {
 
 PleaseWaitDialog::PleaseWaitDialog(QWidget* viewer, int step_count) : QDialog(viewer) {
-  StopRequested.store(0);
   SetId(this, ids::kPleaseWaitDialog);
   setWindowTitle(LanguageText(TextId::kPleaseWait));
   // Stands for the disabled viewer of the original: the user can reach only
@@ -51,7 +50,7 @@ void PleaseWaitDialog::SetText(const QString& text) {
 }
 
 void PleaseWaitDialog::reject() {
-  StopRequested.store(1);
+  stop_.store(1);
   text_->setText(LanguageText(TextId::kCancellingDetection));
   bar_->setValue(bar_->maximum());
 }
@@ -77,7 +76,7 @@ void ProgressBarNotifier::ReportStep(std::int32_t step) {
 
 bool ProgressBarNotifier::ShouldContinue() {
   if (OnDialogThread()) QCoreApplication::processEvents();
-  return StopRequested.load() == 0;
+  return dialog_ == nullptr || dialog_->StopFlag().load() == 0;
 }
 
 }  // namespace pmk::ui

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <cstring>
 
+#include "engine/engine.h"
 #include "plugin/dialogs/dialog_ids.h"
 #include "plugin/dialogs/dialog_support.h"
 #include "plugin/dialogs/language_table.h"
@@ -20,10 +20,6 @@
 namespace pmk::ui {
 namespace {
 
-constexpr int kMaxSignatureLength = 10;
-constexpr int kMinSignatureLength = 6;
-// The payload text is zero-filled up to this many bytes.
-constexpr std::size_t kPayloadBytes = 120;
 // Not one of the language file's numbered texts, which are fixed in number.
 constexpr char kRobustSignText[] = "Robust signing (larger regions)";
 
@@ -41,7 +37,7 @@ QLabel* MakeLabel(int id, const QString& text, QWidget* parent) {
 
 QString SignaturePreview(const QString& typed) {
   // Counted in characters, so that a letter outside ASCII becomes one dash.
-  const auto characters = typed.toUcs4().mid(0, kMaxSignatureLength);
+  const auto characters = typed.toUcs4().mid(0, kSignatureSymbolCount);
   QString preview;
   for (auto c : characters) {
     preview += IsSignatureCharacter(c) ? QChar(static_cast<char16_t>(c)) : QChar(u'-');
@@ -123,7 +119,7 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
   connect(ok, &QPushButton::clicked, this, &SignDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &SignDialog::reject);
   connect(test, &QPushButton::clicked, this,
-          [this] { OpenWebAddress(ShortenerUrlFor(edit_->text().left(kMaxSignatureLength))); });
+          [this] { OpenWebAddress(ShortenerUrlFor(edit_->text().left(kSignatureSymbolCount))); });
 
   QString latest = ReadLatestSign();
   if (!latest.isEmpty() && (latest[0] == 'Q' || latest[0] == 'q')) latest[0] = '-';
@@ -136,22 +132,22 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
 void SignDialog::Refresh() {
   const QString preview = SignaturePreview(edit_->text());
   preview_->setText(preview);
-  characters_left_->setText(QString::number(kMaxSignatureLength - preview.size()));
+  characters_left_->setText(QString::number(kSignatureSymbolCount - preview.size()));
 }
 
 void SignDialog::FillPayload() {
   payload_.fill(0);
-  const std::string text = "signSIGN" + preview_->text().left(kMaxSignatureLength).toStdString();
-  std::memcpy(payload_.data(), text.data(), std::min(text.size(), kPayloadBytes));
+  const PayloadText payload = FormatPayload(preview_->text().toStdString());
+  std::memcpy(payload_.data(), payload.bytes.data(), kPayloadZeroFillSize);
 }
 
 void SignDialog::accept() {
   const QString preview = preview_->text();
-  if (preview.size() > kMaxSignatureLength) {
+  if (preview.size() > kSignatureSymbolCount) {
     ShowMessage(this, LanguageText(TextId::kSignatureTooLong), LanguageText(TextId::kErrorCaption));
     return;
   }
-  if (preview.size() < kMinSignatureLength) {
+  if (preview.size() < kMinimumSignatureLength) {
     ShowMessage(this, LanguageText(TextId::kSignatureTooShort),
                 LanguageText(TextId::kErrorCaption));
     return;

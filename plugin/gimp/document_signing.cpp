@@ -16,8 +16,6 @@ using ui::TextId;
 
 namespace {
 
-// The shortest signature the sign dialog accepts.
-constexpr int kShortestSignature = 6;
 
 // The viewer's texts, in the language chosen for the plug-in.
 std::string Text(TextId id) {
@@ -34,14 +32,20 @@ std::string PictureFor(const plugin::HostDocument& document, ImageRecord& colour
   return {};
 }
 
+// The engine runs on the cores of the plug-in's settings, read as the viewer
+// reads them, without the crash mark that only the viewer's own runs set.
+EngineControl SettingsControl() {
+  const int cores = static_cast<std::uint8_t>(
+      platform::ReadProfileInt(ui::SettingsFilePath(), "General", "Use Cores", 16));
+  EngineControl control;
+  control.threads =
+      static_cast<std::uint8_t>(std::clamp<int>(cores, 1, ui::ViewerProcessorCount()));
+  return control;
+}
+
 }  // namespace
 
 void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
-  // Read as the viewer reads it, without the crash mark that only the
-  // viewer's own runs set.
-  const int cores = static_cast<std::uint8_t>(
-      platform::ReadProfileInt(ui::SettingsFilePath(), "General", "Use Cores", 16));
-  CoreCount = static_cast<std::uint8_t>(std::clamp<int>(cores, 1, ui::ViewerProcessorCount()));
   if (plugin_folder.empty()) return;
   const QString folder = QString::fromStdString(plugin_folder.string());
   ui::LoadLanguageTable(folder, platform::ReadProfileInt(ui::LanguageFilePath(folder).toStdString(),
@@ -53,7 +57,7 @@ std::string SignDocument(plugin::HostDocument& document, const std::string& sign
   const QString typed = QString::fromUtf8(signature);
   if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(TextId::kSignatureTooLong);
   const QString shown = ui::SignaturePreview(typed);
-  if (shown.size() < kShortestSignature) return Text(TextId::kSignatureTooShort);
+  if (shown.size() < kMinimumSignatureLength) return Text(TextId::kSignatureTooShort);
 
   ImageRecord colour;
   ImageRecord alpha;
@@ -61,17 +65,18 @@ std::string SignDocument(plugin::HostDocument& document, const std::string& sign
   if (static_cast<std::int64_t>(colour.width()) * colour.height() > kMaxEmbedPixels)
     return Text(TextId::kCannotSign);
 
+  const EngineControl control = SettingsControl();
   OutputText found;
-  const std::uint8_t search = DetectSignature(colour, found, nullptr, kPreSigningMode);
-  if (search == kResultOk) return Text(TextId::kAlreadySigned);
-  if (search == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
+  const ResultCode search = DetectSignature(colour, found, control, DetectionMode::kPreSigning);
+  if (search == ResultCode::kOk) return Text(TextId::kAlreadySigned);
+  if (search == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
 
   EmbedOptions options;
   options.larger_regions = robust;
   const PayloadText payload = FormatPayload(shown.toStdString());
-  const std::uint8_t embedded = EmbedSignature(colour, payload.c_str(), options, nullptr);
-  if (embedded == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
-  if (embedded != kResultOk) return Text(TextId::kCannotSign);
+  const ResultCode embedded = EmbedSignature(colour, payload, control, options, nullptr);
+  if (embedded == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
+  if (embedded != ResultCode::kOk) return Text(TextId::kCannotSign);
   plugin::HostDocument signed_document;
   if (!plugin::DocumentFromPicture(colour, alpha, signed_document))
     return Text(TextId::kNotEnoughMemory);
@@ -85,9 +90,10 @@ std::string DetectInDocument(const plugin::HostDocument& document, std::string& 
   ImageRecord alpha;
   if (std::string refused = PictureFor(document, colour, alpha); !refused.empty()) return refused;
   OutputText found;
-  const std::uint8_t result = DetectSignature(colour, found, nullptr, kDetectionMode);
-  if (result == kResultNoMemory) return Text(TextId::kNotEnoughMemory);
-  if (result == kResultOk) signature = found.Signature();
+  const ResultCode result =
+      DetectSignature(colour, found, SettingsControl(), DetectionMode::kDetection);
+  if (result == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
+  if (result == ResultCode::kOk) signature = found.Signature();
   return {};
 }
 

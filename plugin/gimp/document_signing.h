@@ -11,9 +11,10 @@
 
 namespace pmk::gimp {
 
-// Makes the viewer's choices the engine's: the cores of the plug-in's settings
-// file and the texts of its language, read from the language file in
-// `plugin_folder` (the English texts when there is none).
+// Makes the viewer's texts the procedures': those of its language, read from
+// the language file in `plugin_folder` (the English texts when there is none).
+// The two procedures run the engine on the cores of the plug-in's settings
+// file.
 void ApplyPluginSettings(const std::filesystem::path& plugin_folder);
 
 // Signs `document` in place with `signature` (6 to 10 letters, digits or

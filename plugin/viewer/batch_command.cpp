@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <cstring>
 
+#include "engine/engine.h"
 #include "plugin/batch/batch_cancel.h"
 #include "plugin/viewer/batch_viewer_bridge.h"
 #include "plugin/viewer/batch_progress_dialog.h"
@@ -10,13 +11,6 @@
 #include "plugin/dialogs/sign_dialog.h"
 
 namespace pmk::ui {
-
-namespace {
-
-// The payload text is "signSIGN" followed by the signature.
-constexpr std::size_t kPayloadPrefixLength = 8;
-
-}  // namespace
 
 bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
                        const std::filesystem::path& plugin_folder, BatchViewerHooks hooks) {
@@ -34,9 +28,10 @@ bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
   if (kind == BatchKind::kSigning) {
     SignPayloadBuffer payload{};
     if (RunSignDialog(viewer, /*with_quality=*/true, payload) != 1) return false;
-    request.signature.assign(
-        payload.data() + kPayloadPrefixLength,
-        strnlen(payload.data() + kPayloadPrefixLength, payload.size() - kPayloadPrefixLength));
+    // The dialog hands over the payload text: the signature follows the prefix.
+    const char* signature = payload.data() + kPayloadSignatureStart;
+    request.signature.assign(signature,
+                             strnlen(signature, payload.size() - kPayloadSignatureStart));
   }
   request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality,
                      settings.robust_sign};

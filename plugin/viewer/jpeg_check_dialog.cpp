@@ -139,7 +139,7 @@ void JpegCheckDialog::HandleSliderCode(int code, int thumb) {
 void JpegCheckDialog::RunCheck() {
   {
     WaitCursor wait;
-    state_ = CheckJpegSurvival(picture_, quality_, work_folder_);
+    state_ = CheckJpegSurvival(picture_, quality_, work_folder_, CurrentSettings().cores_in_use);
   }
   verdict_label_->setText(
       LanguageText(state_ == 0 ? TextId::kSignPreserved : TextId::kSignUndetectable));

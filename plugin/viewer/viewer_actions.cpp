@@ -26,11 +26,24 @@ void Message(QWidget* owner, TextId text, TextId caption, MessageIcon icon) {
   CurrentViewerDialogs().message(owner, LanguageText(text), LanguageText(caption), icon);
 }
 
+// The engine runs on the cores the options allow and stops when the waiting
+// dialog is cancelled.
+EngineControl ControlOf(WaitingDialog& waiting) {
+  EngineControl control;
+  control.threads = CurrentSettings().cores_in_use;
+  control.stop = waiting.stop_flag();
+  control.notifier = waiting.notifier();
+  return control;
+}
+
+bool StopWasRequested(WaitingDialog& waiting) {
+  const std::atomic<std::int32_t>* stop = waiting.stop_flag();
+  return stop != nullptr && stop->load() != 0;
+}
+
 }  // namespace
 
 bool ViewerWindow::CheckImageForEngine() {
-  // The search spreads over the cores the options allow.
-  CoreCount = CurrentSettings().cores_in_use;
   if (!HasImage() || image_.width() < kMinimumSignedSide || image_.height() < kMinimumSignedSide) {
     Message(this, TextId::kImageTooSmall, TextId::kErrorCaption, MessageIcon::kNone);
     return false;
@@ -59,12 +72,12 @@ void ViewerWindow::SignImage() {
 
   auto waiting =
       dialogs.please_wait(this, kStepsBeforeSigning, LanguageText(TextId::kSearchingSignature));
-  const std::uint8_t found = SearchBeforeSigning(image_, waiting->notifier());
-  if (found == kResultOk || found == kResultNoMemory || StopRequested != 0) {
+  const ResultCode found = SearchBeforeSigning(image_, ControlOf(*waiting));
+  if (found == ResultCode::kOk || found == ResultCode::kNoMemory || StopWasRequested(*waiting)) {
     waiting.reset();
-    const TextId text = found == kResultOk         ? TextId::kAlreadySigned
-                        : found == kResultNoMemory ? TextId::kNotEnoughMemory
-                                                   : TextId::kSigningAborted;
+    const TextId text = found == ResultCode::kOk         ? TextId::kAlreadySigned
+                        : found == ResultCode::kNoMemory ? TextId::kNotEnoughMemory
+                                                         : TextId::kSigningAborted;
     Message(this, text, TextId::kWarningCaption, MessageIcon::kError);
     return;
   }
@@ -78,10 +91,14 @@ void ViewerWindow::SignImage() {
     Message(this, TextId::kNotEnoughMemory, TextId::kWarningCaption, MessageIcon::kError);
     return;
   }
-  const std::uint8_t result =
-      SignPicture(signed_image, payload.c_str(), CurrentSettings().robust_sign);
+  // Once the search has passed, the signing runs to its end: it reports no
+  // steps and lets no cancel through.
+  EngineControl signing = ControlOf(*waiting);
+  signing.notifier = nullptr;
+  const ResultCode result =
+      SignPicture(signed_image, payload, CurrentSettings().robust_sign, signing, signed_areas_);
   waiting.reset();
-  if (result != kResultOk) {
+  if (result != ResultCode::kOk) {
     Message(this, TextId::kCannotSign, TextId::kReportCaption, MessageIcon::kNone);
     return;
   }
@@ -92,7 +109,7 @@ void ViewerWindow::SignImage() {
   ImageRecord unframed;
   const bool framed = CopyPicture(image_, unframed) == kResultOk;
   if (framed) {
-    const auto boxes = HighlightBoxes(SignedAreas(), image_.width(), image_.height());
+    const auto boxes = HighlightBoxes(signed_areas_, image_.width(), image_.height());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
       DrawHighlightFrame(image_, boxes[i], static_cast<int>(i));
     }
@@ -107,14 +124,14 @@ void ViewerWindow::DetectSign() {
   if (!CheckImageForEngine()) return;
   ViewerDialogs& dialogs = CurrentViewerDialogs();
   std::string signature;
-  std::uint8_t result;
+  ResultCode result;
   {
     auto waiting =
         dialogs.please_wait(this, kStepsOfDetection, LanguageText(TextId::kSearchingSignature));
     waiting->ResetBar();
-    result = DetectInPicture(image_, waiting->notifier(), signature);
+    result = DetectInPicture(image_, ControlOf(*waiting), signature);
   }
-  if (result != kResultOk) {
+  if (result != ResultCode::kOk) {
     dialogs.result(this, LanguageText(TextId::kNoSignDetected));
   } else {
     dialogs.sign_found(this, QString::fromStdString(signature));

@@ -36,6 +36,7 @@ class PleaseWait final : public WaitingDialog {
     dialog_->show();
   }
   ProgressNotifier* notifier() override { return &notifier_; }
+  const std::atomic<std::int32_t>* stop_flag() override { return &dialog_->StopFlag(); }
   void SetText(const QString& text) override { dialog_->SetText(text); }
   void ResetBar() override { dialog_->ProgressBar()->setValue(0); }
 

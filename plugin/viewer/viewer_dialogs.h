@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,11 +20,13 @@ namespace pmk::ui {
 
 enum class MessageIcon { kNone, kInformation, kWarning, kError };
 
-// An open "Please wait ..." dialog: the engine reports to its notifier.
+// An open "Please wait ..." dialog: the engine reports to its notifier and
+// stops when its flag is set.
 class WaitingDialog {
  public:
   virtual ~WaitingDialog() = default;
   virtual ProgressNotifier* notifier() = 0;
+  virtual const std::atomic<std::int32_t>* stop_flag() = 0;
   virtual void SetText(const QString& text) = 0;
   // Detection starts its bar at 0 rather than where the dialog puts it.
   virtual void ResetBar() = 0;

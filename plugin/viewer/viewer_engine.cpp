@@ -1,6 +1,6 @@
 #include "plugin/viewer/viewer_engine.h"
 
-#include "engine/engine.h"
+#include <algorithm>
 
 namespace pmk::ui {
 
@@ -8,34 +8,34 @@ void PrepareEngineTables() noexcept {
   BuildCheckTriples();
 }
 
-std::uint8_t SearchBeforeSigning(const ImageRecord& picture, ProgressNotifier* notifier) noexcept {
+ResultCode SearchBeforeSigning(const ImageRecord& picture, const EngineControl& control) noexcept {
   OutputText text;
-  return DetectSignature(picture, text, notifier, kPreSigningMode);
+  return DetectSignature(picture, text, control, DetectionMode::kPreSigning);
 }
 
-std::uint8_t DetectInPicture(const ImageRecord& picture, ProgressNotifier* notifier,
-                             std::string& signature) {
+ResultCode DetectInPicture(const ImageRecord& picture, const EngineControl& control,
+                           std::string& signature) {
   OutputText text;
-  const std::uint8_t result = DetectSignature(picture, text, notifier, kDetectionMode);
+  const ResultCode result = DetectSignature(picture, text, control, DetectionMode::kDetection);
   signature.clear();
-  if (result == kResultOk) signature = text.Signature();
+  if (result == ResultCode::kOk) signature = text.Signature();
   return result;
 }
 
-std::uint8_t SignPicture(ImageRecord& picture, const char* payload_text,
-                         bool larger_regions) noexcept {
+ResultCode SignPicture(ImageRecord& picture, std::string_view payload_text, bool larger_regions,
+                       const EngineControl& control, std::vector<AreaBox>& areas) {
+  // Only the signature after the placeholder is embedded.
+  const std::size_t start = std::min(payload_text.size(), std::size_t{kPayloadSignatureStart});
+  const PayloadText payload = FormatPayload(payload_text.substr(start));
   EmbedOptions options;
   options.larger_regions = larger_regions;
-  return EmbedSignature(picture, payload_text, options, nullptr);
-}
-
-std::vector<AreaBox> SignedAreas() {
-  std::vector<AreaBox> areas;
-  for (std::int32_t i = 0; i < UsedRegions.count && i < 5; ++i) {
-    const auto& b = UsedRegions.boxes[static_cast<std::size_t>(i)];
-    areas.push_back({b[0], b[1], b[2], b[3]});
+  EmbedReport report;
+  const ResultCode result = EmbedSignature(picture, payload, control, options, &report);
+  areas.clear();
+  for (std::int32_t i = 0; i < report.regions && i < kMaxSignedRegions; ++i) {
+    areas.push_back(report.boxes[static_cast<std::size_t>(i)]);
   }
-  return areas;
+  return result;
 }
 
 }  // namespace pmk::ui

@@ -8,10 +8,12 @@
 #include <QMainWindow>
 #include <QString>
 #include <map>
+#include <vector>
 
 #include "image/image_record.h"
 #include "plugin/batch/batch_job.h"
 #include "plugin/batch/batch_worker.h"
+#include "plugin/viewer/highlight_frames.h"
 #include "plugin/viewer/view_math.h"
 
 class QAction;
@@ -58,6 +60,8 @@ class ViewerWindow : public QMainWindow {
   // The view is the fit and follows the window's size, until the user zooms
   // or moves the picture.
   bool fit_follows_window() const { return fit_follows_window_; }
+  // The boxes of the regions the latest signing chose.
+  const std::vector<AreaBox>& signed_areas() const { return signed_areas_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +109,7 @@ class ViewerWindow : public QMainWindow {
   ImageRecord image_;    // what the commands work on
   ImageRecord display_;  // the image ready for drawing
   ImageRecord back_;     // the view as drawn
+  std::vector<AreaBox> signed_areas_;
   ViewState view_;
   bool dragging_ = false;
   bool fit_follows_window_ = false;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine.h"
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/viewer_commands.h"
 #include "plugin/viewer/viewer_dialogs.h"
@@ -63,7 +64,7 @@ class ScriptedDialogs {
                                       ? std::string(mode.substr(kSignScript.size()))
                                       : "";
     dialogs.sign = [signature](QWidget*, std::string& payload) {
-      payload = "signSIGN" + signature;
+      payload = std::string(kPayloadPrefix) + signature;
       return 1;
     };
   }

@@ -59,7 +59,7 @@ TEST(RobustSigningTest, SignedPictureReadsAtScaleOneAndChangesOnlyTheLargerRegio
   ASSERT_TRUE(LoadImage(kPhotograph, original, alpha));
   ASSERT_TRUE(LoadImage(output, signed_picture, alpha));
   OutputText text;
-  ASSERT_EQ(DetectAtScale(signed_picture, text, 1.0, nullptr), kResultOk);
+  ASSERT_EQ(DetectAtScale(signed_picture, text, 1.0, {}), ResultCode::kOk);
   EXPECT_STREQ(text.Signature(), "robust1");
 
   // Beyond the carrier clamp, blue changes only inside the larger boxes, and

@@ -24,28 +24,27 @@ namespace {
 using pmk::testing::CopyOf;
 using pmk::testing::Sample;
 
-constexpr const char* kPayload = "signSIGNseam-07";
 constexpr const char* kSignature = "seam-07";
 constexpr std::uint32_t kSeed = 20240607;
 
-using Text = std::array<char, kDetectOutputSize>;
+using Text = OutputText;
 
-// Puts the seam and the process-wide values back however a test ends.
+// Puts the seam back however a test ends.
 class SeamGuard {
  public:
-  SeamGuard() { Reset(); }
-  ~SeamGuard() { Reset(); }
+  SeamGuard() { ArmAllocationFailure(0); }
+  ~SeamGuard() { ArmAllocationFailure(0); }
   SeamGuard(const SeamGuard&) = delete;
   SeamGuard& operator=(const SeamGuard&) = delete;
-
- private:
-  static void Reset() {
-    ArmAllocationFailure(0);
-    CoreCount.store(1);
-    StopRequested.store(0);
-    FoundSlot.store(-1);
-  }
 };
+
+std::uint8_t Embed(ImageRecord& image, const EmbedOptions& options, EmbedReport* report) {
+  return CodeByte(EmbedSignature(image, FormatPayload(kSignature), {}, options, report));
+}
+
+std::uint8_t Detect(const ImageRecord& picture, Text& text, int threads) {
+  return CodeByte(DetectSignature(picture, text, {.threads = static_cast<std::uint8_t>(threads)}));
+}
 
 // A photograph reduced by box averaging, so that every walk stays short while
 // the picture still has corners and regions to sign.
@@ -80,17 +79,17 @@ ImageRecord Clamped(const ImageRecord& source) {
   return clamped;
 }
 
-bool InsideAny(const UsedRegionsRecord& regions, std::int32_t x, std::int32_t y) {
-  for (std::int32_t i = 0; i < regions.count && i < 5; ++i) {
+bool InsideAny(const EmbedReport& regions, std::int32_t x, std::int32_t y) {
+  for (std::int32_t i = 0; i < regions.regions && i < kMaxSignedRegions; ++i) {
     const auto& box = regions.boxes[i];
     if (x >= box[0] && x < box[2] && y >= box[1] && y < box[3]) return true;
   }
   return false;
 }
 
-bool SameBoxes(const UsedRegionsRecord& a, const UsedRegionsRecord& b) {
-  if (a.count != b.count) return false;
-  for (std::int32_t i = 0; i < a.count && i < 5; ++i) {
+bool SameBoxes(const EmbedReport& a, const EmbedReport& b) {
+  if (a.regions != b.regions) return false;
+  for (std::int32_t i = 0; i < a.regions && i < kMaxSignedRegions; ++i) {
     if (a.boxes[i] != b.boxes[i]) return false;
   }
   return true;
@@ -139,7 +138,7 @@ std::int64_t WalkAllocationFailures(Prepare prepare, Run run, Check check,
 
 // Allocations of one detection at the unit scale, the first a search tries.
 std::int64_t AllocationsOfOneScale(const ImageRecord& picture) {
-  Text text{};
+  Text text;
   ArmAllocationFailure(0);
   DetectAtScale(picture, text.data(), 1.0, nullptr);
   return AllocationCount();
@@ -151,9 +150,8 @@ class AllocationFailureTest : public ::testing::Test {
     original_ = new ImageRecord(SmallPhotograph("kodim23.png", 3));
     small_ = new ImageRecord(SmallPhotograph("kodim13.png", 5));
     signed_ = new ImageRecord(CopyOf(*original_));
-    ASSERT_EQ(EmbedSignature(*signed_, kPayload, Seeded(), nullptr), kResultOk);
-    used_ = UsedRegions;
-    ASSERT_GT(used_.count, 0) << "the small photograph must have regions to sign";
+    ASSERT_EQ(Embed(*signed_, Seeded(), &used_), kResultOk);
+    ASSERT_GT(used_.regions, 0) << "the small photograph must have regions to sign";
   }
   static void TearDownTestSuite() {
     delete original_;
@@ -175,25 +173,22 @@ class AllocationFailureTest : public ::testing::Test {
   static ImageRecord* signed_;
   // An unsigned picture smaller still, for the searches over every scale.
   static ImageRecord* small_;
-  static UsedRegionsRecord used_;
+  static EmbedReport used_;
   SeamGuard guard_;
 };
 
 ImageRecord* AllocationFailureTest::original_ = nullptr;
 ImageRecord* AllocationFailureTest::signed_ = nullptr;
 ImageRecord* AllocationFailureTest::small_ = nullptr;
-UsedRegionsRecord AllocationFailureTest::used_;
+EmbedReport AllocationFailureTest::used_;
 
 TEST_F(AllocationFailureTest, EmbeddingEndsClampedOrSignedInTheFinishedRegions) {
   const ImageRecord clamped = Clamped(*original_);
   ImageRecord image;
+  EmbedReport report;
   int no_memory = 0;
-  const auto prepare = [&] {
-    image = CopyOf(*original_);
-    UsedRegions = UsedRegionsRecord{};
-    UsedRegions.count = -1;  // tells whether the call got as far as choosing
-  };
-  const auto run = [&] { return EmbedSignature(image, kPayload, Seeded(), nullptr); };
+  const auto prepare = [&] { image = CopyOf(*original_); };
+  const auto run = [&] { return Embed(image, Seeded(), &report); };
   const auto check = [&](std::int64_t n, std::uint8_t result) {
     ASSERT_TRUE(result == kResultNoMemory || result == kResultOk)
         << "failing allocation " << n << " gave " << int{result};
@@ -205,8 +200,9 @@ TEST_F(AllocationFailureTest, EmbeddingEndsClampedOrSignedInTheFinishedRegions) 
         ASSERT_EQ(Sample(image, x, y, 2), Sample(*original_, x, y, 2)) << n;
       }
     }
-    if (UsedRegions.count < 0) {
-      // Refused before any region was chosen: only the clamp.
+    if (report.regions == 0) {
+      // Refused before any region was chosen (the search always yields at
+      // least the whole picture): only the clamp.
       ASSERT_EQ(result, kResultNoMemory) << n;
       ASSERT_EQ(std::memcmp(image.data(), clamped.data(), image.size()), 0) << n;
       return;
@@ -214,15 +210,15 @@ TEST_F(AllocationFailureTest, EmbeddingEndsClampedOrSignedInTheFinishedRegions) 
     // Outside the chosen boxes nothing but the clamp, whatever the result.
     for (std::int32_t y = 0; y < image.height(); ++y) {
       for (std::int32_t x = 0; x < image.width(); ++x) {
-        if (InsideAny(UsedRegions, x, y)) continue;
+        if (InsideAny(report, x, y)) continue;
         ASSERT_EQ(Sample(image, x, y, 0), Sample(clamped, x, y, 0)) << n;
       }
     }
-    if (!SameBoxes(UsedRegions, used_)) return;  // the search coped with fewer corners
+    if (!SameBoxes(report, used_)) return;  // the search coped with fewer corners
     // The same regions as an undisturbed signing: a prefix of them is signed
     // exactly as that signing did, the rest only clamped.
     bool finished = true;
-    for (std::int32_t i = 0; i < used_.count; ++i) {
+    for (std::int32_t i = 0; i < used_.regions; ++i) {
       const bool as_signed = BoxMatches(image, *signed_, used_.boxes[i]);
       const bool as_clamped = BoxMatches(image, clamped, used_.boxes[i]);
       if (!as_signed) finished = false;
@@ -256,9 +252,9 @@ TEST_F(AllocationFailureTest, DetectionAtOneScaleReturnsNoMemory) {
   for (const double scale : {1.0, 1.25}) {
     for (const bool is_signed : {true, false}) {
       const ImageRecord& picture = is_signed ? *signed_ : *original_;
-      Text text{};
+      Text text;
       int no_memory = 0;
-      const auto prepare = [&] { text.fill('\0'); };
+      const auto prepare = [&] { text.bytes.fill('\0'); };
       const auto run = [&] { return DetectAtScale(picture, text.data(), scale, nullptr); };
       const auto check = [&](std::int64_t n, std::uint8_t result) {
         if (result == kResultNoMemory) ++no_memory;
@@ -276,13 +272,12 @@ TEST_F(AllocationFailureTest, DetectionAtOneScaleReturnsNoMemory) {
 }
 
 TEST_F(AllocationFailureTest, SequentialSearchReturnsNoMemory) {
-  CoreCount.store(1);
   for (const bool is_signed : {true, false}) {
     const ImageRecord& picture = is_signed ? *signed_ : *small_;
-    Text text{};
+    Text text;
     int no_memory = 0;
-    const auto prepare = [&] { text.fill('\0'); };
-    const auto run = [&] { return DetectSignature(picture, text.data()); };
+    const auto prepare = [&] { text.bytes.fill('\0'); };
+    const auto run = [&] { return Detect(picture, text, 1); };
     WalkAllocationFailures(
         prepare, run,
         [&](std::int64_t n, std::uint8_t result) {
@@ -299,12 +294,11 @@ TEST_F(AllocationFailureTest, SequentialSearchReturnsNoMemory) {
 // Two threads: a refusal costs the thread its current scale only, so the
 // search never reports 6 and a found signature is always the right one.
 TEST_F(AllocationFailureTest, ThreadedSearchLosesOnlyTheScale) {
-  CoreCount.store(2);
   for (const bool is_signed : {true, false}) {
     const ImageRecord& picture = is_signed ? *signed_ : *small_;
-    Text text{};
-    const auto prepare = [&] { text.fill('\0'); };
-    const auto run = [&] { return DetectSignature(picture, text.data()); };
+    Text text;
+    const auto prepare = [&] { text.bytes.fill('\0'); };
+    const auto run = [&] { return Detect(picture, text, 2); };
     WalkAllocationFailures(
         prepare, run,
         [&](std::int64_t n, std::uint8_t result) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <vector>
@@ -247,12 +248,11 @@ TEST(FindCandidateRects, AStopBetweenThePassesKeepsTheFirstPassAndReturnsOne) {
   ASSERT_EQ(list.count(), dark_only.count());
   for (std::uint32_t i = 0; i < list.count(); ++i) EXPECT_TRUE(SameRect(list[i], dark_only[i]));
 
-  // The process-wide flag stops it in the same place.
-  StopRequested.store(1);
+  // The caller's stop flag stops it in the same place.
+  const std::atomic<std::int32_t> stop_flag{1};
   CandidateList flagged = Reserved(10000);
-  const std::uint8_t result = FindCandidateRects(flagged, plane, kPairingDetection, 1.0, nullptr);
-  StopRequested.store(0);
-  EXPECT_EQ(result, kResultRefused);
+  EXPECT_EQ(FindCandidateRects(flagged, plane, kPairingDetection, 1.0, {nullptr, &stop_flag}),
+            kResultRefused);
   EXPECT_EQ(flagged.count(), dark_only.count());
 
   // A notifier that lets it go on is asked once and changes nothing.

@@ -30,10 +30,18 @@ class DetectAtScaleTest : public ::testing::Test {
     Reset();
   }
   void TearDown() override { Reset(); }
-  static void Reset() {
-    StopRequested.store(0);
-    FoundSlot.store(-1);
-    ArmAllocationFailure(0);
+  static void Reset() { ArmAllocationFailure(0); }
+};
+
+// What a check at one scale may be stopped by: way 0 the caller's flag, 1
+// another search thread's find, 2 the notifier.
+struct StopWays {
+  const std::atomic<std::int32_t> stop{1};
+  const std::atomic<std::int32_t> found_slot{3};
+  Checkpoints For(int way, ProgressNotifier* notifier) const {
+    if (way == 0) return {nullptr, &stop};
+    if (way == 1) return {nullptr, nullptr, &found_slot};
+    return notifier;
   }
 };
 
@@ -208,11 +216,10 @@ TEST_F(DetectAtScaleTest, StopOrAnotherThreadsSuccessEndsBeforeTheFirstCandidate
   for (int way = 0; way < 3; ++way) {
     CandidateList list = ListOf({kLongRect});
     RefusingNotifier notifier;
-    if (way == 0) StopRequested.store(1);
-    if (way == 1) FoundSlot.store(3);
+    const StopWays ways;
     RecordingTrace trace;
     auto text = FilledText('x');
-    EXPECT_EQ(DecodeCandidates(plane, list, text.data(), way == 2 ? &notifier : nullptr, &trace),
+    EXPECT_EQ(DecodeCandidates(plane, list, text.data(), ways.For(way, &notifier), &trace),
               kResultRefused)
         << way;
     EXPECT_TRUE(trace.tried.empty()) << way;
@@ -257,11 +264,9 @@ TEST_F(DetectAtScaleTest, RefusesAtEntryWithoutAllocating) {
   auto text = FilledText(0);
   for (int way = 0; way < 3; ++way) {
     RefusingNotifier notifier;
-    if (way == 0) FoundSlot.store(0);
-    if (way == 1) StopRequested.store(1);
+    const StopWays ways;
     ArmAllocationFailure(0);
-    EXPECT_EQ(DetectAtScale(picture, text.data(), 1.0, way == 2 ? &notifier : nullptr),
-              kResultRefused)
+    EXPECT_EQ(DetectAtScale(picture, text.data(), 1.0, ways.For(way, &notifier)), kResultRefused)
         << way;
     EXPECT_EQ(AllocationCount(), 0) << way;
     Reset();

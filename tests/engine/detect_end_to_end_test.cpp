@@ -26,13 +26,16 @@ namespace {
 
 using pmk::testing::LoadColourPhoto;
 
-constexpr char kPayload[] = "signSIGNmacaw42";
 constexpr char kSignature[] = "macaw42";
 // kodim13 has corner regions of its own; kodim23 has none far enough apart,
 // so it is signed in the whole-picture region.
 constexpr const char* kPhotos[] = {"kodim13.png", "kodim23.png"};
 
-using Text = std::array<char, kDetectOutputSize>;
+using Text = OutputText;
+
+EngineControl Threads(int threads) {
+  return {.threads = static_cast<std::uint8_t>(threads)};
+}
 
 class DetectEndToEndTest : public ::testing::Test {
  protected:
@@ -42,12 +45,7 @@ class DetectEndToEndTest : public ::testing::Test {
     Reset();
   }
   void TearDown() override { Reset(); }
-  static void Reset() {
-    CoreCount.store(1);
-    StopRequested.store(0);
-    FoundSlot.store(-1);
-    ArmAllocationFailure(0);
-  }
+  static void Reset() { ArmAllocationFailure(0); }
 };
 
 void Sign(ImageRecord& picture) {
@@ -55,7 +53,8 @@ void Sign(ImageRecord& picture) {
   options.use_fixed_seed = true;
   options.fixed_seed = 20240611;
   EmbedReport report;
-  ASSERT_EQ(EmbedSignature(picture, kPayload, options, &report), kResultOk);
+  ASSERT_EQ(EmbedSignature(picture, FormatPayload(kSignature), {}, options, &report),
+            ResultCode::kOk);
   ASSERT_GT(report.regions, 0);
 }
 
@@ -110,14 +109,14 @@ TEST_F(DetectEndToEndTest, SignedPhotographIsFoundAtUnitScale) {
     SCOPED_TRACE(name);
     ImageRecord picture = LoadColourPhoto(name);
     Sign(picture);
-    Text text{};
-    ASSERT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr), kResultOk);
+    Text text;
+    ASSERT_EQ(DetectAtScale(picture, text, 1.0, Threads(1)), ResultCode::kOk);
     EXPECT_STREQ(text.data() + 8, kSignature);
 
     // On one core the first trial is the unscaled one, and it finds it.
     StepCounter notifier;
-    Text searched{};
-    ASSERT_EQ(DetectSignature(picture, searched.data(), &notifier, kDetectionMode), kResultOk);
+    Text searched;
+    ASSERT_EQ(DetectSignature(picture, searched, {.notifier = &notifier}), ResultCode::kOk);
     EXPECT_STREQ(searched.data() + 8, kSignature);
     EXPECT_EQ(notifier.steps, 1);
     EXPECT_EQ(std::memcmp(text.data(), searched.data(), 18), 0);
@@ -136,9 +135,8 @@ TEST_F(DetectEndToEndTest, SignatureSurvivesJpegQuality90) {
     ASSERT_TRUE(LoadImage(file, reloaded, alpha));
     std::filesystem::remove(file);
     ConvertTo8BitColour(reloaded);
-    CoreCount.store(2);
-    Text text{};
-    ASSERT_EQ(DetectSignature(reloaded, text.data()), kResultOk);
+    Text text;
+    ASSERT_EQ(DetectSignature(reloaded, text, Threads(2)), ResultCode::kOk);
     EXPECT_STREQ(text.data() + 8, kSignature);
   }
 }
@@ -154,9 +152,8 @@ TEST_F(DetectEndToEndTest, SignatureIsFoundAfterReductionToTwoThirds) {
     const ImageRecord reduced =
         RescaleBicubic(picture, picture.width() * 2 / 3, picture.height() * 2 / 3);
     for (const int cores : {1, 2}) {
-      CoreCount.store(static_cast<std::uint8_t>(cores));
-      Text text{};
-      ASSERT_EQ(DetectSignature(reduced, text.data()), kResultOk) << cores;
+      Text text;
+      ASSERT_EQ(DetectSignature(reduced, text, Threads(cores)), ResultCode::kOk) << cores;
       EXPECT_STREQ(text.data() + 8, kSignature) << cores;
     }
   }
@@ -175,17 +172,16 @@ TEST_F(DetectEndToEndTest, FourChannelPictureIsSearchedOnItsColourChannels) {
       out[4 * x + 3] = static_cast<std::uint8_t>(x);  // an alpha that is not flat
     }
   }
-  Text text{};
-  ASSERT_EQ(DetectSignature(with_alpha, text.data()), kResultOk);
+  Text text;
+  ASSERT_EQ(DetectSignature(with_alpha, text, Threads(1)), ResultCode::kOk);
   EXPECT_STREQ(text.data() + 8, kSignature);
 }
 
 TEST_F(DetectEndToEndTest, UnsignedPhotographsAreNeverReportedAsSigned) {
-  CoreCount.store(2);
   for (const char* name : {"kodim13.png", "kodim23.png", "rocket_adobergb.jpg"}) {
     const ImageRecord picture = LoadColourPhoto(name);
-    Text text{};
-    EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused) << name;
+    Text text;
+    EXPECT_EQ(DetectSignature(picture, text, Threads(2)), ResultCode::kRefused) << name;
   }
 }
 

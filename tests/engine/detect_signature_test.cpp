@@ -17,6 +17,7 @@
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/scale_order.h"
 #include "engine/internal/search_memory_budget.h"
+#include "engine/internal/spare_cores.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 #include "support/pictures.h"
@@ -26,21 +27,16 @@ namespace {
 
 using pmk::testing::GreyPicture;
 
-// Restores the process-wide values every test may change.
+// Disarms the allocation seam however a test ends.
 class ProcessStateGuard {
  public:
-  ProcessStateGuard() { Reset(); }
-  ~ProcessStateGuard() { Reset(); }
-  static void Reset() {
-    CoreCount.store(1);
-    StopRequested.store(0);
-    FoundSlot.store(-1);
-    ArmAllocationFailure(0);
-  }
+  ProcessStateGuard() { ArmAllocationFailure(0); }
+  ~ProcessStateGuard() { ArmAllocationFailure(0); }
 };
 
-// Records who reports and who asks; answers as configured and may raise
-// StopRequested after a number of questions.
+// Records who reports and who asks; answers as configured and may raise its
+// stop flag (the one its Control() hands the engine) after a number of
+// questions.
 class WatchingNotifier : public ProgressNotifier {
  public:
   explicit WatchingNotifier(bool answer, int stop_after_questions = 0)
@@ -54,9 +50,14 @@ class WatchingNotifier : public ProgressNotifier {
     std::lock_guard<std::mutex> lock(mutex_);
     askers_.insert(std::this_thread::get_id());
     ++questions_;
-    if (stop_after_ > 0 && questions_ >= stop_after_) StopRequested.store(1);
+    if (stop_after_ > 0 && questions_ >= stop_after_) stop_.store(1);
     return answer_;
   }
+
+  EngineControl Control(int threads) {
+    return {.threads = static_cast<std::uint8_t>(threads), .stop = &stop_, .notifier = this};
+  }
+  bool StopRaised() const { return stop_.load() != 0; }
 
   std::vector<std::int32_t> StepsFrom(std::thread::id id) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -87,6 +88,7 @@ class WatchingNotifier : public ProgressNotifier {
   std::mutex mutex_;
   bool answer_;
   int stop_after_;
+  std::atomic<std::int32_t> stop_{0};
   int questions_ = 0;
   std::vector<std::pair<std::thread::id, std::int32_t>> steps_;
   std::set<std::thread::id> askers_;
@@ -110,7 +112,11 @@ ImageRecord BusyPicture(std::int32_t width, std::int32_t height) {
   return picture;
 }
 
-using Text = std::array<char, kDetectOutputSize>;
+using Text = OutputText;
+
+EngineControl Threads(int threads, const std::atomic<std::int32_t>* stop = nullptr) {
+  return {.threads = static_cast<std::uint8_t>(threads), .stop = stop};
+}
 
 template <std::size_t N>
 bool IsPermutation(const std::array<std::int32_t, N>& order) {
@@ -160,7 +166,7 @@ std::vector<double> ThreadScales(int n, int t) {
   const std::array<std::int32_t, 24> order = ScaleOrder(n);
   std::vector<double> scales;
   for (int index = t; index < 24; index += n)
-    scales.push_back(SeriesScale(kDetectionMode, order[index]));
+    scales.push_back(SeriesScale(DetectionMode::kDetection, order[index]));
   return scales;
 }
 
@@ -176,39 +182,41 @@ TEST(ScaleSeries, FourThreadsPairSmallAndLargeScales) {
 
 TEST(ScaleSeries, SequentialSearchTriesUnscaledFirst) {
   std::vector<double> detection;
-  for (int i = 0; i < 24; ++i) detection.push_back(SequentialScale(kDetectionMode, i));
+  for (int i = 0; i < 24; ++i) detection.push_back(SequentialScale(DetectionMode::kDetection, i));
   std::vector<double> expected{1.0, 0.95, 0.9};
   for (int i = 3; i < 24; ++i) expected.push_back(0.9 + 0.05 * i);
   ExpectScales(detection, expected);
-  EXPECT_EQ(SequentialScale(kDetectionMode, 0), 1.0);
-  EXPECT_EQ(SequentialScale(kDetectionMode, 2), 0.9);
+  EXPECT_EQ(SequentialScale(DetectionMode::kDetection, 0), 1.0);
+  EXPECT_EQ(SequentialScale(DetectionMode::kDetection, 2), 0.9);
 
   std::vector<double> pre_signing;
-  for (int i = 0; i < 12; ++i) pre_signing.push_back(SequentialScale(kPreSigningMode, i));
+  for (int i = 0; i < 12; ++i) {
+    pre_signing.push_back(SequentialScale(DetectionMode::kPreSigning, i));
+  }
   std::vector<double> expected_short{1.0, 0.93};
   for (int i = 2; i < 12; ++i) expected_short.push_back(0.93 + 0.07 * i);
   ExpectScales(pre_signing, expected_short);
-  EXPECT_NEAR(SeriesScale(kPreSigningMode, 11), 1.70, 1e-12);
+  EXPECT_NEAR(SeriesScale(DetectionMode::kPreSigning, 11), 1.70, 1e-12);
 }
 
 TEST(ScaleSeries, ThreadCountIsKeptBetweenOneAndTwentyFour) {
-  ProcessStateGuard guard;
   const std::array<std::pair<int, int>, 5> cases{{{0, 1}, {1, 1}, {7, 7}, {24, 24}, {255, 24}}};
   for (const auto& [cores, threads] : cases) {
-    CoreCount.store(static_cast<std::uint8_t>(cores));
+    const OperationCores operation(cores);
     EXPECT_EQ(SearchThreadCount(), threads) << cores;
   }
+  EXPECT_EQ(SearchThreadCount(), 1);  // outside any operation
 }
 
 TEST(SearchScales, OneCoreTriesEveryScaleInTurnOnTheCallingThread) {
   ProcessStateGuard guard;
   const ImageRecord picture = GreyPicture(120, 100);
-  for (const int mode : {kDetectionMode, kPreSigningMode}) {
+  for (const DetectionMode mode : {DetectionMode::kDetection, DetectionMode::kPreSigning}) {
     WatchingNotifier notifier(true);
     Text text{};
-    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, mode), kResultRefused);
+    EXPECT_EQ(DetectSignature(picture, text, notifier.Control(1), mode), ResultCode::kRefused);
     std::vector<std::int32_t> expected;
-    for (int i = 1; i <= (mode == kDetectionMode ? 24 : 12); ++i) expected.push_back(i);
+    for (int i = 1; i <= (mode == DetectionMode::kDetection ? 24 : 12); ++i) expected.push_back(i);
     EXPECT_EQ(notifier.StepsFrom(std::this_thread::get_id()), expected);
     EXPECT_TRUE(notifier.AskedOnlyBy(std::this_thread::get_id()));
   }
@@ -216,11 +224,10 @@ TEST(SearchScales, OneCoreTriesEveryScaleInTurnOnTheCallingThread) {
 
 TEST(SearchScales, ZeroCoresSearchesOnOneThread) {
   ProcessStateGuard guard;
-  CoreCount.store(0);
   const ImageRecord picture = GreyPicture(120, 100);
   WatchingNotifier notifier(true);
   Text text{};
-  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(picture, text, notifier.Control(0)), ResultCode::kRefused);
   EXPECT_EQ(notifier.StepCount(), 24u);
   EXPECT_TRUE(notifier.AskedOnlyBy(std::this_thread::get_id()));
 }
@@ -231,29 +238,19 @@ TEST(SearchScales, ACancelledNotifierStopsBeforeTheFirstScale) {
   WatchingNotifier notifier(false);
   Text text{};
   ArmAllocationFailure(0);
-  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(picture, text, notifier.Control(1)), ResultCode::kRefused);
   EXPECT_EQ(AllocationCount(), 0);
   EXPECT_EQ(notifier.StepCount(), 1u);
-}
-
-TEST(SearchScales, SearchResetsFoundSlot) {
-  ProcessStateGuard guard;
-  FoundSlot.store(5);
-  const ImageRecord picture = GreyPicture(120, 100);
-  Text text{};
-  EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused);
-  EXPECT_EQ(FoundSlot.load(), -1);
 }
 
 TEST(ThreadedSearch, StopRequestedBeforehandGivesNotFound) {
   ProcessStateGuard guard;
   const ImageRecord picture = GreyPicture(120, 100);
+  const std::atomic<std::int32_t> stop{1};
   for (const int cores : {1, 3}) {
-    CoreCount.store(static_cast<std::uint8_t>(cores));
-    StopRequested.store(1);
     Text text{};
     ArmAllocationFailure(0);
-    EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused) << cores;
+    EXPECT_EQ(DetectSignature(picture, text, Threads(cores, &stop)), ResultCode::kRefused) << cores;
     EXPECT_EQ(AllocationCount(), 0) << cores;
   }
 }
@@ -263,7 +260,7 @@ TEST(DetectSignature, FourChannelSixteenBitPictureIsRefused) {
   const ImageRecord picture = GreyPicture(64, 64, 4, 16);
   WatchingNotifier notifier(true);
   Text text{};
-  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(picture, text, notifier.Control(1)), ResultCode::kRefused);
   EXPECT_EQ(notifier.Questions(), 0);
 }
 
@@ -272,7 +269,7 @@ TEST(DetectSignature, NoMemoryForTheThreeChannelCopy) {
   const ImageRecord picture = GreyPicture(64, 64, 4, 8);
   Text text{};
   ArmAllocationFailure(1);
-  EXPECT_EQ(DetectSignature(picture, text.data()), kResultNoMemory);
+  EXPECT_EQ(DetectSignature(picture, text, Threads(1)), ResultCode::kNoMemory);
 }
 
 TEST(DetectSignature, SequentialSearchPassesNoMemoryOn) {
@@ -280,26 +277,24 @@ TEST(DetectSignature, SequentialSearchPassesNoMemoryOn) {
   const ImageRecord picture = GreyPicture(120, 100);
   Text text{};
   ArmAllocationFailure(1);  // the first scale's rescaled picture
-  EXPECT_EQ(DetectSignature(picture, text.data()), kResultNoMemory);
+  EXPECT_EQ(DetectSignature(picture, text, Threads(1)), ResultCode::kNoMemory);
 }
 
 TEST(ThreadedSearch, MemoryFailureAtOneScaleOnlyLosesThatScale) {
   ProcessStateGuard guard;
-  CoreCount.store(3);
   const ImageRecord picture = GreyPicture(120, 100);
   Text text{};
   ArmAllocationFailure(1);
-  EXPECT_EQ(DetectSignature(picture, text.data()), kResultRefused);
+  EXPECT_EQ(DetectSignature(picture, text, Threads(3)), ResultCode::kRefused);
   EXPECT_TRUE(AllocationFailureTriggered());
 }
 
 TEST(ThreadedSearch, CallingThreadTakesEveryNthEntry) {
   ProcessStateGuard guard;
-  CoreCount.store(4);
   const ImageRecord picture = GreyPicture(120, 100);
   WatchingNotifier notifier(true);
   Text text{};
-  EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(picture, text, notifier.Control(4)), ResultCode::kRefused);
   // Only the calling thread reports steps: its series indices plus one.
   EXPECT_EQ(notifier.StepsFrom(std::this_thread::get_id()),
             (std::vector<std::int32_t>{1, 5, 9, 13, 17, 21}));
@@ -310,54 +305,57 @@ TEST(ThreadedSearch, CallingThreadTakesEveryNthEntry) {
 TEST(ThreadedSearch, ThreadCountIsCappedBySeriesLength) {
   ProcessStateGuard guard;
   const ImageRecord picture = GreyPicture(120, 100);
-  const std::array<std::array<int, 3>, 3> cases{{
-      {30, kDetectionMode, 24},
-      {24, kPreSigningMode, 12},
-      {2, kDetectionMode, 2},
+  struct Case {
+    int cores;
+    DetectionMode mode;
+    int threads;
+  };
+  const std::array<Case, 3> cases{{
+      {30, DetectionMode::kDetection, 24},
+      {24, DetectionMode::kPreSigning, 12},
+      {2, DetectionMode::kDetection, 2},
   }};
   for (const auto& [cores, mode, threads] : cases) {
-    CoreCount.store(static_cast<std::uint8_t>(cores));
     // Refusing at once: every thread asks exactly once and stops.
     WatchingNotifier notifier(false);
     Text text{};
-    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, mode), kResultRefused);
-    EXPECT_EQ(notifier.AskerCount(), static_cast<std::size_t>(threads)) << cores << " " << mode;
+    EXPECT_EQ(DetectSignature(picture, text, notifier.Control(cores), mode), ResultCode::kRefused);
+    EXPECT_EQ(notifier.AskerCount(), static_cast<std::size_t>(threads)) << cores;
   }
 }
 
 TEST(ThreadedSearch, LargePicturesAreSearchedOnAsManyThreadsAsMemoryAllows) {
   ProcessStateGuard guard;
-  CoreCount.store(8);
   // The samples are never read: the notifier stops every thread at once.
   ImageRecord at_limit;
   ASSERT_EQ(at_limit.Allocate(5000, 4000, 3, 8), kResultOk);
   WatchingNotifier threaded(false);
   Text text{};
-  EXPECT_EQ(DetectSignature(at_limit, text.data(), &threaded, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(at_limit, text, threaded.Control(8)), ResultCode::kRefused);
   EXPECT_EQ(threaded.AskerCount(), 8u);
 
   // Above the limit the memory budget decides, down to one thread.
   ImageRecord above_limit;
   ASSERT_EQ(above_limit.Allocate(5000, 4001, 3, 8), kResultOk);
-  const int threads = ThreadsWithinBudget(5000 * 4001, SearchMemoryBudget(), 8, kDetectionMode);
+  const int threads =
+      ThreadsWithinBudget(5000 * 4001, SearchMemoryBudget(), 8, DetectionMode::kDetection);
   WatchingNotifier budgeted(false);
-  EXPECT_EQ(DetectSignature(above_limit, text.data(), &budgeted, kDetectionMode), kResultRefused);
+  EXPECT_EQ(DetectSignature(above_limit, text, budgeted.Control(8)), ResultCode::kRefused);
   EXPECT_EQ(budgeted.AskerCount(), static_cast<std::size_t>(threads));
-  EXPECT_EQ(SearchThreadsFor(5000, 4001, kDetectionMode), threads);
+  const OperationCores operation(8);
+  EXPECT_EQ(SearchThreadsFor(5000, 4001, DetectionMode::kDetection), threads);
 }
 
 TEST(ThreadedSearch, StopRequestedDuringTheSearchEndsEveryThread) {
   ProcessStateGuard guard;
   const ImageRecord picture = BusyPicture(700, 500);
   for (const int cores : {2, 4}) {
-    CoreCount.store(static_cast<std::uint8_t>(cores));
-    StopRequested.store(0);
     // The user cancels while the first scales run (the search inside each
     // scale asks the notifier too).
     WatchingNotifier notifier(true, cores + 2);
     Text text{};
-    EXPECT_EQ(DetectSignature(picture, text.data(), &notifier, kDetectionMode), kResultRefused);
-    EXPECT_EQ(StopRequested.load(), 1);  // the driver never clears it
+    EXPECT_EQ(DetectSignature(picture, text, notifier.Control(cores)), ResultCode::kRefused);
+    EXPECT_TRUE(notifier.StopRaised());  // the driver never clears it
     // Every thread has been joined: nobody asks any more.
     const int questions = notifier.Questions();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -369,15 +367,73 @@ TEST(ThreadedSearch, StopRequestedDuringTheSearchEndsEveryThread) {
 
 TEST(ThreadedSearch, StopRequestedWithoutNotifierGivesNotFound) {
   ProcessStateGuard guard;
-  CoreCount.store(4);
   const ImageRecord picture = BusyPicture(700, 500);
-  std::thread canceller([] { StopRequested.store(1); });
+  std::atomic<std::int32_t> stop{0};
+  std::thread canceller([&stop] { stop.store(1); });
   Text text{};
-  const std::uint8_t result = DetectSignature(picture, text.data());
+  const ResultCode result = DetectSignature(picture, text, Threads(4, &stop));
   canceller.join();
   // Wherever the cancel landed, an unsigned picture is not found and no
   // thread outlives the call.
-  EXPECT_EQ(result, kResultRefused);
+  EXPECT_EQ(result, ResultCode::kRefused);
+}
+
+// kodim23, signed: a search finds it within its first scales.
+const ImageRecord& SignedPhoto() {
+  static const ImageRecord picture = [] {
+    ImageRecord photo = testing::LoadColourPhoto("kodim23.png");
+    EmbedOptions options;
+    options.use_fixed_seed = true;
+    options.fixed_seed = 5;
+    EXPECT_EQ(EmbedSignature(photo, FormatPayload("apart-1"), {}, options, nullptr),
+              ResultCode::kOk);
+    return photo;
+  }();
+  return picture;
+}
+
+// A search that found the signature leaves nothing behind: the next search,
+// or a check at one scale, neither stops at once nor reports the old find.
+TEST(ThreadedSearch, EverySearchStartsWithNothingFound) {
+  const ImageRecord& signed_photo = SignedPhoto();
+  const ImageRecord unsigned_picture = BusyPicture(300, 200);
+  for (int round = 0; round < 2; ++round) {
+    Text found;
+    ASSERT_EQ(DetectSignature(signed_photo, found, Threads(3)), ResultCode::kOk) << round;
+    EXPECT_STREQ(found.Signature(), "apart-1");
+    Text after;
+    EXPECT_EQ(DetectAtScale(signed_photo, after, 1.0, Threads(2)), ResultCode::kOk) << round;
+    Text none;
+    EXPECT_EQ(DetectSignature(unsigned_picture, none, Threads(3)), ResultCode::kRefused) << round;
+  }
+}
+
+// Searches running side by side each answer to their own flag only: one
+// whose flag is set stops, while the other, whose flag stays clear, finds.
+TEST(ThreadedSearch, SearchesSideBySideStopOnTheirOwnFlagsOnly) {
+  const ImageRecord& signed_photo = SignedPhoto();
+  const std::atomic<std::int32_t> stopped{1};
+  const std::atomic<std::int32_t> running{0};
+  std::atomic<bool> finding_done{false};
+  int stopped_searches = 0;
+  int wrongly_found = 0;
+  std::thread stopped_side([&] {
+    do {
+      Text text;
+      if (DetectSignature(signed_photo, text, Threads(2, &stopped)) != ResultCode::kRefused) {
+        ++wrongly_found;
+      }
+      ++stopped_searches;
+    } while (!finding_done.load());
+  });
+  Text found;
+  const ResultCode result = DetectSignature(signed_photo, found, Threads(2, &running));
+  finding_done.store(true);
+  stopped_side.join();
+  EXPECT_EQ(result, ResultCode::kOk);
+  EXPECT_STREQ(found.Signature(), "apart-1");
+  EXPECT_GT(stopped_searches, 0);
+  EXPECT_EQ(wrongly_found, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -39,6 +40,13 @@ EmbedOptions Seeded(std::uint32_t seed) {
   options.use_fixed_seed = true;
   options.fixed_seed = seed;
   return options;
+}
+
+// A signing with the test's payload, on one thread unless `control` says else.
+std::uint8_t Embed(ImageRecord& image, const EmbedOptions& options, EmbedReport* report,
+                   const EngineControl& control = {}) {
+  const PayloadText payload = FormatPayload(kPayload + kPayloadSignatureStart);
+  return CodeByte(EmbedSignature(image, payload, control, options, report));
 }
 
 // Blue alternates 0 and 255 (and a middle value); green and red vary.
@@ -109,22 +117,19 @@ CandidateList ChosenRegions(const ImageRecord& image) {
 
 class EmbedSignatureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    StopRequested = 0;
-    ArmAllocationFailure(0);
+  void SetUp() override { ArmAllocationFailure(0); }
+  void TearDown() override { ArmAllocationFailure(0); }
+  // A report with marks in it, so that a test can tell whether a call reset it.
+  static EmbedReport MarkedReport() {
+    EmbedReport report;
+    report.regions = 77;
+    report.boxes[0] = {1, 2, 3, 4};
+    return report;
   }
-  void TearDown() override {
-    StopRequested = 0;
-    ArmAllocationFailure(0);
-  }
-  // Marks UsedRegions so that a test can tell whether a call rewrote it.
-  static void MarkUsedRegions() {
-    UsedRegions.count = 77;
-    UsedRegions.boxes[0] = {1, 2, 3, 4};
-  }
-  static void ExpectUsedRegionsMarked() {
-    EXPECT_EQ(UsedRegions.count, 77);
-    EXPECT_EQ(UsedRegions.boxes[0], (std::array<std::int32_t, 4>{1, 2, 3, 4}));
+  // What a call that fails before it chooses its regions reports.
+  static void ExpectNoRegions(const EmbedReport& report) {
+    EXPECT_EQ(report.regions, 0);
+    EXPECT_EQ(report.boxes[0], (std::array<std::int32_t, 4>{}));
   }
 };
 
@@ -132,8 +137,8 @@ TEST_F(EmbedSignatureTest, TooManyPixelsIsRefusedAfterTheClamp) {
   // 100,010,000 pixels: one row more than the limit allows.
   ImageRecord image = MakeExtremeCarrier(10000, 10001);
   const ImageRecord before = CopyOf(image);
-  MarkUsedRegions();
-  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
+  EmbedReport report = MarkedReport();
+  EXPECT_EQ(Embed(image, Seeded(1), &report), kResultRefused);
   ExpectOnlyClamped(before, image);
   for (std::int32_t y : {0, 5000, 10000}) {
     for (std::int32_t x = 0; x < 3; ++x) {
@@ -141,27 +146,26 @@ TEST_F(EmbedSignatureTest, TooManyPixelsIsRefusedAfterTheClamp) {
       EXPECT_NE(Sample(image, x, y, 0), 255);
     }
   }
-  ExpectUsedRegionsMarked();
+  ExpectNoRegions(report);
 }
 
 TEST_F(EmbedSignatureTest, TwentyMillionPixelsAreProcessed) {
   ImageRecord image = MakeExtremeCarrier(5000, 4000);
-  MarkUsedRegions();
-  EmbedReport report;
-  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(3), &report), kResultOk);
+  EmbedReport report = MarkedReport();
+  EXPECT_EQ(Embed(image, Seeded(3), &report), kResultOk);
   EXPECT_GE(report.regions, 1);
-  EXPECT_EQ(UsedRegions.count, report.regions);
+  EXPECT_NE(report.boxes[0], (std::array<std::int32_t, 4>{1, 2, 3, 4}));
   EXPECT_GE(report.passes[0], 1);
 }
 
 TEST_F(EmbedSignatureTest, StoppedSearchReturnsOneBeforeAnyRegion) {
   ImageRecord image = LoadColourPhoto("kodim23.png");
   ImageRecord before = CopyOf(image);
-  MarkUsedRegions();
-  StopRequested = 1;
-  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultRefused);
+  EmbedReport report = MarkedReport();
+  const std::atomic<std::int32_t> stop{1};
+  EXPECT_EQ(Embed(image, Seeded(1), &report, {.stop = &stop}), kResultRefused);
   ExpectOnlyClamped(before, image);
-  ExpectUsedRegionsMarked();
+  ExpectNoRegions(report);
 }
 
 // The search gives a plane too small for corners the whole plane as its one
@@ -170,10 +174,10 @@ TEST_F(EmbedSignatureTest, RegionTooSmallForTheFilterIsSkipped) {
   ImageRecord image = MakeExtremeCarrier(6, 40);
   const ImageRecord before = CopyOf(image);
   EmbedReport report;
-  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), &report), kResultOk);
+  EXPECT_EQ(Embed(image, Seeded(1), &report), kResultOk);
   ExpectOnlyClamped(before, image);
-  ASSERT_EQ(UsedRegions.count, 1);
-  EXPECT_EQ(UsedRegions.boxes[0], (std::array<std::int32_t, 4>{0, 0, 6, 40}));
+  ASSERT_EQ(report.regions, 1);
+  EXPECT_EQ(report.boxes[0], (std::array<std::int32_t, 4>{0, 0, 6, 40}));
   EXPECT_EQ(report.passes[0], 0);
 }
 
@@ -224,7 +228,6 @@ struct SignedPicture {
   ImageRecord signed_image;
   std::uint8_t result = 0;
   EmbedReport report;
-  UsedRegionsRecord used;
 };
 
 // Each picture is signed once per test program; tests only read the result.
@@ -236,8 +239,7 @@ const SignedPicture& Signed(Picture picture) {
     entry->original =
         picture == Picture::kPhotograph ? MakePhotographWithExtremeRows() : MakeFourRegionPicture();
     entry->signed_image = CopyOf(entry->original);
-    entry->result = EmbedSignature(entry->signed_image, kPayload, Seeded(kSeed), &entry->report);
-    entry->used = UsedRegions;
+    entry->result = Embed(entry->signed_image, Seeded(kSeed), &entry->report);
   }
   return *entry;
 }
@@ -246,15 +248,17 @@ TEST_F(EmbedSignatureTest, PicturesOtherThanEightBitColourAreRefusedUntouched) {
   ImageRecord grey;
   ASSERT_EQ(grey.Allocate(400, 400, 1, 8), kResultOk);
   std::memset(grey.data(), 255, static_cast<std::size_t>(grey.size()));
-  MarkUsedRegions();
-  EXPECT_EQ(EmbedSignature(grey, kPayload, Seeded(1), nullptr), kResultRefused);
+  EmbedReport report = MarkedReport();
+  EXPECT_EQ(Embed(grey, Seeded(1), &report), kResultRefused);
   EXPECT_EQ(grey.data()[0], 255);
   ImageRecord deep;
   ASSERT_EQ(deep.Allocate(400, 400, 3, 16), kResultOk);
   std::memset(deep.data(), 0, static_cast<std::size_t>(deep.size()));
-  EXPECT_EQ(EmbedSignature(deep, kPayload, Seeded(1), nullptr), kResultRefused);
+  ExpectNoRegions(report);
+  report = MarkedReport();
+  EXPECT_EQ(Embed(deep, Seeded(1), &report), kResultRefused);
   EXPECT_EQ(deep.data()[0], 0);
-  ExpectUsedRegionsMarked();
+  ExpectNoRegions(report);
 }
 
 // A fourth channel is carried along untouched.
@@ -271,8 +275,8 @@ TEST_F(EmbedSignatureTest, FourthChannelIsIgnored) {
     }
   }
   ImageRecord signed_photo = CopyOf(photo);
-  ASSERT_EQ(EmbedSignature(signed_photo, kPayload, Seeded(5), nullptr), kResultOk);
-  ASSERT_EQ(EmbedSignature(image, kPayload, Seeded(5), nullptr), kResultOk);
+  ASSERT_EQ(Embed(signed_photo, Seeded(5), nullptr), kResultOk);
+  ASSERT_EQ(Embed(image, Seeded(5), nullptr), kResultOk);
   for (std::int32_t y = 0; y < photo.height(); ++y) {
     for (std::int32_t x = 0; x < photo.width(); ++x) {
       for (std::int32_t c = 0; c < 3; ++c) {
@@ -292,14 +296,12 @@ class SignedPictureTest : public EmbedSignatureTest, public ::testing::WithParam
     signed_ = &picture.signed_image;
     result_ = picture.result;
     report_ = picture.report;
-    used_ = picture.used;
   }
 
   const ImageRecord* original_ = nullptr;
   const ImageRecord* signed_ = nullptr;
   std::uint8_t result_ = 0;
   EmbedReport report_;
-  UsedRegionsRecord used_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Pictures, SignedPictureTest,
@@ -311,9 +313,9 @@ INSTANTIATE_TEST_SUITE_P(Pictures, SignedPictureTest,
 TEST(FourRegionPictureTest, SignsSeveralRegionsAwayFromTheEdges) {
   const SignedPicture& picture = Signed(Picture::kFourRegions);
   EXPECT_GE(picture.report.regions, 2);
-  for (std::int32_t i = 0; i < picture.used.count; ++i) {
-    EXPECT_GE(picture.used.boxes[i][0], 20);
-    EXPECT_GE(picture.used.boxes[i][1], 20);
+  for (std::int32_t i = 0; i < picture.report.regions; ++i) {
+    EXPECT_GE(picture.report.boxes[i][0], 20);
+    EXPECT_GE(picture.report.boxes[i][1], 20);
   }
 }
 
@@ -321,7 +323,6 @@ TEST_P(SignedPictureTest, SignsSomeRegionsWithinThePassLimit) {
   EXPECT_EQ(result_, kResultOk);
   ASSERT_GE(report_.regions, 1);
   ASSERT_LE(report_.regions, 5);
-  EXPECT_EQ(used_.count, report_.regions);
   for (std::int32_t i = 0; i < report_.regions; ++i) {
     EXPECT_GE(report_.passes[i], 1);
     EXPECT_LE(report_.passes[i], 100);
@@ -344,8 +345,8 @@ TEST_P(SignedPictureTest, OnlyBlueChangesAndOutsideTheBoxesOnlyByTheClamp) {
       const std::uint8_t blue = Sample(*original_, x, y, 0);
       const std::uint8_t clamped = std::clamp<std::uint8_t>(blue, 3, 252);
       bool inside = false;
-      for (std::int32_t i = 0; i < used_.count; ++i) {
-        inside = inside || InsideBox(used_.boxes[i], x, y);
+      for (std::int32_t i = 0; i < report_.regions; ++i) {
+        inside = inside || InsideBox(report_.boxes[i], x, y);
       }
       if (!inside) {
         ASSERT_EQ(Sample(*signed_, x, y, 0), clamped) << x << ", " << y;
@@ -370,11 +371,11 @@ TEST_P(SignedPictureTest, OnlyBlueChangesAndOutsideTheBoxesOnlyByTheClamp) {
 
 TEST_P(SignedPictureTest, EveryMeasuredCellReadsItsBit) {
   const CandidateList regions = ChosenRegions(*signed_);
-  ASSERT_EQ(static_cast<std::int32_t>(regions.count()), used_.count);
+  ASSERT_EQ(static_cast<std::int32_t>(regions.count()), report_.regions);
   const CellBits bits = EncodePayloadCells(kPayload);
   for (std::uint32_t i = 0; i < regions.count(); ++i) {
     const CellGrid grid = MakeCellGrid(regions[i]);
-    EXPECT_EQ(used_.boxes[i],
+    EXPECT_EQ(report_.boxes[i],
               (std::array<std::int32_t, 4>{grid.left, grid.top, grid.right, grid.bottom}));
     const CellValues values = MeasureRegion(*signed_, regions[i]);
     CellBits read{};
@@ -396,12 +397,12 @@ TEST_P(SignedPictureTest, EveryMeasuredCellReadsItsBit) {
 TEST_P(SignedPictureTest, SameSeedGivesTheSamePicture) {
   ImageRecord again = CopyOf(*original_);
   EmbedReport report;
-  EXPECT_EQ(EmbedSignature(again, kPayload, Seeded(kSeed), &report), kResultOk);
+  EXPECT_EQ(Embed(again, Seeded(kSeed), &report), kResultOk);
   EXPECT_TRUE(SamePixels(again, *signed_));
   EXPECT_EQ(report.passes, report_.passes);
 
   ImageRecord other = CopyOf(*original_);
-  EXPECT_EQ(EmbedSignature(other, kPayload, Seeded(7), nullptr), kResultOk);
+  EXPECT_EQ(Embed(other, Seeded(7), nullptr), kResultOk);
   EXPECT_FALSE(SamePixels(other, *signed_));
 }
 
@@ -411,7 +412,7 @@ TEST_P(SignedPictureTest, SameSeedGivesTheSamePicture) {
 TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
   ImageRecord probe = CopyOf(*original_);
   ArmAllocationFailure(0);
-  ASSERT_EQ(EmbedSignature(probe, kPayload, Seeded(kSeed), nullptr), kResultOk);
+  ASSERT_EQ(Embed(probe, Seeded(kSeed), nullptr), kResultOk);
   const std::int64_t total = AllocationCount();
 
   const auto box_matches = [](const ImageRecord& a, const ImageRecord& b,
@@ -435,7 +436,8 @@ TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
   for (std::int64_t n = preparation + 1; n <= total; ++n) {
     ImageRecord image = CopyOf(*original_);
     ArmAllocationFailure(n);
-    const std::uint8_t result = EmbedSignature(image, kPayload, Seeded(kSeed), nullptr);
+    EmbedReport report;
+    const std::uint8_t result = Embed(image, Seeded(kSeed), &report);
     const bool failed = AllocationFailureTriggered();
     ArmAllocationFailure(0);
     if (!failed) {
@@ -443,11 +445,12 @@ TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
       continue;
     }
     ASSERT_EQ(result, kResultNoMemory) << "failing allocation " << n;
-    EXPECT_EQ(UsedRegions.count, used_.count);
+    EXPECT_EQ(report.regions, report_.regions);
+    EXPECT_EQ(report.boxes, report_.boxes);
     bool finished = true;
-    for (std::int32_t i = 0; i < used_.count; ++i) {
-      const bool as_signed = box_matches(image, *signed_, used_.boxes[i]);
-      const bool as_clamped = box_matches(image, clamped, used_.boxes[i]);
+    for (std::int32_t i = 0; i < report_.regions; ++i) {
+      const bool as_signed = box_matches(image, *signed_, report_.boxes[i]);
+      const bool as_clamped = box_matches(image, clamped, report_.boxes[i]);
       if (finished && !as_signed) finished = false;
       EXPECT_TRUE(finished ? as_signed : as_clamped)
           << "failing allocation " << n << " region " << i;
@@ -464,12 +467,12 @@ TEST_P(SignedPictureTest, AllocationFailureKeepsFinishedRegions) {
 TEST_F(EmbedSignatureTest, AllocationFailureBeforeTheRegionsLeavesOnlyTheClamp) {
   ImageRecord image = LoadColourPhoto("kodim23.png");
   const ImageRecord before = CopyOf(image);
-  MarkUsedRegions();
+  EmbedReport report = MarkedReport();
   ArmAllocationFailure(1);
-  EXPECT_EQ(EmbedSignature(image, kPayload, Seeded(1), nullptr), kResultNoMemory);
+  EXPECT_EQ(Embed(image, Seeded(1), &report), kResultNoMemory);
   ArmAllocationFailure(0);
   ExpectOnlyClamped(before, image);
-  ExpectUsedRegionsMarked();
+  ExpectNoRegions(report);
 }
 
 }  // namespace

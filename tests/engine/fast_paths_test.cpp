@@ -23,6 +23,7 @@
 #include "engine/internal/resample.h"
 #include "engine/internal/search_work.h"
 #include "engine/internal/separable_filter.h"
+#include "engine/internal/spare_cores.h"
 #include "image/checked_allocation.h"
 #include "image/image_record.h"
 #include "support/pictures.h"
@@ -134,7 +135,7 @@ TEST(FastSeparableFilter, BandsGiveTheSameAsOneSweep) {
   const std::int32_t height = 700;
   for (const int cores : {1, 3}) {
     SCOPED_TRACE(cores);
-    CoreCount.store(static_cast<std::uint8_t>(cores));
+    const OperationCores operation(cores);
     for (const double scale : {1.0, 1.9}) {
       std::vector<float> plane = RandomPlane(width, height, 8, kLowest, kHighest);
       const std::vector<float> expected =
@@ -144,7 +145,6 @@ TEST(FastSeparableFilter, BandsGiveTheSameAsOneSweep) {
       ExpectSameFloats(plane, expected);
     }
   }
-  CoreCount.store(1);
   // Small planes: one band, or nothing written below the filter's size.
   for (const std::int32_t h : {7, 8, 70}) {
     std::vector<float> plane = RandomPlane(9, h, 2, kLowest, kHighest);

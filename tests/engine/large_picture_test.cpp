@@ -40,15 +40,16 @@ ImageRecord TiledPhotograph(int across, int down) {
 
 TEST(LargePicture, AboveTwentyMegapixelsIsSignedWrittenReadBackAndFound) {
   BuildCheckTriples();
-  StopRequested.store(0);
   ImageRecord picture = TiledPhotograph(6, 9);
   ASSERT_GT(static_cast<std::int64_t>(picture.width()) * picture.height(), 20'000'000);
 
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 24;
-  ASSERT_EQ(EmbedSignature(picture, "signSIGNBig-2026", options, nullptr), kResultOk);
-  ASSERT_GE(UsedRegions.count, 1);
+  EmbedReport report;
+  ASSERT_EQ(EmbedSignature(picture, FormatPayload("Big-2026"), {}, options, &report),
+            ResultCode::kOk);
+  ASSERT_GE(report.regions, 1);
 
   testing::TempFolder folder;
   const std::filesystem::path file = folder.path() / "signed.bmp";
@@ -59,12 +60,9 @@ TEST(LargePicture, AboveTwentyMegapixelsIsSignedWrittenReadBackAndFound) {
   ASSERT_TRUE(LoadImage(file, read_back, alpha));
   ASSERT_EQ(read_back.channels(), 3);
 
-  const std::uint8_t saved = CoreCount.load();
-  CoreCount.store(2);
-  std::array<char, kDetectOutputSize> text{};
-  EXPECT_EQ(DetectSignature(read_back, text.data()), kResultOk);
-  EXPECT_STREQ(text.data() + kPayloadSignatureStart, "Big-2026");
-  CoreCount.store(saved);
+  OutputText text;
+  EXPECT_EQ(DetectSignature(read_back, text, {.threads = 2}), ResultCode::kOk);
+  EXPECT_STREQ(text.Signature(), "Big-2026");
 }
 
 }  // namespace

@@ -36,9 +36,6 @@ class SearchWorkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     BuildCheckTriples();
-    CoreCount.store(1);
-    FoundSlot.store(-1);
-    StopRequested.store(0);
     ImageRecord alpha;
     ASSERT_TRUE(LoadImage(std::string(PMK_TEST_DATA_DIR) + "/kodim13.png", picture_, alpha));
     ConvertTo8BitColour(picture_);

@@ -19,18 +19,8 @@
 namespace pmk {
 namespace {
 
-// Sets CoreCount for one test and restores it afterwards.
-class CoreCountScope {
- public:
-  explicit CoreCountScope(std::uint8_t cores) : saved_(CoreCount.load()) { CoreCount = cores; }
-  ~CoreCountScope() { CoreCount = saved_; }
-
- private:
-  std::uint8_t saved_;
-};
-
 TEST(ThreadedSpareCores, EveryIndexRunsOnceAndTheCoresComeBack) {
-  const CoreCountScope cores(4);
+  const OperationCores cores(4);
   constexpr std::int32_t kCount = 500;
   std::array<std::atomic<int>, kCount> visits{};
   std::atomic<int> active{0};
@@ -52,7 +42,7 @@ TEST(ThreadedSpareCores, EveryIndexRunsOnceAndTheCoresComeBack) {
 }
 
 TEST(ThreadedSpareCores, NestedSplitsNeverExceedCoreCount) {
-  const CoreCountScope cores(3);
+  const OperationCores cores(3);
   std::atomic<int> active{0};
   std::atomic<int> most_active{0};
   std::atomic<int> total{0};
@@ -76,26 +66,26 @@ TEST(ThreadedSpareCores, OneScaleReadsTheSameWhateverTheCoresLent) {
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 77;
-  ASSERT_EQ(EmbedSignature(colour, "signSIGNspare-1", options, nullptr), kResultOk);
+  ASSERT_EQ(EmbedSignature(colour, FormatPayload("spare-1"), {}, options, nullptr),
+            ResultCode::kOk);
   BuildCheckTriples();
-  FoundSlot = -1;
 
   std::array<char, 1024> alone{};
   std::array<char, 1024> helped{};
   std::uint8_t alone_result = 0;
   std::uint8_t helped_result = 0;
   {
-    const CoreCountScope cores(1);
+    const OperationCores cores(1);
     alone_result = DetectAtScale(colour, alone.data(), 1.25, nullptr);
   }
   {
-    const CoreCountScope cores(2);
+    const OperationCores cores(2);
     helped_result = DetectAtScale(colour, helped.data(), 1.25, nullptr);
   }
   EXPECT_EQ(alone_result, helped_result);
   EXPECT_EQ(std::memcmp(alone.data(), helped.data(), alone.size()), 0);
   {
-    const CoreCountScope cores(2);
+    const OperationCores cores(2);
     std::array<char, 1024> text{};
     ASSERT_EQ(DetectAtScale(colour, text.data(), 1.0, nullptr), kResultOk);
     EXPECT_STREQ(text.data() + 8, "spare-1");

@@ -73,7 +73,6 @@ class TraceWithAdded : public DetectTrace {
 // signing marks the whole picture, and detection's own candidates miss it.
 TEST(WholePictureDetection, WholePlaneSignatureIsFoundWhereDetectionPairsCorners) {
   BuildCheckTriples();
-  StopRequested.store(0);
   ImageRecord picture;
   ImageRecord alpha;
   ASSERT_TRUE(
@@ -89,10 +88,11 @@ TEST(WholePictureDetection, WholePlaneSignatureIsFoundWhereDetectionPairsCorners
   EmbedOptions options;
   options.use_fixed_seed = true;
   options.fixed_seed = 2026;
-  ASSERT_EQ(EmbedSignature(picture, "signSIGNLeaf-26", options, nullptr), kResultOk);
-  ASSERT_EQ(UsedRegions.count, 1);
+  EmbedReport report;
+  ASSERT_EQ(EmbedSignature(picture, FormatPayload("Leaf-26"), {}, options, &report),
+            ResultCode::kOk);
+  ASSERT_EQ(report.regions, 1);
 
-  FoundSlot.store(-1);
   TraceWithAdded trace;
   std::array<char, kDetectOutputSize> text{};
   ASSERT_EQ(DetectAtScale(picture, text.data(), 1.0, nullptr, &trace), kResultOk);
@@ -109,10 +109,9 @@ TEST(WholePictureDetection, WholePlaneSignatureIsFoundWhereDetectionPairsCorners
   EXPECT_TRUE(Same(trace.tried.back(), whole));
 
   // The search the signer runs first finds it too.
-  CoreCount.store(1);
-  std::array<char, kDetectOutputSize> searched{};
-  EXPECT_EQ(DetectSignature(picture, searched.data()), kResultOk);
-  EXPECT_STREQ(searched.data() + kPayloadSignatureStart, "Leaf-26");
+  OutputText searched;
+  EXPECT_EQ(DetectSignature(picture, searched, {.threads = 1}), ResultCode::kOk);
+  EXPECT_STREQ(searched.Signature(), "Leaf-26");
 }
 
 }  // namespace

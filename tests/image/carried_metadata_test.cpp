@@ -109,7 +109,7 @@ class CarriedMetadataTest : public ::testing::Test {
     signed_ = std::make_unique<ImageRecord>();
     ImageRecord alpha;
     ASSERT_TRUE(LoadImage(*folder_ / "camera.png", *signed_, alpha));
-    ASSERT_EQ(EmbedSignature(*signed_, "signSIGNabcdef"), kResultOk);
+    ASSERT_EQ(EmbedSignature(*signed_, FormatPayload("abcdef"), {}), ResultCode::kOk);
   }
   static void TearDownTestSuite() {
     signed_.reset();
@@ -125,7 +125,7 @@ class CarriedMetadataTest : public ::testing::Test {
     ImageRecord alpha;
     ASSERT_TRUE(LoadImage(output, back, alpha)) << output;
     OutputText text;
-    EXPECT_EQ(DetectAtScale(back, text, 1.0, nullptr), kResultOk) << output;
+    EXPECT_EQ(DetectAtScale(back, text, 1.0, {}), ResultCode::kOk) << output;
   }
 
   static std::unique_ptr<TempFolder> folder_;

@@ -36,7 +36,8 @@ class InspectDetectTest : public ::testing::Test {
     EmbedOptions options;
     options.use_fixed_seed = true;
     options.fixed_seed = 77;
-    EXPECT_EQ(EmbedSignature(colour, "signSIGNstream-1", options, nullptr), kResultOk);
+    EXPECT_EQ(EmbedSignature(colour, FormatPayload("stream-1"), {}, options, nullptr),
+              ResultCode::kOk);
     const std::filesystem::path file = folder_ / "signed.png";
     EXPECT_TRUE(SaveImage(colour, ImageRecord{}, file, {}, 0));
     return file.string();

@@ -20,7 +20,7 @@ TEST(JpegSurvivalCheck, UnsignedNeverReadsPreservedWorkFolderIsPrivate) {
   LoadPluginImage(testing::TestData("kodim23.png"), unsigned_picture);
 
   for (int quality : {20, 90, 100}) {
-    EXPECT_EQ(CheckJpegSurvival(unsigned_picture, quality, work), kResultRefused) << quality;
+    EXPECT_EQ(CheckJpegSurvival(unsigned_picture, quality, work, 1), kResultRefused) << quality;
   }
   EXPECT_EQ(SaveLosslessCopy(unsigned_picture, work), 0);
   EXPECT_TRUE(fs::exists(work / "orig.tif"));
@@ -54,7 +54,7 @@ TEST(JpegSurvivalCheck, FailuresGiveNonzeroResults) {
       {"alpha dropped, written, not signed", rgba, cache / "work", kResultRefused},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CheckJpegSurvival(c.picture, 90, c.work), c.expected) << c.what;
+    EXPECT_EQ(CheckJpegSurvival(c.picture, 90, c.work, 2), c.expected) << c.what;
   }
   EXPECT_EQ(SaveLosslessCopy(rgba, cache / "file" / "temp"), kJpegCheckNoWorkFiles);
 }

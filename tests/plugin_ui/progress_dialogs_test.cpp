@@ -14,10 +14,14 @@ namespace {
 using ProgressDialogsTest = UiFixture;
 
 TEST_F(ProgressDialogsTest, CancelInPleaseWaitStopsTheEngine) {
-  StopRequested.store(1);  // left over from an earlier command
+  {
+    PleaseWaitDialog cancelled(nullptr, 17);
+    cancelled.reject();  // an earlier command's
+    EXPECT_EQ(cancelled.StopFlag().load(), 1);
+  }
   PleaseWaitDialog dialog(nullptr, 29);
   dialog.show();
-  EXPECT_EQ(StopRequested.load(), 0);
+  EXPECT_EQ(dialog.StopFlag().load(), 0);
   auto* bar = FindControl<QProgressBar>(&dialog, ids::kProgressBar);
   EXPECT_EQ(bar->value(), 2);
 
@@ -32,7 +36,7 @@ TEST_F(ProgressDialogsTest, CancelInPleaseWaitStopsTheEngine) {
   // computes; asking the notifier lets it through.
   ClickLater(&dialog, ids::kCancel);
   EXPECT_FALSE(notifier.ShouldContinue());
-  EXPECT_EQ(StopRequested.load(), 1);
+  EXPECT_EQ(dialog.StopFlag().load(), 1);
   EXPECT_EQ(FindControl<QLabel>(&dialog, ids::kFirstText)->text(), "Canceling the detection!");
   EXPECT_TRUE(dialog.isVisible());  // the viewer closes it
 
@@ -40,7 +44,6 @@ TEST_F(ProgressDialogsTest, CancelInPleaseWaitStopsTheEngine) {
   bool answer = true;
   std::thread([&] { answer = notifier.ShouldContinue(); }).join();
   EXPECT_FALSE(answer);
-  StopRequested.store(0);
 }
 
 TEST_F(ProgressDialogsTest, BatchTimesAfterNinetySecondsAndThreeOfTenFiles) {

@@ -26,6 +26,7 @@ class ViewerWindowTest : public UiFixture {
  protected:
   struct NoWaiting : WaitingDialog {
     ProgressNotifier* notifier() override { return nullptr; }
+    const std::atomic<std::int32_t>* stop_flag() override { return nullptr; }
     void SetText(const QString&) override {}
     void ResetBar() override {}
   };
@@ -41,7 +42,7 @@ class ViewerWindowTest : public UiFixture {
       if (on_message_) on_message_(text);
     };
     dialogs.sign = [this](QWidget*, std::string& payload) {
-      payload = "signSIGN" + signature_;
+      payload = std::string(kPayloadPrefix) + signature_;
       return 1;
     };
     dialogs.please_wait = [](QWidget*, int, const QString&) {
@@ -280,7 +281,7 @@ TEST_F(ViewerWindowTest, RobustSettingSignsLargerRegions) {
     viewer_->RunCommand(kCommandSign);
     ASSERT_FALSE(captions_.empty());
     EXPECT_EQ(captions_.back(), "Sign inserted");
-    for (const AreaBox& box : SignedAreas()) {
+    for (const AreaBox& box : viewer_->signed_areas()) {
       total_area[robust] += static_cast<long long>(box[2] - box[0]) * (box[3] - box[1]);
     }
     delete viewer_;

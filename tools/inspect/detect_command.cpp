@@ -20,6 +20,7 @@
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
 #include "engine/internal/payload_cells.h"
+#include "engine/internal/spare_cores.h"
 #include "image/image_record.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"
@@ -109,22 +110,23 @@ int RunDetect(Arguments args) {
   ImageRecord alpha;
   if (!LoadColourPicture(name, colour, alpha)) return 1;
 
-  if (cores) CoreCount.store(static_cast<std::uint8_t>(*cores));
-  std::array<char, kDetectOutputSize> text{};
+  const auto threads = static_cast<std::uint8_t>(cores.value_or(1));
   nlohmann::ordered_json out;
   if (scale) {
     BuildCheckTriples();
-    FoundSlot.store(-1);
+    const OperationCores pool(threads);
+    std::array<char, kDetectOutputSize> text{};
     JsonTrace trace;
     const std::uint8_t result = DetectAtScale(colour, text.data(), *scale, nullptr, &trace);
     out["scale"] = *scale;
     out["result"] = result;
     out["tried"] = std::move(trace.tried);
   } else {
-    const std::uint8_t result = DetectSignature(colour, text.data());
-    out["result"] = result;
-    if (result == kResultOk) {
-      out["signature"] = std::string(text.data() + kPayloadSignatureStart);
+    OutputText text;
+    const ResultCode result = DetectSignature(colour, text, EngineControl{.threads = threads});
+    out["result"] = CodeByte(result);
+    if (result == ResultCode::kOk) {
+      out["signature"] = std::string(text.Signature());
     } else {
       out["signature"] = nullptr;
     }

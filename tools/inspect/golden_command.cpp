@@ -255,7 +255,6 @@ class JsonTrace : public DetectTrace {
 };
 
 nlohmann::ordered_json DetectTraced(const ImageRecord& picture, const char* which, double scale) {
-  FoundSlot.store(-1);
   JsonTrace trace;
   std::array<char, kDetectOutputSize> text{};
   const std::uint8_t result = DetectAtScale(picture, text.data(), scale, nullptr, &trace);
@@ -282,14 +281,17 @@ bool DescribeSigning(const ImageRecord& original, ImageRecord& signed_picture,
   options.use_fixed_seed = true;
   options.fixed_seed = kSeed;
   EmbedReport report;
-  const std::uint8_t result = EmbedSignature(signed_picture, kPayload, options, &report);
+  const PayloadText payload =
+      FormatPayload(std::string_view(kPayload).substr(kPayloadSignatureStart));
+  const ResultCode result =
+      EmbedSignature(signed_picture, payload, EngineControl{}, options, &report);
   out["seed"] = kSeed;
   out["payload"] = kPayload;
-  out["result"] = result;
+  out["result"] = CodeByte(result);
   nlohmann::ordered_json regions = nlohmann::ordered_json::array();
   for (std::int32_t i = 0; i < report.regions; ++i) {
     const CandidateRect& rect = list[static_cast<std::uint32_t>(i)];
-    const auto& box = UsedRegions.boxes[i];
+    const auto& box = report.boxes[i];
     CellValues values;
     if (!MeasureRegion(signed_picture, rect, values)) return false;
     nlohmann::ordered_json cells = nlohmann::ordered_json::array();
@@ -341,8 +343,6 @@ int RunGolden(Arguments args) {
   }
 
   BuildCheckTriples();
-  CoreCount.store(1);
-  StopRequested.store(0);
   nlohmann::ordered_json out;
   out["width"] = picture.width();
   out["height"] = picture.height();

@@ -5,28 +5,20 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "engine/engine.h"
 #include "engine/internal/payload_cells.h"
 #include "tools/inspect/inspect_commands.h"
 
 namespace pmk::inspect {
-namespace {
-
-// The payload holds at most 10 signature characters; the command-line signer
-// cuts the signature to that length before formatting "signSIGN%s".
-constexpr std::size_t kMaxSignatureLength = 10;
-
-}  // namespace
 
 int RunPayload(Arguments args) {
   if (args.size() != 1) {
     std::fputs("usage: PMKInspect payload SIGNATURE\n", stderr);
     return kUsageError;
   }
-  // Like "%s", the formatted text ends at the first NUL of the signature.
-  std::string signature(args[0].substr(0, kMaxSignatureLength));
-  signature.resize(signature.find('\0') == std::string::npos ? signature.size()
-                                                             : signature.find('\0'));
-  const std::string payload = "signSIGN" + signature;
+  // As the signers format it: the signature cut to 10 characters and at its
+  // first NUL.
+  const std::string payload = FormatPayload(args[0]).c_str();
 
   nlohmann::ordered_json symbols = nlohmann::ordered_json::array();
   for (const std::uint8_t symbol : PayloadSymbols(payload.c_str())) symbols.push_back(symbol);

@@ -22,8 +22,6 @@ namespace {
 
 constexpr const char* kUsage = "usage: PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust]\n";
 
-// The payload holds at most 10 signature characters.
-constexpr int kMaxSignatureLength = 10;
 constexpr int kJpegQuality = 95;
 
 bool ParseSeed(std::string_view text, std::uint32_t& seed) {
@@ -60,11 +58,10 @@ int RunSign(Arguments args) {
   ImageRecord alpha;
   if (!LoadColourPicture(input, colour, alpha)) return 1;
 
-  char payload[128] = {};
-  std::snprintf(payload, sizeof payload, "signSIGN%.*s", kMaxSignatureLength, signature.c_str());
   EmbedReport report;
-  const std::uint8_t result = EmbedSignature(colour, payload, options, &report);
-  if (result == kResultOk) {
+  const ResultCode result =
+      EmbedSignature(colour, FormatPayload(signature), EngineControl{}, options, &report);
+  if (result == ResultCode::kOk) {
     try {
       if (!SaveImage(colour, alpha, output, input, kJpegQuality)) {
         std::fprintf(stderr, "cannot write %s\n", output.c_str());
@@ -80,18 +77,18 @@ int RunSign(Arguments args) {
   nlohmann::ordered_json passes = nlohmann::ordered_json::array();
   nlohmann::ordered_json corrections = nlohmann::ordered_json::array();
   for (std::int32_t i = 0; i < report.regions; ++i) {
-    const auto& box = UsedRegions.boxes[i];
+    const auto& box = report.boxes[i];
     regions.push_back({box[0], box[1], box[2], box[3]});
     passes.push_back(report.passes[i]);
     corrections.push_back(report.max_abs_correction[i]);
   }
   nlohmann::ordered_json out;
-  out["result"] = result;
+  out["result"] = CodeByte(result);
   out["regions"] = std::move(regions);
   out["passes"] = std::move(passes);
   out["max_abs_correction"] = std::move(corrections);
   std::cout << out.dump() << '\n';
-  return result == kResultOk ? 0 : 1;
+  return result == ResultCode::kOk ? 0 : 1;
 }
 
 }  // namespace pmk::inspect
