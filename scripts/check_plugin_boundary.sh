@@ -1,8 +1,8 @@
 #!/bin/sh
 # The plug-in's folders and the one direction their includes run in:
 #
-#   host_program -> filter_host -> interface      gimp -> filter_host, dialogs
-#   library -> viewer -> dialogs                   library -> interface, dialogs
+#   host_program -> filter_host -> interface      gimp -> filter_host, signing
+#   library -> viewer -> signing -> dialogs        library -> interface, dialogs
 #             viewer -> batch
 #
 # interface/ (our declarations of the editor's interface), batch/ (batch
@@ -26,11 +26,12 @@ fail() {
 may_include() {
   case $1 in
     interface | batch | dialogs) echo "" ;;
-    viewer) echo "dialogs batch" ;;
+    signing) echo "dialogs" ;;
+    viewer) echo "signing dialogs batch" ;;
     library) echo "interface viewer dialogs" ;;
     filter_host) echo "interface" ;;
     host_program) echo "filter_host interface" ;;
-    gimp) echo "filter_host interface dialogs" ;;
+    gimp) echo "filter_host interface signing dialogs" ;;
     *) echo "unknown" ;;
   esac
 }

@@ -9,6 +9,7 @@
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
 #include "plugin/dialogs/sign_dialog.h"
+#include "plugin/signing/checked_signing.h"
 
 namespace pmk::gimp {
 
@@ -54,29 +55,27 @@ void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
 
 std::string SignDocument(plugin::HostDocument& document, const std::string& signature,
                          bool robust) {
+  // The viewer's checks, in its order: the picture first, then the
+  // signature that its sign dialog would refuse.
+  if (document.channels != 3 && document.channels != 4) return Text(TextId::kFormatNotSupported);
+  ImageRecord colour;
+  ImageRecord alpha;
+  if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(TextId::kNotEnoughMemory);
+  if (const ui::SigningOutcome picture = ui::CheckPictureForSigning(colour);
+      picture != ui::SigningOutcome::kSigned) {
+    return Text(ui::MessageFor(picture).text);
+  }
   const QString typed = QString::fromUtf8(signature);
   if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(TextId::kSignatureTooLong);
   const QString shown = ui::SignaturePreview(typed);
   if (shown.size() < kMinimumSignatureLength) return Text(TextId::kSignatureTooShort);
 
-  ImageRecord colour;
-  ImageRecord alpha;
-  if (std::string refused = PictureFor(document, colour, alpha); !refused.empty()) return refused;
-  if (static_cast<std::int64_t>(colour.width()) * colour.height() > kMaxEmbedPixels)
-    return Text(TextId::kCannotSign);
-
-  const EngineControl control = SettingsControl();
-  OutputText found;
-  const ResultCode search = DetectSignature(colour, found, control, DetectionMode::kPreSigning);
-  if (search == ResultCode::kOk) return Text(TextId::kAlreadySigned);
-  if (search == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
-
-  EmbedOptions options;
-  options.larger_regions = robust;
-  const PayloadText payload = FormatPayload(shown.toStdString());
-  const ResultCode embedded = EmbedSignature(colour, payload, control, options, nullptr);
-  if (embedded == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
-  if (embedded != ResultCode::kOk) return Text(TextId::kCannotSign);
+  ui::SigningRun run;
+  run.search = SettingsControl();
+  run.larger_regions = robust;
+  const ui::SigningOutcome outcome =
+      ui::SignCheckedPicture(colour, FormatPayload(shown.toStdString()), run);
+  if (outcome != ui::SigningOutcome::kSigned) return Text(ui::MessageFor(outcome).text);
   plugin::HostDocument signed_document;
   if (!plugin::DocumentFromPicture(colour, alpha, signed_document))
     return Text(TextId::kNotEnoughMemory);

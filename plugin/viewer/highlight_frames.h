@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "image/image_record.h"
+#include "plugin/signing/checked_signing.h"
 
 namespace pmk::ui {
-
-// left, top, right, bottom in picture pixels.
-using AreaBox = std::array<std::int32_t, 4>;
 
 // Frames are drawn around this many areas at most.
 inline constexpr int kMaxHighlightedAreas = 4;

@@ -14,6 +14,7 @@
 #include "plugin/viewer/viewer_dialogs.h"
 #include "plugin/viewer/viewer_engine.h"
 #include "plugin/viewer/viewer_window.h"
+#include "plugin/signing/checked_signing.h"
 
 namespace pmk::ui {
 
@@ -36,31 +37,28 @@ EngineControl ControlOf(WaitingDialog& waiting) {
   return control;
 }
 
-bool StopWasRequested(WaitingDialog& waiting) {
-  const std::atomic<std::int32_t>* stop = waiting.stop_flag();
-  return stop != nullptr && stop->load() != 0;
+void ShowSigningMessage(QWidget* owner, SigningOutcome outcome) {
+  const SigningMessage message = MessageFor(outcome);
+  Message(owner, message.text, message.caption,
+          message.error_icon ? MessageIcon::kError : MessageIcon::kNone);
 }
 
 }  // namespace
 
 bool ViewerWindow::CheckImageForEngine() {
-  if (!HasImage() || image_.width() < kMinimumSignedSide || image_.height() < kMinimumSignedSide) {
-    Message(this, TextId::kImageTooSmall, TextId::kErrorCaption, MessageIcon::kNone);
-    return false;
-  }
-  if ((image_.channels() != 3 && image_.channels() != 4) || image_.bits() != 8) {
-    Message(this, TextId::kFormatNotSupported, TextId::kErrorCaption, MessageIcon::kNone);
+  const SigningOutcome picture = CheckPictureForSigning(image_);
+  // Detection accepts pictures of any size; only signing has a limit.
+  if (picture != SigningOutcome::kSigned && picture != SigningOutcome::kTooLarge) {
+    ShowSigningMessage(this, picture);
     return false;
   }
   return true;
 }
 
 void ViewerWindow::SignImage() {
-  if (!CheckImageForEngine()) return;
-  // The signing would refuse it after a search that takes minutes at this
-  // size, so it is refused before the user is asked for anything.
-  if (static_cast<std::int64_t>(image_.width()) * image_.height() > kMaxEmbedPixels) {
-    Message(this, TextId::kCannotSign, TextId::kReportCaption, MessageIcon::kNone);
+  if (const SigningOutcome picture = CheckPictureForSigning(image_);
+      picture != SigningOutcome::kSigned) {
+    ShowSigningMessage(this, picture);
     return;
   }
   ViewerDialogs& dialogs = CurrentViewerDialogs();
@@ -72,37 +70,19 @@ void ViewerWindow::SignImage() {
 
   auto waiting =
       dialogs.please_wait(this, kStepsBeforeSigning, LanguageText(TextId::kSearchingSignature));
-  const ResultCode found = SearchBeforeSigning(image_, ControlOf(*waiting));
-  if (found == ResultCode::kOk || found == ResultCode::kNoMemory || StopWasRequested(*waiting)) {
-    waiting.reset();
-    const TextId text = found == ResultCode::kOk         ? TextId::kAlreadySigned
-                        : found == ResultCode::kNoMemory ? TextId::kNotEnoughMemory
-                                                         : TextId::kSigningAborted;
-    Message(this, text, TextId::kWarningCaption, MessageIcon::kError);
-    return;
-  }
-
-  // The mark goes into a copy, so that a failed signing leaves the picture
-  // exactly as it was (the signing clamps the carrier even when it fails).
-  waiting->SetText(LanguageText(TextId::kInsertingSignature));
-  ImageRecord signed_image;
-  if (CopyPicture(image_, signed_image) != kResultOk) {
-    waiting.reset();
-    Message(this, TextId::kNotEnoughMemory, TextId::kWarningCaption, MessageIcon::kError);
-    return;
-  }
-  // Once the search has passed, the signing runs to its end: it reports no
-  // steps and lets no cancel through.
-  EngineControl signing = ControlOf(*waiting);
-  signing.notifier = nullptr;
-  const ResultCode result =
-      SignPicture(signed_image, payload, CurrentSettings().robust_sign, signing, signed_areas_);
+  SigningRun run;
+  run.search = ControlOf(*waiting);
+  run.larger_regions = CurrentSettings().robust_sign;
+  run.before_embedding = [&waiting] {
+    waiting->SetText(LanguageText(TextId::kInsertingSignature));
+  };
+  const SigningOutcome outcome =
+      SignCheckedPicture(image_, PayloadFromDialogText(payload), run, &signed_areas_);
   waiting.reset();
-  if (result != ResultCode::kOk) {
-    Message(this, TextId::kCannotSign, TextId::kReportCaption, MessageIcon::kNone);
+  if (outcome != SigningOutcome::kSigned) {
+    ShowSigningMessage(this, outcome);
     return;
   }
-  image_.Swap(signed_image);
   setWindowTitle(windowTitle() + LanguageText(TextId::kSignedTitleSuffix));
 
   // The frames live in the picture only while the message is open.
