@@ -28,8 +28,7 @@ bool IsBareName(const std::string& name) noexcept {
   return name.find_first_of("/\\") == std::string::npos;
 }
 
-std::optional<std::string> ResolveBareName(const std::string& name,
-                                           const std::string& executable) {
+std::optional<std::string> ResolveBareName(const std::string& name, const std::string& executable) {
   if (!IsBareName(name)) return name;
   const std::size_t cut = executable.find_last_of('/');
   if (cut == std::string::npos) return name;

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "cmd/run_options.h"
-#include "image/safe_output.h"
 #include "engine/engine.h"
 #include "image/image_files.h"
+#include "image/safe_output.h"
 
 namespace pmk::cmd {
 namespace {

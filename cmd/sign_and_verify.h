@@ -30,7 +30,7 @@ struct SignRequest {
   bool larger_regions = false;  // "-robust"
   // A line for standard error once the output is written, if not empty.
   std::string written_note;
-  std::uint8_t cores = 1;       // "-cores": the engine's threads
+  std::uint8_t cores = 1;  // "-cores": the engine's threads
 };
 
 // Returns the exit code (0 or 1); writes exactly one message.

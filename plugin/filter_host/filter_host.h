@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/interface/host_interface.h"
 #include "plugin/filter_host/host_descriptors.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

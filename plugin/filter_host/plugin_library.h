@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "plugin/interface/host_interface.h"
 #include "plugin/filter_host/property_list_reader.h"
+#include "plugin/interface/host_interface.h"
 
 namespace pmk::plugin {
 

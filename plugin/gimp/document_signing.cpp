@@ -5,10 +5,10 @@
 
 #include "engine/engine.h"
 #include "platform/private_profile.h"
-#include "plugin/filter_host/host_document.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
 #include "plugin/dialogs/sign_dialog.h"
+#include "plugin/filter_host/host_document.h"
 #include "plugin/signing/checked_signing.h"
 
 namespace pmk::gimp {
@@ -16,7 +16,6 @@ namespace pmk::gimp {
 using ui::TextId;
 
 namespace {
-
 
 // The viewer's texts, in the language chosen for the plug-in.
 std::string Text(TextId id) {

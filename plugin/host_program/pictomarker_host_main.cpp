@@ -4,8 +4,8 @@
 #include <exception>
 #include <string>
 
-#include "image/safe_output.h"
 #include "image/image_files.h"
+#include "image/safe_output.h"
 #include "plugin/filter_host/enable_condition.h"
 #include "plugin/filter_host/filter_host.h"
 #include "plugin/filter_host/host_document.h"

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "plugin/viewer/window_loop.h"
 #include "plugin/dialogs/about_box_dialog.h"
 #include "plugin/dialogs/widget_application.h"
+#include "plugin/viewer/window_loop.h"
 
 namespace pmk::plugin {
 namespace {

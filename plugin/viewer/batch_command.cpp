@@ -5,10 +5,10 @@
 
 #include "engine/engine.h"
 #include "plugin/batch/batch_cancel.h"
-#include "plugin/viewer/batch_viewer_bridge.h"
-#include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/dialogs/plugin_settings.h"
 #include "plugin/dialogs/sign_dialog.h"
+#include "plugin/viewer/batch_progress_dialog.h"
+#include "plugin/viewer/batch_viewer_bridge.h"
 
 namespace pmk::ui {
 

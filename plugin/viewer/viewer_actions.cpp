@@ -6,15 +6,15 @@
 
 #include "engine/engine.h"
 #include "plugin/dialogs/about_box_dialog.h"
-#include "plugin/viewer/highlight_frames.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
 #include "plugin/dialogs/sign_dialog.h"
+#include "plugin/signing/checked_signing.h"
+#include "plugin/viewer/highlight_frames.h"
 #include "plugin/viewer/view_drawing.h"
 #include "plugin/viewer/viewer_dialogs.h"
 #include "plugin/viewer/viewer_engine.h"
 #include "plugin/viewer/viewer_window.h"
-#include "plugin/signing/checked_signing.h"
 
 namespace pmk::ui {
 

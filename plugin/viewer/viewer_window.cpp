@@ -15,9 +15,9 @@
 #include <algorithm>
 
 #include "platform/module_folder.h"
-#include "plugin/viewer/control_skin.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
+#include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/toolbar_icons.h"
 #include "plugin/viewer/view_area.h"
 #include "plugin/viewer/view_drawing.h"

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "plugin/dialogs/widget_application.h"
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/viewer_commands.h"
 #include "plugin/viewer/viewer_dialogs.h"
 #include "plugin/viewer/viewer_window.h"
-#include "plugin/dialogs/widget_application.h"
 
 namespace pmk::plugin {
 

@@ -223,7 +223,8 @@ TEST_F(BadInputTest, NamesAtTheLengthLimitAreUsed) {
 
   // A bare name that, joined to the program's folder, makes exactly 1023
   // characters is allowed; one more is refused.
-  const std::string folder = std::filesystem::canonical(kPmkCmdProgram).parent_path().string() + "/";
+  const std::string folder =
+      std::filesystem::canonical(kPmkCmdProgram).parent_path().string() + "/";
   ASSERT_LT(folder.size(), 1000u);
   const std::string bare(1023 - folder.size(), 'c');
   result = Run({"-i", bare});

@@ -26,10 +26,10 @@ class PmkCmdTest : public ::testing::Test {
     if (shared_ == nullptr) {
       shared_ = std::make_unique<TempFolder>();
       signed_png_ = (*shared_ / "signed.png").string();
-      const ProcessResult result =
-          RunProcess(kPmkCmdProgram, {"-i", TestData("kodim23.png").string(), "-o", signed_png_, "-s",
-                                "abcdef", "-cores", "2"},
-                     shared_->path());
+      const ProcessResult result = RunProcess(kPmkCmdProgram,
+                                              {"-i", TestData("kodim23.png").string(), "-o",
+                                               signed_png_, "-s", "abcdef", "-cores", "2"},
+                                              shared_->path());
       EXPECT_EQ(result.out, "Success!\n\n") << result.err;
     }
     return signed_png_;
@@ -67,9 +67,10 @@ TEST_F(PmkCmdTest, DashHElsewhereIsIgnored) {
 }
 
 TEST_F(PmkCmdTest, IncompleteCommandLinesPrintTheUsageWithCode11) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{}, {"-o", "out.jpg", "-s", "abcdef"}, {"-o", "b.jpg", "-i"},
-        {"-o", "out.jpg", "-i", "in.jpg"}}) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                    {"-o", "out.jpg", "-s", "abcdef"},
+                                                    {"-o", "b.jpg", "-i"},
+                                                    {"-o", "out.jpg", "-i", "in.jpg"}}) {
     const ProcessResult result = Run(arguments);
     EXPECT_EQ(result.exit_code, 11);
     EXPECT_EQ(result.out, kUsage);
@@ -173,9 +174,8 @@ TEST_F(PmkCmdTest, BareNamesAreExplainedOnStandardError) {
 TEST_F(PmkCmdTest, UnreadableInputsAreNotSupported) {
   WriteBytes(folder_ / "corrupt.jpg", "not a picture at all");
   std::filesystem::create_directory(folder_ / "folder.png");
-  for (const std::string& input :
-       {At("missing.jpg"), At("corrupt.jpg"), At("folder.png"),
-        TestData("tulips_rgba.png").string() + ".gif"}) {
+  for (const std::string& input : {At("missing.jpg"), At("corrupt.jpg"), At("folder.png"),
+                                   TestData("tulips_rgba.png").string() + ".gif"}) {
     const ProcessResult result = Run({"-i", input, "-o", At("out.png"), "-s", "abcdef"});
     EXPECT_EQ(result.exit_code, 1) << input;
     EXPECT_EQ(result.out, "Image Format is not supported!\n\n") << input;
@@ -267,8 +267,8 @@ TEST_F(PmkCmdTest, LowJpegQualityIsUsedAndReportedEitherWay) {
   EXPECT_TRUE(result.out == "Success!\n\n" || result.out == "Signature not preserved!\n\n")
       << result.out;
   // A quality-50 file is far smaller than the default quality-95 one.
-  const ProcessResult default_quality = Run({"-i", TestData("kodim23.png").string(), "-o",
-                                             At("q95.jpg"), "-s", "abcdef", "-cores", "2"});
+  const ProcessResult default_quality = Run(
+      {"-i", TestData("kodim23.png").string(), "-o", At("q95.jpg"), "-s", "abcdef", "-cores", "2"});
   EXPECT_EQ(default_quality.out, "Success!\n\n");
   EXPECT_LT(std::filesystem::file_size(folder_ / "q50.jpg") * 2,
             std::filesystem::file_size(folder_ / "q95.jpg"));
@@ -279,7 +279,8 @@ TEST_F(PmkCmdTest, AlphaIsKeptInPngAndDroppedInJpeg) {
     const ProcessResult result = Run({"-i", TestData("tulips_rgba.png").string(), "-o", At(name),
                                       "-s", "tulips", "-cores", "2"});
     EXPECT_EQ(result.exit_code, 0) << name;
-    FIBITMAP* back = FreeImage_Load(FreeImage_GetFileType(At(name).c_str(), 0), At(name).c_str(), 0);
+    FIBITMAP* back =
+        FreeImage_Load(FreeImage_GetFileType(At(name).c_str(), 0), At(name).c_str(), 0);
     ASSERT_NE(back, nullptr) << name << ": " << result.out;
     EXPECT_EQ(FreeImage_GetBPP(back), bpp) << name;
     FreeImage_Unload(back);
@@ -304,8 +305,8 @@ TEST_F(PmkCmdTest, SixteenBitPicturesAreSignedAsEightBit) {
 
 TEST_F(PmkCmdTest, OutputFormatsThatCannotBeWrittenEndWithCode1) {
   for (const char* name : {"out.gif", "out.xyz"}) {
-    const ProcessResult result = Run({"-i", TestData("kodim13.png").string(), "-o", At(name),
-                                      "-s", "abcdef", "-cores", "2"});
+    const ProcessResult result = Run(
+        {"-i", TestData("kodim13.png").string(), "-o", At(name), "-s", "abcdef", "-cores", "2"});
     EXPECT_EQ(result.exit_code, 1) << name;
     EXPECT_EQ(result.out, "Output Format is not supported!\n\n") << name;
   }

@@ -22,8 +22,8 @@ namespace pmk {
 namespace {
 
 using pmk::testing::CopyOf;
-using pmk::testing::Sample;
 using pmk::testing::LoadColourPhoto;
+using pmk::testing::Sample;
 
 constexpr const char* kPayload = "signSIGNtest-42ab";
 

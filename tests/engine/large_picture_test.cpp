@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/engine.h"
 #include "engine/internal/check_symbols.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
-#include "engine/engine.h"
 #include "engine/internal/payload_cells.h"
 #include "engine/internal/search_memory_budget.h"
 #include "image/image_files.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/internal/check_symbols.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
 #include "engine/internal/embed_preparation.h"
-#include "engine/engine.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
 

@@ -19,7 +19,6 @@
 namespace pmk {
 namespace {
 
-
 using pmk::testing::RunInspect;
 using pmk::testing::ToolRun;
 const std::filesystem::path kData = PMK_TEST_DATA_DIR;

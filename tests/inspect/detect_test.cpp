@@ -15,8 +15,8 @@
 #include "engine/internal/resample.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
-#include "support/run_inspect.h"
 #include "support/pictures.h"
+#include "support/run_inspect.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 

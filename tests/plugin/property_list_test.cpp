@@ -102,9 +102,9 @@ TEST(PropertyListTest, WindowsResourceHoldsTheSamePropertiesAsTheExportedList) {
   EXPECT_EQ(read->unique_string, exported.unique_string);
   EXPECT_EQ(read->enable_condition, exported.enable_condition);
   EXPECT_EQ(read->filter_cases.size(), exported.filter_cases.size());
-  EXPECT_FALSE(ReadPropertyList(resource.data() + 2, resource.size() - 2,
-                                PropertyListForm::kWindowsResource)
-                   .has_value());
+  EXPECT_FALSE(
+      ReadPropertyList(resource.data() + 2, resource.size() - 2, PropertyListForm::kWindowsResource)
+          .has_value());
 }
 
 TEST(PropertyListTest, PMKCmdSitsInPmkCmdBesideTheLibrary) {

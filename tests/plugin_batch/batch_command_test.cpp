@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "plugin/dialogs/plugin_settings.h"
+#include "support/dialog_driving.h"
 #include "support/qt_app.h"
 #include "support/stand_in_plugin_folder.h"
-#include "support/dialog_driving.h"
 
 namespace pmk {
 namespace {

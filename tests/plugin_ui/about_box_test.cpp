@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "plugin/filter_host/filter_host.h"
-#include "plugin/filter_host/host_browser.h"
 #include "plugin/dialogs/about_box_dialog.h"
 #include "plugin/dialogs/dialog_ids.h"
+#include "plugin/filter_host/filter_host.h"
+#include "plugin/filter_host/host_browser.h"
 #include "support/dialog_driving.h"
 
 namespace pmk::ui {

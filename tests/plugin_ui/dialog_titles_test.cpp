@@ -7,13 +7,13 @@
 #include <functional>
 #include <memory>
 
-#include "plugin/viewer/jpeg_check_dialog.h"
 #include "plugin/dialogs/about_box_dialog.h"
-#include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/dialogs/options_dialog.h"
 #include "plugin/dialogs/please_wait_dialog.h"
 #include "plugin/dialogs/result_boxes.h"
 #include "plugin/dialogs/sign_dialog.h"
+#include "plugin/viewer/batch_progress_dialog.h"
+#include "plugin/viewer/jpeg_check_dialog.h"
 #include "support/dialog_driving.h"
 
 namespace pmk::ui {

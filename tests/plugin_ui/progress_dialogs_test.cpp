@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/dialogs/dialog_ids.h"
 #include "plugin/dialogs/please_wait_dialog.h"
+#include "plugin/viewer/batch_progress_dialog.h"
 #include "support/dialog_driving.h"
 
 namespace pmk::ui {

@@ -166,17 +166,17 @@ inline constexpr const char* kDuplicatedXmp =
 // maker note's version, preview offset and length, and colour mode.
 inline std::string MinoltaExif() {
   const unsigned char block[] = {
-      'M',  'M',  0,    42,   0,   0,   0,   8,                                     // header
-      0,    2,    0x01, 0x0F, 0,   2,   0,   0, 0, 8,  0,    0,    0,   38,         // Make at 38
-      0x87, 0x69, 0,    4,    0,   0,   0,   1, 0, 0,  0,    46,   0,   0,   0, 0,  // EXIF
-                                                                                    // directory
-      'M',  'i',  'n',  'o',  'l', 't', 'a', 0,                                     // Make
-      0,    1,    0x92, 0x7C, 0,   7,   0,   0, 0, 54, 0,    0,    0,   64,  0, 0, 0,
-      0,                                                                      // maker note at 64
-      0,    4,    0x00, 0x00, 0,   7,   0,   0, 0, 4,  'M',  'L',  'T', '0',  // version
-      0x00, 0x88, 0,    4,    0,   0,   0,   1, 0, 0,  0x10, 0x00,            // preview offset
-      0x00, 0x89, 0,    4,    0,   0,   0,   1, 0, 0,  0x01, 0x00,            // preview length
-      0x01, 0x01, 0,    4,    0,   0,   0,   1, 0, 0,  0,    3,    0,   0,   0, 0};  // colour mode
+      'M', 'M', 0, 42, 0, 0, 0, 8,                            // header
+      0, 2, 0x01, 0x0F, 0, 2, 0, 0, 0, 8, 0, 0, 0, 38,        // Make at 38
+      0x87, 0x69, 0, 4, 0, 0, 0, 1, 0, 0, 0, 46, 0, 0, 0, 0,  // EXIF
+                                                              // directory
+      'M', 'i', 'n', 'o', 'l', 't', 'a', 0,                   // Make
+      0, 1, 0x92, 0x7C, 0, 7, 0, 0, 0, 54, 0, 0, 0, 64, 0, 0, 0,
+      0,                                                       // maker note at 64
+      0, 4, 0x00, 0x00, 0, 7, 0, 0, 0, 4, 'M', 'L', 'T', '0',  // version
+      0x00, 0x88, 0, 4, 0, 0, 0, 1, 0, 0, 0x10, 0x00,          // preview offset
+      0x00, 0x89, 0, 4, 0, 0, 0, 1, 0, 0, 0x01, 0x00,          // preview length
+      0x01, 0x01, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 0};   // colour mode
   return std::string(reinterpret_cast<const char*>(block), sizeof block);
 }
 
