@@ -13,35 +13,17 @@
 #include "image/freeimage_session.h"
 #include "image/metadata_carry.h"
 #include "image/metadata_free_copy.h"
+#include "tests/fuzz/encoded_pictures.h"
 
 namespace {
 
-constexpr FREE_IMAGE_FORMAT kFormats[] = {FIF_JPEG, FIF_PNG, FIF_TIFF};
-constexpr int kWidth = 8;
-constexpr int kHeight = 6;
+using pmk::fuzz::Encoded;
+using pmk::fuzz::kFormats;
+using pmk::fuzz::kHeight;
+using pmk::fuzz::kWidth;
 
 void Require(bool condition) {
   if (!condition) std::abort();
-}
-
-// A small picture in each format, as the writer hands it to the copy.
-const std::vector<std::uint8_t>& Encoded(FREE_IMAGE_FORMAT format) {
-  static const auto pictures = [] {
-    pmk::EnsureFreeImageReady();
-    std::vector<std::vector<std::uint8_t>> encoded;
-    pmk::BitmapHandle bitmap(FreeImage_Allocate(kWidth, kHeight, 24));
-    for (const FREE_IMAGE_FORMAT f : kFormats) {
-      FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
-      BYTE* data = nullptr;
-      DWORD size = 0;
-      Require(FreeImage_SaveToMemory(f, bitmap.get(), memory, 0) &&
-              FreeImage_AcquireMemory(memory, &data, &size));
-      encoded.emplace_back(data, data + size);
-      FreeImage_CloseMemory(memory);
-    }
-    return encoded;
-  }();
-  return pictures[format == FIF_JPEG ? 0 : format == FIF_PNG ? 1 : 2];
 }
 
 }  // namespace
