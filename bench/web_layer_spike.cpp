@@ -48,6 +48,14 @@ constexpr int kMemory = 6;  // constraint length 7
 constexpr int kCodedBits = 2 * (kInfoBits + kMemory);
 constexpr std::uint64_t kKey = 0x5eb1a7e2026ull;
 
+// The layer lives in the inner part of the picture, `margin` in from every
+// side, so that a crop smaller than the margin removes nothing it needs.
+double margin = 0.0;
+
+// Resampling offsets (see MakeTaps) of the inner part, read from a picture
+// missing `crop` of the signed one at each side.
+double InnerOffset(double crop) { return -(margin - crop) / (1.0 - 2.0 * margin); }
+
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point from) {
   return std::chrono::duration<double>(Clock::now() - from).count();
@@ -104,13 +112,16 @@ struct Taps {
   std::vector<std::size_t> offset;
 };
 
-Taps MakeTaps(int in, int out, bool lanczos) {
+// `lo` and `hi`: the fractions of the wanted picture missing from `in` at
+// either end (a crop hypothesis); what falls outside comes from the edge.
+Taps MakeTaps(int in, int out, bool lanczos, double lo_crop = 0.0, double hi_crop = 0.0) {
   Taps t;
-  const double scale = static_cast<double>(in) / out;
+  const double kept = 1.0 - lo_crop - hi_crop;
+  const double scale = static_cast<double>(in) / (out * kept);
   const double stretch = lanczos ? std::max(1.0, scale) : 1.0;
   const double radius = (lanczos ? 3.0 : 2.0) * stretch;
   for (int o = 0; o < out; ++o) {
-    const double centre = (o + 0.5) * scale - 0.5;
+    const double centre = ((o + 0.5) / out - lo_crop) / kept * in - 0.5;
     const int lo = static_cast<int>(std::ceil(centre - radius));
     const int hi = static_cast<int>(std::floor(centre + radius));
     std::vector<double> w;
@@ -137,9 +148,10 @@ Taps MakeTaps(int in, int out, bool lanczos) {
   return t;
 }
 
-Plane Resize(const Plane& in, int width, int height, bool lanczos) {
-  const Taps tx = MakeTaps(in.width, width, lanczos);
-  const Taps ty = MakeTaps(in.height, height, lanczos);
+Plane Resize(const Plane& in, int width, int height, bool lanczos, double crop_x = 0.0,
+             double crop_y = 0.0) {
+  const Taps tx = MakeTaps(in.width, width, lanczos, crop_x, crop_x);
+  const Taps ty = MakeTaps(in.height, height, lanczos, crop_y, crop_y);
   Plane horizontal(width, in.height);
   for (int y = 0; y < in.height; ++y) {
     const float* row = &in.v[static_cast<std::size_t>(y) * in.width];
@@ -226,15 +238,17 @@ Layer MakeLayer(double step) {
 }
 
 // out = A * in * B^T style products on kSide squares.
+// Only the frequencies up to the band's edge: the rest stay zero.
+constexpr int kBandEdge = static_cast<int>(kBandHigh) + 1;
 std::vector<double> Forward(const Layer& l, const Plane& canonical) {
   std::vector<double> t(kSide * kSide, 0.0), out(kSide * kSide, 0.0);
-  for (int u = 0; u < kSide; ++u)  // t = C * x
+  for (int u = 0; u < kBandEdge; ++u)  // t = C * x
     for (int x = 0; x < kSide; ++x) {
       const double c = l.dct[static_cast<std::size_t>(u * kSide + x)];
       for (int y = 0; y < kSide; ++y) t[u * kSide + y] += c * canonical.at(y, x);
     }
-  for (int u = 0; u < kSide; ++u)  // out = t * C^T
-    for (int v = 0; v < kSide; ++v) {
+  for (int u = 0; u < kBandEdge; ++u)  // out = t * C^T
+    for (int v = 0; v < kBandEdge; ++v) {
       double s = 0.0;
       for (int y = 0; y < kSide; ++y) s += t[u * kSide + y] * l.dct[v * kSide + y];
       out[u * kSide + v] = s;
@@ -252,7 +266,7 @@ Plane Inverse(const Layer& l, const std::vector<double>& coefficients) {
     }
   Plane out(kSide, kSide);
   for (int x = 0; x < kSide; ++x)  // C^T * t
-    for (int u = 0; u < kSide; ++u) {
+    for (int u = 0; u < kBandEdge; ++u) {
       const double c = l.dct[static_cast<std::size_t>(u * kSide + x)];
       for (int y = 0; y < kSide; ++y) out.at(y, x) += static_cast<float>(c * t[u * kSide + y]);
     }
@@ -360,7 +374,7 @@ struct Embedded {
 Embedded Embed(const Layer& l, const std::vector<int>& coded, int passes, ImageRecord& picture) {
   const auto start = Clock::now();
   const Plane luma = Luma(picture);
-  Plane canonical = Resize(luma, kSide, kSide, true);
+  Plane canonical = Resize(luma, kSide, kSide, true, InnerOffset(0), InnerOffset(0));
   std::vector<double> change(kSide * kSide, 0.0);  // accumulated DCT change
   const std::size_t m = l.band.size();
   ImageRecord original;
@@ -376,7 +390,12 @@ Embedded Embed(const Layer& l, const std::vector<int>& coded, int passes, ImageR
       for (std::size_t i = 0; i < m; ++i) change[static_cast<std::size_t>(l.band[i])] += e * d[i];
     }
     const Plane small = Inverse(l, change);
-    const Plane full = Resize(small, picture.width(), picture.height(), false);
+    Plane full = Resize(small, picture.width(), picture.height(), false, margin, margin);
+    const int x0 = static_cast<int>(std::lround(margin * picture.width()));
+    const int y0 = static_cast<int>(std::lround(margin * picture.height()));
+    for (int r = 0; r < full.height; ++r)
+      for (int xx = 0; xx < full.width; ++xx)
+        if (r < y0 || r >= full.height - y0 || xx < x0 || xx >= full.width - x0) full.at(xx, r) = 0;
     for (int r = 0; r < picture.height(); ++r) {
       const std::uint8_t* src = original.Row<std::uint8_t>(r);
       std::uint8_t* dst = picture.Row<std::uint8_t>(r);
@@ -391,20 +410,24 @@ Embedded Embed(const Layer& l, const std::vector<int>& coded, int passes, ImageR
       }
     }
     // A further pass corrects what enlargement, rounding and clipping left.
-    if (pass + 1 < passes) canonical = Resize(Luma(picture), kSide, kSide, true);
+    if (pass + 1 < passes) {
+      canonical = Resize(Luma(picture), kSide, kSide, true, InnerOffset(0), InnerOffset(0));
+    }
   }
   result.seconds = Seconds(start);
   return result;
 }
 
-Plane Orient(const Plane& in, int orientation) {  // the 8 right-angle orientations
-  Plane out(kSide, kSide);
-  for (int y = 0; y < kSide; ++y)
-    for (int x = 0; x < kSide; ++x) {
-      int sx = (orientation & 4) ? y : x, sy = (orientation & 4) ? x : y;
-      if (orientation & 1) sx = kSide - 1 - sx;
-      if (orientation & 2) sy = kSide - 1 - sy;
-      out.at(x, y) = in.at(sx, sy);
+// The eight right-angle orientations act on the DCT directly: a mirror
+// negates the odd frequencies of its axis, a transpose swaps the axes.
+std::vector<double> Orient(const std::vector<double>& in, int orientation) {
+  std::vector<double> out(kSide * kSide, 0.0);
+  for (int u = 0; u < kBandEdge; ++u)
+    for (int v = 0; v < kBandEdge; ++v) {
+      double c = (orientation & 4) ? in[v * kSide + u] : in[u * kSide + v];
+      if ((orientation & 1) && (v & 1)) c = -c;
+      if ((orientation & 2) && (u & 1)) c = -c;
+      out[u * kSide + v] = c;
     }
   return out;
 }
@@ -412,34 +435,59 @@ Plane Orient(const Plane& in, int orientation) {  // the 8 right-angle orientati
 struct Reading {
   bool found = false;
   std::vector<int> signature;
-  int orientation = -1;
-  int coded_errors = -1;   // against the expected code word, best orientation
+  int hypotheses = 0;      // crop hypotheses x orientations tried
+  int coded_errors = -1;   // against the expected code word, best hypothesis
   double seconds = 0.0;
 };
 
-Reading Read(const Layer& l, const ImageRecord& picture, const std::vector<int>* expected) {
+// Crop hypotheses: the fraction of the signed picture missing at each side,
+// the same on both sides of an axis, each axis on its own (0 .. `largest`
+// in steps of `grain`), fewest missing first.
+std::vector<std::pair<double, double>> CropHypotheses(double largest, double grain) {
+  std::vector<std::pair<double, double>> list;
+  const int n = static_cast<int>(std::round(largest / grain));
+  for (int i = 0; i <= n; ++i)
+    for (int j = 0; j <= n; ++j) list.emplace_back(i * grain, j * grain);
+  std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+    return a.first + a.second < b.first + b.second;
+  });
+  return list;
+}
+
+Reading Read(const Layer& l, const ImageRecord& picture, const std::vector<int>* expected,
+             const std::vector<std::pair<double, double>>& crops) {
   const auto start = Clock::now();
-  const Plane canonical = Resize(Luma(picture), kSide, kSide, true);
+  Plane luma = Luma(picture);
+  // Many hypotheses resample a picture reduced once to 4 x the canonical size.
+  constexpr int kSearchSide = 4 * kSide;
+  if (crops.size() > 1 && (luma.width > kSearchSide || luma.height > kSearchSide)) {
+    luma = Resize(luma, std::min(luma.width, kSearchSide), std::min(luma.height, kSearchSide), true);
+  }
   Reading reading;
-  for (int o = 0; o < 8; ++o) {
-    const std::vector<double> p = Project(l, Forward(l, Orient(canonical, o)));
-    std::vector<double> soft(kCodedBits);
-    int errors = 0;
-    for (int k = 0; k < kCodedBits; ++k) {
-      const double d0 = std::fabs(p[k] - Coset(p[k], l.dither[k], l.step, 0));
-      const double d1 = std::fabs(p[k] - Coset(p[k], l.dither[k], l.step, 1));
-      soft[k] = (d0 - d1) / (l.step / 2.0);
-      if (expected && (soft[k] > 0) != ((*expected)[k] == 1)) ++errors;
-    }
-    if (expected && (reading.coded_errors < 0 || errors < reading.coded_errors)) {
-      reading.coded_errors = errors;
-    }
-    const std::vector<int> info = Viterbi(soft);
-    if (!reading.found && CheckHolds(info)) {
-      reading.found = true;
-      reading.orientation = o;
-      reading.signature.assign(info.begin(), info.begin() + kSignatureBits);
-      if (!expected) break;
+  for (const auto& [crop_x, crop_y] : crops) {
+    const std::vector<double> coefficients =
+        Forward(l, Resize(luma, kSide, kSide, true, InnerOffset(crop_x), InnerOffset(crop_y)));
+    for (int o = 0; o < 8; ++o) {
+      ++reading.hypotheses;
+      const std::vector<double> p = Project(l, Orient(coefficients, o));
+      std::vector<double> soft(kCodedBits);
+      int errors = 0;
+      for (int k = 0; k < kCodedBits; ++k) {
+        const double d0 = std::fabs(p[k] - Coset(p[k], l.dither[k], l.step, 0));
+        const double d1 = std::fabs(p[k] - Coset(p[k], l.dither[k], l.step, 1));
+        soft[k] = (d0 - d1) / (l.step / 2.0);
+        if (expected && (soft[k] > 0) != ((*expected)[k] == 1)) ++errors;
+      }
+      if (expected && (reading.coded_errors < 0 || errors < reading.coded_errors)) {
+        reading.coded_errors = errors;
+      }
+      const std::vector<int> info = Viterbi(soft);
+      if (CheckHolds(info)) {
+        reading.found = true;
+        reading.signature.assign(info.begin(), info.begin() + kSignatureBits);
+        reading.seconds = Seconds(start);
+        return reading;
+      }
     }
   }
   reading.seconds = Seconds(start);
@@ -489,6 +537,14 @@ int Run(int argc, char** argv) {
   const double step = std::stod(TakeFlag(argc, argv, "step", "32"));
   const int passes = std::stoi(TakeFlag(argc, argv, "passes", "1"));
   const std::string out_file = TakeFlag(argc, argv, "out", "");
+  // Crop search: largest fraction missing per side and the grid's grain.
+  const double crop_largest = std::stod(TakeFlag(argc, argv, "crop", "0"));
+  const double crop_grain = std::stod(TakeFlag(argc, argv, "grain", "0.005"));
+  margin = std::stod(TakeFlag(argc, argv, "margin", "0"));
+  const std::vector<std::pair<double, double>> no_crop = {{0.0, 0.0}};
+  const auto crops = crop_largest > 0 ? CropHypotheses(crop_largest, crop_grain) : no_crop;
+  int max_hypotheses = 0;
+  double max_read = 0.0, unsigned_read_seconds = 0.0;
   if (argc < 2) {
     std::cerr << "usage: web_layer_spike PHOTO_FOLDER [--photos N] [--step S] [--passes P]\n";
     return 2;
@@ -506,7 +562,7 @@ int Run(int argc, char** argv) {
   const auto work = std::filesystem::temp_directory_path() / ("web_spike_" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   std::ostringstream report;
-  report << "step " << step << ", passes " << passes << ", band " << layer.band.size()
+  report << "margin " << margin << ", crop search up to " << crop_largest << " per side, step " << step << ", passes " << passes << ", band " << layer.band.size()
          << " coefficients, " << kCodedBits << " coded bits\n\n";
   report << "| photo | size | PSNR dB | embed s | read s | max coded err (no attack) |";
   for (const auto& p : Pipelines()) report << " " << p.name << " |";
@@ -526,7 +582,7 @@ int Run(int argc, char** argv) {
     const std::vector<int> coded = Encode(WithCheck(signature));
     const Embedded embedded = Embed(layer, coded, passes, signed_picture);
     const double psnr = Psnr(original, signed_picture, -1);
-    const Reading direct = Read(layer, signed_picture, &coded);
+    const Reading direct = Read(layer, signed_picture, &coded, no_crop);
     report << "| " << file.filename().string() << " | " << original.width() << "x"
            << original.height() << " | " << std::fixed;
     report.precision(2);
@@ -544,7 +600,9 @@ int Run(int argc, char** argv) {
         report << " error |";
         continue;
       }
-      const Reading reading = Read(layer, attacked, &coded);
+      const Reading reading = Read(layer, attacked, &coded, crops);
+      max_hypotheses = std::max(max_hypotheses, reading.hypotheses);
+      max_read = std::max(max_read, reading.seconds);
       const bool ok = reading.found && reading.signature == signature;
       decoded[k] += ok ? 1 : 0;
       report << " " << (ok ? "ok" : (reading.found ? "WRONG" : "no")) << " "
@@ -553,11 +611,16 @@ int Run(int argc, char** argv) {
       ImageRecord plain;
       if (Publish(plain_file, Pipelines()[k], published) && LoadColour(published, plain)) {
         ++unsigned_reads;
-        if (Read(layer, plain, nullptr).found) ++false_positives;
+        const Reading r2 = Read(layer, plain, nullptr, crops);
+        max_hypotheses = std::max(max_hypotheses, r2.hypotheses);
+        max_read = std::max(max_read, r2.seconds);
+        if (r2.found) ++false_positives;
       }
     }
     ++unsigned_reads;
-    const bool fp = Read(layer, original, nullptr).found;
+    const Reading r3 = Read(layer, original, nullptr, crops);
+    const bool fp = r3.found;
+    unsigned_read_seconds = std::max(unsigned_read_seconds, r3.seconds);
     false_positives += fp ? 1 : 0;
     report << " " << (fp ? "FALSE POSITIVE" : "none") << " |\n";
     std::cerr << file.filename().string() << " done\n";
@@ -565,6 +628,9 @@ int Run(int argc, char** argv) {
   report << "| decoded | | | | | |";
   for (int d : decoded) report << " " << d << "/" << jpegs.size() << " |";
   report << " " << false_positives << " of " << unsigned_reads << " unsigned reads |\n";
+  report << "\nhypotheses per read at most " << max_hypotheses << " (" << crops.size()
+         << " crops x 8 orientations); slowest published read " << max_read
+         << " s; slowest full unsigned read (original size) " << unsigned_read_seconds << " s\n";
   std::filesystem::remove_all(work);
   std::cout << report.str();
   if (!out_file.empty()) std::ofstream(out_file) << report.str();
