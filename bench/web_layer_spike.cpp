@@ -13,7 +13,11 @@
 // `convert` pipelines and read back in all eight right-angle orientations.
 // Unsigned photographs are read too: any valid check is a false positive.
 //
-//   web_layer_spike PHOTO_FOLDER [--photos N] [--step S] [--passes P] [--out FILE]
+//   web_layer_spike PHOTO_FOLDER [--photos=N] [--step=S] [--passes=P]
+//       [--margin=M] [--crop=C] [--grain=G] [--out=FILE]
+//
+// --margin keeps the layer M (a fraction) in from every side; --crop reads
+// crop hypotheses up to C missing per side in steps of G.
 //
 // Not a test and not run by CTest: it needs ImageMagick and real photographs.
 #include <FreeImage.h>
@@ -54,7 +58,9 @@ double margin = 0.0;
 
 // Resampling offsets (see MakeTaps) of the inner part, read from a picture
 // missing `crop` of the signed one at each side.
-double InnerOffset(double crop) { return -(margin - crop) / (1.0 - 2.0 * margin); }
+double InnerOffset(double crop) {
+  return -(margin - crop) / (1.0 - 2.0 * margin);
+}
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point from) {
@@ -141,7 +147,8 @@ Taps MakeTaps(int in, int out, bool lanczos, double lo_crop = 0.0, double hi_cro
     std::vector<float> folded(static_cast<std::size_t>(n), 0.0f);
     for (int i = lo; i <= hi; ++i) {
       const int at = std::clamp(i, 0, in - 1) - t.first.back();
-      folded[static_cast<std::size_t>(at)] += static_cast<float>(w[static_cast<std::size_t>(i - lo)] / sum);
+      folded[static_cast<std::size_t>(at)] +=
+          static_cast<float>(w[static_cast<std::size_t>(i - lo)] / sum);
     }
     t.weights.insert(t.weights.end(), folded.begin(), folded.end());
   }
@@ -190,8 +197,8 @@ Plane Luma(const ImageRecord& picture) {
 // ---- transform and directions -------------------------------------------------
 
 struct Layer {
-  std::vector<double> dct;  // kSide x kSide, row u = basis u
-  std::vector<int> band;    // indices u * kSide + v in the mid band
+  std::vector<double> dct;         // kSide x kSide, row u = basis u
+  std::vector<int> band;           // indices u * kSide + v in the mid band
   std::vector<double> directions;  // kCodedBits x band.size(), orthonormal rows
   std::vector<double> dither;      // per coded bit, in [0, step)
   double step = 32.0;
@@ -279,7 +286,8 @@ std::vector<double> Project(const Layer& l, const std::vector<double>& coefficie
   for (int k = 0; k < kCodedBits; ++k) {
     const double* d = &l.directions[k * m];
     double s = 0.0;
-    for (std::size_t i = 0; i < m; ++i) s += d[i] * coefficients[static_cast<std::size_t>(l.band[i])];
+    for (std::size_t i = 0; i < m; ++i)
+      s += d[i] * coefficients[static_cast<std::size_t>(l.band[i])];
     p[static_cast<std::size_t>(k)] = s;
   }
   return p;
@@ -309,7 +317,9 @@ bool CheckHolds(const std::vector<int>& info) {
   return WithCheck(sig) == info;
 }
 
-int Parity(unsigned v) { return __builtin_parity(v); }
+int Parity(unsigned v) {
+  return __builtin_parity(v);
+}
 constexpr unsigned kG1 = 0171, kG2 = 0133;
 
 std::vector<int> Encode(const std::vector<int>& info) {
@@ -343,7 +353,8 @@ std::vector<int> Viterbi(const std::vector<double>& soft) {
                          soft[2 * t + 1] * (2 * Parity(reg & kG2) - 1);
         if (m > next[ns]) {
           next[ns] = m;
-          from[static_cast<std::size_t>(t)][static_cast<std::size_t>(ns)] = static_cast<std::uint8_t>(s);
+          from[static_cast<std::size_t>(t)][static_cast<std::size_t>(ns)] =
+              static_cast<std::uint8_t>(s);
         }
       }
     }
@@ -368,7 +379,6 @@ double Coset(double p, double dither, double step, int bit) {
 
 struct Embedded {
   double seconds = 0.0;
-  int residual_errors = 0;  // coded bits wrong when the signed picture is read at once
 };
 
 Embedded Embed(const Layer& l, const std::vector<int>& coded, int passes, ImageRecord& picture) {
@@ -435,8 +445,8 @@ std::vector<double> Orient(const std::vector<double>& in, int orientation) {
 struct Reading {
   bool found = false;
   std::vector<int> signature;
-  int hypotheses = 0;      // crop hypotheses x orientations tried
-  int coded_errors = -1;   // against the expected code word, best hypothesis
+  int hypotheses = 0;     // crop hypotheses x orientations tried
+  int coded_errors = -1;  // against the expected code word, best hypothesis
   double seconds = 0.0;
 };
 
@@ -461,7 +471,8 @@ Reading Read(const Layer& l, const ImageRecord& picture, const std::vector<int>*
   // Many hypotheses resample a picture reduced once to 4 x the canonical size.
   constexpr int kSearchSide = 4 * kSide;
   if (crops.size() > 1 && (luma.width > kSearchSide || luma.height > kSearchSide)) {
-    luma = Resize(luma, std::min(luma.width, kSearchSide), std::min(luma.height, kSearchSide), true);
+    luma =
+        Resize(luma, std::min(luma.width, kSearchSide), std::min(luma.height, kSearchSide), true);
   }
   Reading reading;
   for (const auto& [crop_x, crop_y] : crops) {
@@ -559,11 +570,13 @@ int Run(int argc, char** argv) {
   jpegs.resize(std::min(jpegs.size(), static_cast<std::size_t>(std::stoi(photo_count))));
 
   const Layer layer = MakeLayer(step);
-  const auto work = std::filesystem::temp_directory_path() / ("web_spike_" + std::to_string(getpid()));
+  const auto work =
+      std::filesystem::temp_directory_path() / ("web_spike_" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   std::ostringstream report;
-  report << "margin " << margin << ", crop search up to " << crop_largest << " per side, step " << step << ", passes " << passes << ", band " << layer.band.size()
-         << " coefficients, " << kCodedBits << " coded bits\n\n";
+  report << "margin " << margin << ", crop search up to " << crop_largest << " per side, step "
+         << step << ", passes " << passes << ", band " << layer.band.size() << " coefficients, "
+         << kCodedBits << " coded bits\n\n";
   report << "| photo | size | PSNR dB | embed s | read s | max coded err (no attack) |";
   for (const auto& p : Pipelines()) report << " " << p.name << " |";
   report << " unsigned |\n|---|---|---|---|---|---|";
@@ -587,8 +600,8 @@ int Run(int argc, char** argv) {
            << original.height() << " | " << std::fixed;
     report.precision(2);
     report << psnr << " | " << embedded.seconds << " | " << direct.seconds << " | "
-           << direct.coded_errors << (direct.found && direct.signature == signature ? " ok" : " FAIL")
-           << " |";
+           << direct.coded_errors
+           << (direct.found && direct.signature == signature ? " ok" : " FAIL") << " |";
     const auto signed_file = work / "signed.bmp";
     const auto plain_file = work / "plain.bmp";
     WriteBmp(signed_picture, signed_file);
@@ -641,4 +654,6 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace pmk::bench
 
-int main(int argc, char** argv) { return pmk::bench::Run(argc, argv); }
+int main(int argc, char** argv) {
+  return pmk::bench::Run(argc, argv);
+}
