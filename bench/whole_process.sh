@@ -46,7 +46,21 @@ print(f"| {sys.argv[3]} | {sys.argv[4]} | {result['median']:.2f} s | {result['me
 PY
 }
 
+# The widest vectors the processor offers, so that numbers taken on different
+# machines can be compared.
+vector_width() {
+  local flags
+  flags=$(grep -m1 '^flags' /proc/cpuinfo || true)
+  case " $flags " in
+    *" avx512f "*) echo "512-bit (AVX-512)" ;;
+    *" avx2 "*) echo "256-bit (AVX2)" ;;
+    *" sse2 "*) echo "128-bit (SSE2)" ;;
+    *) echo "unknown" ;;
+  esac
+}
+
 echo "PMKCmd: $pmkcmd; $runs runs each; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores; vectors up to $(vector_width)"
 echo
 echo "| picture | run | wall (median) | wall (mean) | user | system | peak memory | page faults |"
 echo "|---|---|---|---|---|---|---|---|"

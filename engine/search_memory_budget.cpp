@@ -11,9 +11,9 @@
 namespace pmk {
 
 std::uint64_t SearchMemoryBudget() noexcept {
-  const std::uint64_t physical = platform::PhysicalMemoryBytes();
-  if (physical == 0) return kFallbackSearchBudget;
-  return static_cast<std::uint64_t>(static_cast<double>(physical) * kSearchMemoryShare);
+  const std::uint64_t usable = platform::UsableMemoryBytes();
+  if (usable == 0) return kFallbackSearchBudget;
+  return static_cast<std::uint64_t>(static_cast<double>(usable) * kSearchMemoryShare);
 }
 
 std::uint64_t SearchPeakBytes(std::int64_t pixels, int threads, DetectionMode mode) noexcept {

@@ -18,6 +18,7 @@ packages=(
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
   imagemagick
+  hyperfine
   xvfb openbox xdotool x11-utils
   libpng-dev
   parallel

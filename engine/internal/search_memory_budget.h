@@ -19,7 +19,8 @@ namespace pmk {
 // guide's place once the search is done (search_work.h).
 inline constexpr std::uint64_t kSearchBytesPerRescaledPixel = 8;
 inline constexpr std::uint64_t kThreadedSearchBytesPerRescaledPixel = 4;
-// The share of physical memory the search's rescaled planes may take; the
+// The share of the memory the process may use (the machine's, or its control
+// group's limit where lower) that the search's rescaled planes may take; the
 // rest is left to the picture itself, the signing and everything else.
 inline constexpr double kSearchMemoryShare = 0.5;
 // Used when the system does not say how much memory it has.
