@@ -61,6 +61,16 @@ std::uint8_t Copy(ImageRecord& destination, const ImageRecord& source) noexcept 
   return kResultOk;
 }
 
+std::uint8_t CopyWhole(ImageRecord& destination, const ImageRecord& source) noexcept {
+  destination.Release();
+  if (!source.HasData()) return kResultOk;
+  std::uint8_t result =
+      destination.Allocate(source.width(), source.height(), source.channels(), source.bits());
+  if (result == kResultOk) result = Copy(destination, source);
+  if (result != kResultOk) destination.Release();
+  return result;
+}
+
 std::uint8_t Copy(ImageRecord& destination, const ImageRecord& source, Rect rect) noexcept {
   rect.left = std::max(rect.left, 0);
   rect.top = std::max(rect.top, 0);

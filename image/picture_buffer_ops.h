@@ -25,6 +25,10 @@ struct Size {
 
 // Copies the samples of a source of the same geometry.
 std::uint8_t Copy(ImageRecord& destination, const ImageRecord& source) noexcept;
+
+// Makes `destination` a copy of the whole of `source` (empty for an empty
+// source); on failure it is left empty.
+std::uint8_t CopyWhole(ImageRecord& destination, const ImageRecord& source) noexcept;
 // Makes the destination a copy of `rect` of the source (clipped to it).
 std::uint8_t Copy(ImageRecord& destination, const ImageRecord& source, Rect rect) noexcept;
 // Copies a block between pictures of the same channels and bits, clipped to

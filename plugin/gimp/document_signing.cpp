@@ -22,14 +22,18 @@ std::string Text(TextId id) {
   return ui::LanguageText(id).toStdString();
 }
 
-// The colour planes the engine reads, or the message why there are none.
-std::string PictureFor(const plugin::HostDocument& document, ImageRecord& colour,
+// The colour planes the engine reads, or the message why there are none:
+// the viewer's checks, and its size limit when signing.
+std::string PictureFor(const plugin::HostDocument& document, bool signing, ImageRecord& colour,
                        ImageRecord& alpha) {
   if (document.channels != 3 && document.channels != 4) return Text(TextId::kFormatNotSupported);
-  if (document.width < ui::kMinimumSignedSide || document.height < ui::kMinimumSignedSide)
-    return Text(TextId::kImageTooSmall);
   if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(TextId::kNotEnoughMemory);
-  return {};
+  const ui::SigningOutcome picture = ui::CheckPictureForSigning(colour);
+  if (picture == ui::SigningOutcome::kSigned ||
+      (!signing && picture == ui::SigningOutcome::kTooLarge)) {
+    return {};
+  }
+  return Text(ui::MessageFor(picture).text);
 }
 
 // The engine runs on the cores of the plug-in's settings, read as the viewer
@@ -56,14 +60,10 @@ std::string SignDocument(plugin::HostDocument& document, const std::string& sign
                          bool robust) {
   // The viewer's checks, in its order: the picture first, then the
   // signature that its sign dialog would refuse.
-  if (document.channels != 3 && document.channels != 4) return Text(TextId::kFormatNotSupported);
   ImageRecord colour;
   ImageRecord alpha;
-  if (!plugin::PictureFromDocument(document, colour, alpha)) return Text(TextId::kNotEnoughMemory);
-  if (const ui::SigningOutcome picture = ui::CheckPictureForSigning(colour);
-      picture != ui::SigningOutcome::kSigned) {
-    return Text(ui::MessageFor(picture).text);
-  }
+  if (std::string refused = PictureFor(document, true, colour, alpha); !refused.empty())
+    return refused;
   const QString typed = QString::fromUtf8(signature);
   if (typed.toUcs4().size() > kSignatureSymbolCount) return Text(TextId::kSignatureTooLong);
   const QString shown = ui::SignaturePreview(typed);
@@ -86,7 +86,8 @@ std::string DetectInDocument(const plugin::HostDocument& document, std::string& 
   signature.clear();
   ImageRecord colour;
   ImageRecord alpha;
-  if (std::string refused = PictureFor(document, colour, alpha); !refused.empty()) return refused;
+  if (std::string refused = PictureFor(document, false, colour, alpha); !refused.empty())
+    return refused;
   OutputText found;
   const ResultCode result =
       DetectSignature(colour, found, SettingsControl(), DetectionMode::kDetection);

@@ -31,11 +31,8 @@ SigningOutcome SignCheckedPicture(ImageRecord& picture, const PayloadText& paylo
   // The mark goes into a copy, so that a failed signing leaves the picture
   // exactly as it was (the signing clamps the carrier even when it fails).
   ImageRecord signed_picture;
-  if (signed_picture.Allocate(picture.width(), picture.height(), picture.channels(),
-                              picture.bits()) != kResultOk ||
-      picture_buffer::Copy(signed_picture, picture) != kResultOk) {
+  if (picture_buffer::CopyWhole(signed_picture, picture) != kResultOk)
     return SigningOutcome::kNotEnoughMemory;
-  }
   // The signing reports no steps of its own; a stop request still ends it,
   // leaving the picture as it was.
   EngineControl signing = run.search;

@@ -14,23 +14,13 @@ std::uint8_t MakeDisplayCopy(const ImageRecord& picture, ImageRecord& display) n
       (channels != 1 && channels != 3 && channels != 4)) {
     return kResultRefused;
   }
-  std::uint8_t result = CopyPicture(picture, display);
+  std::uint8_t result = picture_buffer::CopyWhole(display, picture);
   if (result == kResultOk) {
     result = channels == 4 ? picture_buffer::ApplyAlphaChannel(display, kBackgroundGrey,
                                                                kBackgroundGrey, kBackgroundGrey)
                            : picture_buffer::ConvertBpcComp(display, 8, 3);
   }
   if (result != kResultOk) display.Release();
-  return result;
-}
-
-std::uint8_t CopyPicture(const ImageRecord& source, ImageRecord& destination) noexcept {
-  destination.Release();
-  if (!source.HasData()) return kResultOk;
-  std::uint8_t result =
-      destination.Allocate(source.width(), source.height(), source.channels(), source.bits());
-  if (result == kResultOk) result = picture_buffer::Copy(destination, source);
-  if (result != kResultOk) destination.Release();
   return result;
 }
 

@@ -21,10 +21,6 @@ inline constexpr std::uint8_t kBackgroundGrey = 48;
 // empty) or 6 when memory runs out.
 std::uint8_t MakeDisplayCopy(const ImageRecord& picture, ImageRecord& display) noexcept;
 
-// `destination` becomes a copy of `source` (an empty source gives an empty
-// copy). Returns 0, or 6 with an empty destination.
-std::uint8_t CopyPicture(const ImageRecord& source, ImageRecord& destination) noexcept;
-
 // Makes `back` a three-channel 8-bit buffer of the view's size (at least one
 // pixel each way), keeping the buffer while the size stays: it follows the
 // window, however large the display. Returns 0 or 6 (with an empty buffer).

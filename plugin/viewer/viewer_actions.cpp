@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "image/picture_buffer_ops.h"
 #include "plugin/dialogs/about_box_dialog.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
@@ -87,7 +88,7 @@ void ViewerWindow::SignImage() {
 
   // The frames live in the picture only while the message is open.
   ImageRecord unframed;
-  const bool framed = CopyPicture(image_, unframed) == kResultOk;
+  const bool framed = picture_buffer::CopyWhole(unframed, image_) == kResultOk;
   if (framed) {
     const auto boxes = HighlightBoxes(signed_areas_, image_.width(), image_.height());
     for (std::size_t i = 0; i < boxes.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <array>
 
+#include "image/picture_buffer_ops.h"
 #include "plugin/viewer/batch_command.h"
 #include "plugin/viewer/jpeg_check_dialog.h"
 #include "plugin/viewer/view_drawing.h"
@@ -38,7 +39,7 @@ void ViewerWindow::BeginBatch() {
   }
   zoom_box_->setEnabled(false);
   busy_ = true;
-  CopyPicture(image_, kept_);
+  picture_buffer::CopyWhole(kept_, image_);
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -47,7 +48,7 @@ void ViewerWindow::EndBatch() {
     if (QAction* action = CommandAction(id)) action->setEnabled(true);
   }
   QGuiApplication::restoreOverrideCursor();
-  if (kept_.HasData()) CopyPicture(kept_, image_);
+  if (kept_.HasData()) picture_buffer::CopyWhole(image_, kept_);
   kept_.Release();
   busy_ = false;
   zoom_box_->setEnabled(HasImage());

@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "image/picture_buffer_ops.h"
 #include "platform/module_folder.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
@@ -78,7 +79,7 @@ ViewerWindow::~ViewerWindow() {
   if (busy_) EndBatch();
   // The editor gets back whatever the viewer holds now; a failed copy leaves
   // the host buffer empty, which the host treats as "nothing changed".
-  CopyPicture(image_, host_picture_);
+  picture_buffer::CopyWhole(host_picture_, image_);
   WriteCrashedLastTime(0);
 }
 
@@ -217,7 +218,7 @@ ViewSize ViewerWindow::ViewAreaSize() const {
 }
 
 void ViewerWindow::TakeImage() {
-  CopyPicture(host_picture_, image_);
+  picture_buffer::CopyWhole(image_, host_picture_);
   statusBar()->showMessage(LanguageText(TextId::kNavigationHint));
   dragging_ = false;
   view_.anchor_x = image_.width() / 2.0;
