@@ -47,91 +47,11 @@ if [ -f "$stamp" ]; then
   exit 0
 fi
 
-# --- Sources, through a private apt configuration ---------------------------
+# --- Sources -----------------------------------------------------------------
 
-apt_root="$cache_root/apt"
-mkdir -p "$apt_root/etc/sources.list.d" "$apt_root/etc/preferences.d" \
-  "$apt_root/lists/partial" "$apt_root/cache/archives/partial"
-
-# One deb-src line for each enabled "deb" entry of the system's own lists,
-# one-line and deb822 alike, with the same mirror, suites, components and key.
-system_deb_src_lines() {
-  local list
-  for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$list" ] || continue
-    awk '$1 == "deb" { $1 = "deb-src"; print }' "$list"
-  done
-  for list in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$list" ] || continue
-    awk -v RS= -F '\n' '
-      {
-        types = uris = suites = comps = key = ""; enabled = "yes"
-        for (i = 1; i <= NF; i++) {
-          line = $i
-          if (line ~ /^#/ || line !~ /:/) continue
-          name = tolower(substr(line, 1, index(line, ":") - 1))
-          value = substr(line, index(line, ":") + 1)
-          gsub(/^[ \t]+|[ \t]+$/, "", value)
-          if (name == "types") types = value
-          else if (name == "uris") uris = value
-          else if (name == "suites") suites = value
-          else if (name == "components") comps = value
-          else if (name == "signed-by") key = value
-          else if (name == "enabled") enabled = tolower(value)
-        }
-        if (enabled == "no" || (" " types " ") !~ / deb /) next
-        option = key == "" ? "" : "[signed-by=" key "] "
-        n_uris = split(uris, uri_list, /[ \t]+/)
-        n_suites = split(suites, suite_list, /[ \t]+/)
-        for (u = 1; u <= n_uris; u++)
-          for (s = 1; s <= n_suites; s++)
-            print "deb-src " option uri_list[u] " " suite_list[s] " " comps
-      }' "$list"
-  done
-}
-
-system_deb_src_lines | grep -E '(debian|ubuntu)' >"$apt_root/etc/sources.list" || true
-if [ ! -s "$apt_root/etc/sources.list" ]; then
-  say "no Debian mirror found in /etc/apt; cannot fetch the sources"
-  exit 1
-fi
-
-apt_private=(
-  -o "Dir::Etc::SourceList=$apt_root/etc/sources.list"
-  -o "Dir::Etc::SourceParts=$apt_root/etc/sources.list.d"
-  -o "Dir::Etc::Preferences=$apt_root/etc/preferences"
-  -o "Dir::Etc::PreferencesParts=$apt_root/etc/preferences.d"
-  -o "Dir::State=$apt_root"
-  -o "Dir::State::Lists=$apt_root/lists"
-  -o "Dir::Cache=$apt_root/cache"
-  -o "Debug::NoLocking=true"
-)
-# Root would hand the downloads to the _apt user, who cannot write here.
-if [ "$(id -u)" -eq 0 ]; then apt_private+=(-o "APT::Sandbox::User=root"); fi
-
-src_root="$cache_root/src"
-fetch_source() {  # source version -> prints the unpacked folder
-  local name="$1" version="$2"
-  local upstream="${version#*:}"
-  upstream="${upstream%-*}"
-  local folder="$src_root/$name-$version"
-  if [ ! -f "$folder/.unpacked" ]; then
-    # Once a run ($$ is this script's own process in the subshells too).
-    if [ ! -f "$apt_root/.read-by-$$" ]; then
-      say "reading the source indices of $(awk '{print $(NF - 1)}' "$apt_root/etc/sources.list" | sort -u | tr '\n' ' ')"
-      apt-get "${apt_private[@]}" update -qq >&2
-      rm -f "$apt_root"/.read-by-*
-      touch "$apt_root/.read-by-$$"
-    fi
-    rm -rf "$folder"
-    mkdir -p "$folder"
-    say "fetching $name $version"
-    (cd "$folder" && apt-get "${apt_private[@]}" source -qq "$name=$version" >&2)
-    mv "$folder/$name-$upstream" "$folder/tree"
-    touch "$folder/.unpacked"
-  fi
-  echo "$folder/tree"
-}
+# shellcheck source=lib/debian-sources.sh
+. "$(dirname "$0")/lib/debian-sources.sh"
+debian_sources_init "$cache_root"
 
 freeimage_tree="$(fetch_source "$freeimage_source" "$freeimage_version")"
 exiv2_tree="$(fetch_source "$exiv2_source" "$exiv2_version")"
