@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 TEST_BUILD := -DPMK_TEST_SEAMS=ON
 RELEASE_BUILD := -DPMK_TEST_SEAMS=OFF -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF
 
-.PHONY: all deps configure build test demo release package install test-sanitize test-thread fuzz-smoke fuzz-long clean
+.PHONY: all deps configure build test demo release package install test-sanitize test-thread fuzz-smoke fuzz-long windows test-windows clean
 
 all: build
 
@@ -95,5 +95,23 @@ demo:
 	@echo "Checking out/kodim23_signed.png:"
 	@./build-demo/cmd/PMKCmd -i ./out/kodim23_signed.png -cores $(JOBS)
 
+# Windows x64, cross-built with MinGW-w64 against the libraries of
+# scripts/build-windows-deps.sh (cross-built once from Debian's sources and
+# cached under ~/.cache/pictomarker): `make windows` builds what is shipped
+# into build-windows/; `make test-windows` builds the test build into
+# build-windows-test/ and runs its suites under Wine.
+WINDOWS_CONFIGURE = deps=$$(JOBS=$(JOBS) bash scripts/build-windows-deps.sh) && \
+	{ grep -qxF "PMK_WINDOWS_DEPS:PATH=$$deps" $(1)/CMakeCache.txt 2>/dev/null || \
+	  { rm -rf $(1) && cmake -S . -B $(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DPMK_WINDOWS_DEPS=$$deps $(2); }; }
+windows: deps
+	@$(call WINDOWS_CONFIGURE,build-windows,$(RELEASE_BUILD))
+	@cmake --build build-windows -j $(JOBS)
+
+test-windows: deps
+	@$(call WINDOWS_CONFIGURE,build-windows-test,$(TEST_BUILD) -DPMK_BUILD_BENCHMARKS=OFF)
+	@cmake --build build-windows-test -j $(JOBS)
+	@WINEDEBUG=-all ctest --test-dir build-windows-test --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf build build-demo build-release build-asan build-tsan build-fuzz out
+	rm -rf build build-demo build-release build-asan build-tsan build-fuzz build-windows build-windows-test out

@@ -57,7 +57,41 @@ build_id="$(echo "$recipe_revision $versions $compiler $(cat "$toolchain")" | sh
 prefix="$cache_root/qt6-base-${version[qt6-base]#*:}_exiv2-${version[exiv2]}_$build_id"
 stamp="$prefix/.built"
 
+# The licence texts travel with every package that bundles the libraries
+# (the installer's notices): each upstream's own files and Debian's copyright.
+copy_licences() {  # name files...
+  local name="$1" file
+  shift
+  mkdir -p "$prefix/share/licenses/$name"
+  cp "${tree[$name]}/debian/copyright" "$prefix/share/licenses/$name/debian-copyright"
+  for file in "$@"; do
+    mkdir -p "$(dirname "$prefix/share/licenses/$name/$file")"
+    cp "${tree[$name]}/$file" "$prefix/share/licenses/$name/$file"
+  done
+}
+collect_licences() {
+  rm -rf "$prefix/share/licenses"
+  copy_licences zlib LICENSE
+  copy_licences libpng1.6 LICENSE
+  copy_licences libjpeg-turbo LICENSE.md README.ijg
+  copy_licences tiff LICENSE.md
+  copy_licences expat COPYING
+  copy_licences exiv2 COPYING
+  copy_licences freeimage license-fi.txt license-gplv2.txt license-gplv3.txt
+  # Qt's own, and those of the third-party code built into Core, Gui and Widgets.
+  copy_licences qt6-base LICENSES/LGPL-3.0-only.txt LICENSES/GPL-2.0-only.txt \
+    LICENSES/GPL-3.0-only.txt LICENSES/Qt-GPL-exception-1.0.txt \
+    src/3rdparty/double-conversion/LICENSE src/3rdparty/harfbuzz-ng/COPYING \
+    src/3rdparty/pcre2/LICENCE src/3rdparty/pcre2/LICENCE-SLJIT \
+    src/3rdparty/freetype/LICENSE.txt src/3rdparty/freetype/docs/FTL.TXT \
+    src/3rdparty/md4c/LICENSE.md src/3rdparty/easing/LICENSE src/3rdparty/icc/LICENSE.txt \
+    src/3rdparty/rfc6234/LICENSE src/3rdparty/sha3/CC0_LICENSE \
+    src/3rdparty/sha3/BRG_ENDIAN_LICENSE src/3rdparty/blake2/COPYING \
+    src/3rdparty/tinycbor/LICENSE
+}
+
 if [ -f "$stamp" ]; then
+  collect_licences
   echo "$prefix"
   exit 0
 fi
@@ -72,15 +106,23 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
-cross_cmake() {  # source build [cmake options...]: configure, build, install
+cross_configure() {  # source build [cmake options...]
   local source="$1" build="$2"
   shift 2
   nice cmake -S "$source" -B "$build" -G Ninja -Wno-dev "${launcher[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPMK_WINDOWS_DEPS="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@" >&2
-  nice cmake --build "$build" -j"$jobs" >&2
-  cmake --install "$build" >&2
+}
+
+build_and_install() {  # build
+  nice cmake --build "$1" -j"$jobs" >&2
+  cmake --install "$1" >&2
+}
+
+cross_cmake() {  # source build [cmake options...]
+  cross_configure "$@"
+  build_and_install "$2"
 }
 
 # zlib: only its static library, under the name the finders look for.
@@ -95,10 +137,12 @@ say "libpng ${version[libpng1.6]}"
 cross_cmake "${tree[libpng1.6]}" "$work/libpng" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_EXECUTABLES=OFF -DPNG_TESTS=OFF
 
+# (Its install rules take a relative library folder as relative to the
+# working folder.)
 say "libjpeg-turbo ${version[libjpeg-turbo]}"
 cross_cmake "${tree[libjpeg-turbo]}" "$work/libjpeg" \
   -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
-  -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+  -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_INSTALL_LIBDIR="$prefix/lib"
 
 # libtiff: the codecs of its own and those of the libraries above.
 say "libtiff ${version[tiff]}"
@@ -107,10 +151,14 @@ cross_cmake "${tree[tiff]}" "$work/libtiff" \
   -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
   -Dlerc=OFF -Dlibdeflate=OFF
 
+# expat: Debian's security patches test XML_DTD as autotools defines it (1);
+# the CMake header defines it empty.
 say "expat ${version[expat]}"
-cross_cmake "${tree[expat]}/expat" "$work/expat" \
+cross_configure "${tree[expat]}/expat" "$work/expat" \
   -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
   -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF
+sed -i -E 's/^#define (XML_DTD|XML_NS)$/#define \1 1/' "$work/expat/expat_config.h"
+build_and_install "$work/expat"
 
 # Exiv2: Debian's options where they concern pictures; file names as UTF-16
 # (the wide-path calls); no command, samples or translations.
@@ -137,13 +185,20 @@ mkdir -p "$freeimage"
     echo "void DLL_CALLCONV Init$format(Plugin *plugin, int) { plugin->format_proc = Format$format; }"
   done
 } >"$freeimage/unbuilt_plugins.cpp"
+# The TIFF plug-in converts half floats with Imath's header (Debian's, as
+# the Linux FreeImage builds with), computing instead of looking up, so that
+# no Imath library is needed.
+mkdir -p "$freeimage/include/Imath"
+cp /usr/include/Imath/{half.h,ImathExport.h,ImathNamespace.h,ImathPlatform.h} "$freeimage/include/Imath/"
+sed '/#define IMATH_HALF_USE_LOOKUP_TABLE/d' /usr/include/Imath/ImathConfig.h \
+  >"$freeimage/include/Imath/ImathConfig.h"
 cat >"$freeimage/CMakeLists.txt" <<EOF
 cmake_minimum_required(VERSION 3.16)
 project(FreeImage C CXX)
 set(tree "${tree[freeimage]}")
 file(GLOB sources \${tree}/Source/FreeImage/*.cpp \${tree}/Source/FreeImage/*.c
                   \${tree}/Source/Metadata/*.cpp \${tree}/Source/FreeImageToolkit/*.cpp)
-list(FILTER sources EXCLUDE REGEX "/Plugin[A-Z0-9]+\\\\.cpp$|/(J2KHelper|MNGHelper|PSDParser)\\\\.cpp$")
+list(FILTER sources EXCLUDE REGEX "/(Plugin[A-Za-z0-9]+|J2KHelper|MNGHelper|PSDParser)[.]cpp$")
 list(APPEND sources \${tree}/Source/FreeImage/PluginBMP.cpp \${tree}/Source/FreeImage/PluginJPEG.cpp
                     \${tree}/Source/FreeImage/PluginPNG.cpp \${tree}/Source/FreeImage/PluginTIFF.cpp
                     \${CMAKE_CURRENT_SOURCE_DIR}/unbuilt_plugins.cpp)
@@ -152,7 +207,8 @@ find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(TIFF REQUIRED)
 add_library(freeimage STATIC \${sources})
-target_include_directories(freeimage PRIVATE \${tree}/Source \${tree}/Source/Metadata \${tree}/Source/FreeImageToolkit)
+target_include_directories(freeimage PRIVATE \${tree}/Source \${tree}/Source/Metadata \${tree}/Source/FreeImageToolkit
+                           \${CMAKE_CURRENT_SOURCE_DIR}/include)
 target_compile_definitions(freeimage PRIVATE FREEIMAGE_LIB OPJ_STATIC LIBRAW_NODLL DISABLE_PERF_MEASUREMENT)
 target_compile_options(freeimage PRIVATE -w)
 target_link_libraries(freeimage PRIVATE TIFF::TIFF PNG::PNG JPEG::JPEG ZLIB::ZLIB)
@@ -160,6 +216,10 @@ install(TARGETS freeimage ARCHIVE DESTINATION lib)
 install(FILES \${tree}/Source/FreeImage.h DESTINATION include)
 EOF
 cross_cmake "$freeimage" "$work/freeimage-build"
+
+# nlohmann-json is headers only: Debian's own, in a folder of their own.
+mkdir -p "$prefix/include/json"
+cp -r /usr/include/nlohmann "$prefix/include/json/"
 
 # Qt 6: static, so that the photo editor's own Qt in the same process never
 # meets ours; the host tools are Debian's (same version).
@@ -177,6 +237,7 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_fontconfig=OFF \
   -DFEATURE_sql_sqlite=OFF -DFEATURE_system_doubleconversion=OFF
 
+collect_licences
 rm -rf "$work"
 touch "$stamp"
 say "done"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 
+#include "plugin/library/exported.h"
 #include "plugin/library/plugin_state.h"
 #include "plugin/library/selectors.h"
 
@@ -53,7 +54,7 @@ void Dispatch(int16 selector, void* block) {
 }  // namespace
 }  // namespace pmk::plugin
 
-extern "C" __attribute__((visibility("default"))) void PluginMain(
+extern "C" PMK_EXPORTED void PluginMain(
     pmk::plugin::host_api::int16 selector, void* block, std::intptr_t* data,
     pmk::plugin::host_api::int16* result) {
   using namespace pmk::plugin;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "plugin/interface/property_list_bytes.h"
+#include "plugin/library/exported.h"
 
 namespace pmk::plugin {
 namespace {
@@ -22,9 +23,8 @@ constexpr std::array<std::uint8_t, N> Trimmed() {
 }  // namespace pmk::plugin
 
 extern "C" {
-__attribute__((visibility("default"))) extern const std::uint32_t PluginPropertyListSize =
+PMK_EXPORTED extern const std::uint32_t PluginPropertyListSize =
     static_cast<std::uint32_t>(pmk::plugin::kBuilt.size);
-__attribute__((
-    visibility("default"))) extern const std::array<std::uint8_t, pmk::plugin::kBuilt.size>
+PMK_EXPORTED extern const std::array<std::uint8_t, pmk::plugin::kBuilt.size>
     PluginPropertyList = pmk::plugin::Trimmed<pmk::plugin::kBuilt.size>();
 }

@@ -3,14 +3,38 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QString>
+
+#ifdef PMK_TOOLBAR_PNG
+// Builds whose Qt has no SVG module carry the images as PNG files drawn from
+// the SVG sources on the build host (tools/toolbar_png), pixel for pixel.
+static void InitialiseToolbarResources() {
+  Q_INIT_RESOURCE(toolbar_png);
+}
+#else
 #include <QSvgRenderer>
 
 // The resources live in a static library: register them before first use.
 static void InitialiseToolbarResources() {
   Q_INIT_RESOURCE(toolbar_icons);
 }
+#endif
 
 namespace pmk::ui {
+
+#ifdef PMK_TOOLBAR_PNG
+
+QImage ToolbarImage(const char* name) {
+  InitialiseToolbarResources();
+  const QImage image(QStringLiteral(":/pictomarker/icons/%1.png").arg(QLatin1String(name)));
+  return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32);
+}
+
+QSize ToolbarImageSize() {
+  const QImage folder = ToolbarImage("IDP_FOLDER");
+  return folder.isNull() ? QSize(24, 24) : folder.size();
+}
+
+#else
 
 namespace {
 
@@ -36,6 +60,8 @@ QImage ToolbarImage(const char* name) {
   renderer.render(&painter);
   return image;
 }
+
+#endif
 
 QImage DisabledToolbarImage(const QImage& image) {
   QImage grey = image.convertToFormat(QImage::Format_ARGB32);
