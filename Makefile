@@ -97,3 +97,15 @@ demo:
 
 clean:
 	rm -rf build build-demo build-release build-asan build-tsan build-fuzz out
+
+# The Windows installer, build-windows/PictomarkerSetup-VERSION-x64.exe (NSIS),
+# from the Windows build and the licence texts in its libraries' prefix; the
+# test installs and uninstalls it silently under Wine.
+PMK_VERSION := $(shell sed -n -E 's/^project.Pictomarker VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+.PHONY: windows-installer test-windows-installer
+windows-installer: windows
+	@out=$$(bash scripts/build-windows-deps.sh) && deps=$$(printf '%s\n' "$$out" | tail -n 1) && \
+	  bash packaging/windows/build-installer.sh build-windows "$$deps"
+
+test-windows-installer: windows-installer
+	@bash tests/windows/installer_test.sh build-windows/PictomarkerSetup-$(PMK_VERSION)-x64.exe

@@ -64,6 +64,7 @@ VIAddVersionKey LegalCopyright "Copyright 2026 the Pictomarker project, GPL-3.0-
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the photo editor's Plug-ins folder. It differs from version to version, for example C:\Program Files\Adobe\Adobe Photoshop 2024\Plug-ins. Setup puts a folder Pictomarker into it and changes nothing else there."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Plug-ins folder"
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckPluginsFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -160,11 +161,10 @@ Function AddToUserPath
   ${If} $R2 >= ${NSIS_MAX_STRLEN}
     Goto too_long
   ${EndIf}
-  StrCpy $R3 $R1 1 -1
+  ; Always with a separator of our own, even after a trailing ";": dropping
+  ; the entry with it then gives back the user's Path exactly.
   ${If} $R1 == ""
     StrCpy $R0 $R5
-  ${ElseIf} $R3 == ";"
-    StrCpy $R0 "$R1$R5"
   ${Else}
     StrCpy $R0 "$R1;$R5"
   ${EndIf}
@@ -229,6 +229,14 @@ SectionEnd
 Section /o "Put PMKCmd on the PATH (this user)" SecPath
   Call AddToUserPath
 SectionEnd
+
+; A folder that does not exist yet is more often a typing slip than a choice.
+Function CheckPluginsFolder
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    MessageBox MB_YESNO|MB_ICONQUESTION "$INSTDIR does not exist, so it is not the photo editor's Plug-ins folder yet. Create it and install there?" /SD IDYES IDYES +2
+    Abort
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   ${IfNot} ${RunningX64}
