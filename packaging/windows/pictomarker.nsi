@@ -45,6 +45,7 @@ SetCompressor /SOLID lzma
 
 Name "Pictomarker ${VERSION}"
 OutFile "${OUTFILE}"
+BrandingText "Pictomarker ${VERSION}"
 ; The folder chosen last time; .onInit fills in a default when there is none.
 InstallDirRegKey HKCU "${REGKEY}" "PluginsFolder"
 
@@ -64,6 +65,7 @@ VIAddVersionKey LegalCopyright "Copyright 2026 the Pictomarker project, GPL-3.0-
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the photo editor's Plug-ins folder. It differs from version to version, for example C:\Program Files\Adobe\Adobe Photoshop 2024\Plug-ins. Setup puts a folder Pictomarker into it and changes nothing else there."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Plug-ins folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose the photo editor's Plug-ins folder."
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckPluginsFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
