@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 TEST_BUILD := -DPMK_TEST_SEAMS=ON
 RELEASE_BUILD := -DPMK_TEST_SEAMS=OFF -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF
 
-.PHONY: all deps configure build test demo release package install test-sanitize test-thread fuzz-smoke fuzz-long windows test-windows clean
+.PHONY: all deps configure build test demo release package install test-sanitize test-thread fuzz-smoke fuzz-long windows test-windows windows-installer clean
 
 all: build
 
@@ -112,6 +112,13 @@ test-windows: deps
 	@$(call WINDOWS_CONFIGURE,build-windows-test,$(TEST_BUILD) -DPMK_BUILD_BENCHMARKS=OFF)
 	@cmake --build build-windows-test -j $(JOBS)
 	@WINEDEBUG=-all ctest --test-dir build-windows-test --output-on-failure -j $(JOBS)
+
+# The installer, build-windows/PictomarkerSetup-VERSION-x64.exe (NSIS), from
+# the Windows build and the licence texts in its libraries' prefix. (The test
+# build's suites install and uninstall one made from their own build.)
+windows-installer: windows
+	@deps=$$(JOBS=$(JOBS) bash scripts/build-windows-deps.sh) && \
+	  bash packaging/windows/build-installer.sh build-windows "$$deps"
 
 clean:
 	rm -rf build build-demo build-release build-asan build-tsan build-fuzz build-windows build-windows-test out

@@ -30,6 +30,8 @@ packages=(
 
 # The Windows x64 compiler, which checks the editor's interface layout.
 packages+=(g++-mingw-w64-x86-64-posix)
+# The Windows installer: NSIS builds it, Wine installs and uninstalls it.
+packages+=(nsis wine64)
 
 # The fuzz build compiles FreeImage and Exiv2 from Debian's sources
 # (scripts/build-instrumented-deps.sh): what their builds link against.
