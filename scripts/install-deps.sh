@@ -28,10 +28,10 @@ packages=(
   gimp libgimp2.0-dev
 )
 
-# The Windows x64 compiler, which checks the editor's interface layout.
-packages+=(g++-mingw-w64-x86-64-posix)
-# The Windows installer: NSIS builds it, Wine installs and uninstalls it.
-packages+=(nsis wine64)
+# The Windows x64 build (scripts/build-windows-deps.sh, make windows): the
+# compiler, nasm for libjpeg-turbo's vector code, Imath's half-float header
+# for FreeImage's TIFF plug-in, NSIS for the installer; Wine runs the tests.
+packages+=(g++-mingw-w64-x86-64-posix nasm libimath-dev nsis wine64)
 
 # The fuzz build compiles FreeImage and Exiv2 from Debian's sources
 # (scripts/build-instrumented-deps.sh): what their builds link against.
