@@ -11,6 +11,7 @@
 #include <string>
 
 #include "plugin/dialogs/about_box_dialog.h"
+#include "plugin/dialogs/host_window_owner.h"
 #include "plugin/dialogs/widget_application.h"
 #include "plugin/viewer/window_loop.h"
 
@@ -51,14 +52,7 @@ void ShowAboutBox(const AboutRecord& about) {
   // host through the native window it names.
   ui::AboutBox box(QApplication::activeWindow(),
                    [basic](const std::string& url) { AskHostToBrowse(basic, url); });
-  std::unique_ptr<QWindow> host_window;
-  if (const std::intptr_t window = HostWindow(about);
-      window != 0 && box.parentWidget() == nullptr) {
-    host_window.reset(QWindow::fromWinId(static_cast<WId>(window)));
-    box.winId();
-    if (host_window != nullptr && box.windowHandle() != nullptr)
-      box.windowHandle()->setTransientParent(host_window.get());
-  }
+  const auto host_window = ui::OwnByHostWindow(box, HostWindow(about));
 #ifdef PMK_TEST_SEAMS
   // Under test the box opens and closes at once, so that no run waits for a user.
   const char* test = std::getenv(kWindowLoopTestVariable);

@@ -50,7 +50,8 @@ void DoStart() {
   if (read == noErr && show_window) {
     // A refused request leaves the buffer empty; the window opens all the same.
     SetResult(FetchPicture(filter, picture));
-    window = RunWindowLoop(picture);
+    const auto* platform = static_cast<const PlatformData*>(filter.platformData);
+    window = RunWindowLoop(picture, platform == nullptr ? 0 : platform->hwnd);
   }
   State().data_block->ask_for_parameters = 0;
   if (window == 0) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "plugin/dialogs/host_window_owner.h"
 #include "plugin/dialogs/widget_application.h"
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/viewer_commands.h"
@@ -89,7 +90,7 @@ void RunScript(ui::ViewerWindow& viewer, std::string_view mode) {
 
 }  // namespace
 
-int RunWindowLoop(ImageRecord& picture) {
+int RunWindowLoop(ImageRecord& picture, std::intptr_t host_window) {
 #ifdef PMK_TEST_SEAMS
   const char* test = std::getenv(kWindowLoopTestVariable);
   const std::string_view test_mode = test == nullptr ? "" : test;
@@ -109,6 +110,7 @@ int RunWindowLoop(ImageRecord& picture) {
     QPointer<ui::ViewerWindow> viewer = new ui::ViewerWindow(picture);
     QEventLoop loop;
     QObject::connect(viewer.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+    const auto owner = ui::OwnByHostWindow(*viewer, host_window);
     viewer->showMaximized();
     viewer->TakeImage();
 #ifdef PMK_TEST_SEAMS
