@@ -1,6 +1,7 @@
 // Process-wide set-up of FreeImage and the codec libraries under it.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include <FreeImage.h>
@@ -27,6 +28,9 @@ bool IsReadableFormat(FREE_IMAGE_FORMAT format) noexcept;
 bool IsPluginRecognisedFormat(FREE_IMAGE_FORMAT format) noexcept;
 
 // Format by content, else by name; FIF_UNKNOWN when neither tells.
-FREE_IMAGE_FORMAT DetectFileFormat(const std::string& name) noexcept;
+FREE_IMAGE_FORMAT DetectFileFormat(const std::filesystem::path& name) noexcept;
+
+// Format by the name's extension alone; FIF_UNKNOWN when it tells nothing.
+FREE_IMAGE_FORMAT FormatFromFileName(const std::filesystem::path& name) noexcept;
 
 }  // namespace pmk
