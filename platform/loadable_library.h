@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pmk::platform {
@@ -28,9 +29,10 @@ class LoadableLibrary {
   // The address of the exported `name`; nullptr when there is none.
   void* Symbol(const char* name) const noexcept;
 
-  // A copy of the resource `type` / `id` (Windows resources); nothing when
-  // it is missing, and always nothing where libraries carry no resources.
-  std::optional<std::vector<std::uint8_t>> Resource(const wchar_t* type, int id) const;
+  // A copy of the resource of ASCII `type` and number `id` (Windows
+  // resources); nothing when it is missing, and always nothing where
+  // libraries carry no resources.
+  std::optional<std::vector<std::uint8_t>> Resource(std::string_view type, int id) const;
 
  private:
   void Close() noexcept;

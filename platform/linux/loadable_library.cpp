@@ -38,7 +38,7 @@ void* LoadableLibrary::Symbol(const char* name) const noexcept {
   return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
 }
 
-std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(const wchar_t*, int) const {
+std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(std::string_view, int) const {
   return std::nullopt;
 }
 

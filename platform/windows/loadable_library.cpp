@@ -3,27 +3,13 @@
 #include <utility>
 
 #include "platform/utf8_path.h"
-#include "platform/windows/wide_text.h"
+#include "platform/windows/system_message.h"
 #include "platform/windows/windows_api.h"
 
 namespace pmk::platform {
 namespace {
 
 HMODULE Module(void* handle) { return static_cast<HMODULE>(handle); }
-
-std::string SystemMessage(DWORD code) {
-  LPWSTR text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::string message = length > 0 ? Utf8FromWide(std::wstring_view(text, length)) : "";
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(code) : message;
-}
 
 }  // namespace
 
@@ -64,10 +50,11 @@ void* LoadableLibrary::Symbol(const char* name) const noexcept {
   return reinterpret_cast<void*>(GetProcAddress(Module(handle_), name));
 }
 
-std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(const wchar_t* type,
+std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(std::string_view type,
                                                                    int id) const {
   if (handle_ == nullptr) return std::nullopt;
-  HRSRC found = FindResourceW(Module(handle_), MAKEINTRESOURCEW(id), type);
+  const std::wstring wide_type(type.begin(), type.end());
+  HRSRC found = FindResourceW(Module(handle_), MAKEINTRESOURCEW(id), wide_type.c_str());
   if (found == nullptr) return std::nullopt;
   HGLOBAL loaded = LoadResource(Module(handle_), found);
   const DWORD size = SizeofResource(Module(handle_), found);
