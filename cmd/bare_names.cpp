@@ -46,7 +46,8 @@ std::optional<std::string> ResolveBareName(const std::string& name, const std::s
 
 std::string BareInputHint(const std::string& name, const std::string& resolved) {
   std::error_code error;
-  if (!WasMoved(name, resolved) || std::filesystem::exists(platform::PathFromUtf8(resolved), error)) return {};
+  if (!WasMoved(name, resolved) || std::filesystem::exists(platform::PathFromUtf8(resolved), error))
+    return {};
   return name + " was looked for in " + Explanation(name, resolved);
 }
 
@@ -54,7 +55,9 @@ std::string BareOutputNote(const std::string& name, const std::string& resolved)
   if (!WasMoved(name, resolved)) return {};
   std::error_code error;
   const std::filesystem::path current = std::filesystem::current_path(error);
-  if (!error && std::filesystem::equivalent(platform::PathFromUtf8(FolderOf(resolved)), current, error)) return {};
+  if (!error &&
+      std::filesystem::equivalent(platform::PathFromUtf8(FolderOf(resolved)), current, error))
+    return {};
   return name + " was written to " + Explanation(name, resolved);
 }
 

@@ -29,7 +29,8 @@ void MessageStream::Write(std::string_view text) {
 // A short write (disk full, size limit) is continued rather than dropped.
 void MessageStream::AppendToLog(std::string_view text) {
   const std::string failure = log_.Append(text);
-  if (!failure.empty()) std::fprintf(stderr, "Cannot write to the log file (%s).\n", failure.c_str());
+  if (!failure.empty())
+    std::fprintf(stderr, "Cannot write to the log file (%s).\n", failure.c_str());
 }
 
 void MessageStream::Close() {

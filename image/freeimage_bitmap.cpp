@@ -134,8 +134,7 @@ std::vector<std::uint8_t> ReadMetadataSource(const std::filesystem::path& source
 }
 
 bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& file,
-                int flags,
-                const std::vector<std::uint8_t>& metadata_source,
+                int flags, const std::vector<std::uint8_t>& metadata_source,
                 std::string& metadata_fault) noexcept {
   try {
     std::vector<std::uint8_t> bytes;

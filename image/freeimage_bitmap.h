@@ -35,7 +35,8 @@ BitmapHandle DecodeWithoutMetadata(FREE_IMAGE_FORMAT format, const std::vector<s
 // when a JPEG ends before its last scan: the decoder would fill the rest with
 // grey and call it a picture; and when FreeImage's TIFF loader would read past
 // the file's rows (tiff_strip_guard.h).
-BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::filesystem::path& file, int flags) noexcept;
+BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::filesystem::path& file,
+                             int flags) noexcept;
 
 // Reads a metadata source whole and checks that it is a picture the system
 // reads. Throws UnsupportedImageFormat (message: the source's name) when its
@@ -52,8 +53,8 @@ std::vector<std::uint8_t> ReadMetadataSource(const std::filesystem::path& source
 // one that can be checked completely. False when encoding, or any write,
 // flush or close failed; a file cut short is removed. Metadata that could not
 // be carried does not stop the write: `metadata_fault` says why.
-bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& file, int flags,
-                const std::vector<std::uint8_t>& metadata_source,
+bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& file,
+                int flags, const std::vector<std::uint8_t>& metadata_source,
                 std::string& metadata_fault) noexcept;
 
 }  // namespace pmk

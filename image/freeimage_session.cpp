@@ -40,9 +40,13 @@ void EnsureFreeImageReady() noexcept {
   });
 }
 
-std::string LastCodecMessage() { return last_message; }
+std::string LastCodecMessage() {
+  return last_message;
+}
 
-void ClearLastCodecMessage() noexcept { last_message.clear(); }
+void ClearLastCodecMessage() noexcept {
+  last_message.clear();
+}
 
 bool IsReadableFormat(FREE_IMAGE_FORMAT format) noexcept {
   return std::find(kReadableFormats.begin(), kReadableFormats.end(), format) !=

@@ -1,10 +1,10 @@
 // Process-wide set-up of FreeImage and the codec libraries under it.
 #pragma once
 
+#include <FreeImage.h>
+
 #include <filesystem>
 #include <string>
-
-#include <FreeImage.h>
 
 namespace pmk {
 

@@ -54,7 +54,8 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
   }
   std::error_code error;
   std::filesystem::rename(temporary.path(), destination, error);
-  if (error) return "cannot replace " + platform::Utf8FromPath(destination) + ": " + error.message();
+  if (error)
+    return "cannot replace " + platform::Utf8FromPath(destination) + ": " + error.message();
   temporary.Keep();
   return "";
 }

@@ -1,13 +1,13 @@
 // Control-group limits are read from plain files, so this compiles and runs
 // everywhere; only Linux has them under "/".
-#include "platform/physical_memory.h"
-
 #include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include "platform/physical_memory.h"
 
 namespace pmk::platform {
 namespace {

@@ -7,8 +7,7 @@ template <typename Char>
 bool NeedsQuotes(std::basic_string_view<Char> argument) {
   if (argument.empty()) return true;
   for (const Char c : argument) {
-    if (c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\v') ||
-        c == Char('"')) {
+    if (c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\v') || c == Char('"')) {
       return true;
     }
   }
@@ -42,9 +41,13 @@ std::basic_string<Char> Quote(std::basic_string_view<Char> argument) {
 
 }  // namespace
 
-std::string QuoteWindowsArgument(std::string_view argument) { return Quote(argument); }
+std::string QuoteWindowsArgument(std::string_view argument) {
+  return Quote(argument);
+}
 
-std::wstring QuoteWindowsArgument(std::wstring_view argument) { return Quote(argument); }
+std::wstring QuoteWindowsArgument(std::wstring_view argument) {
+  return Quote(argument);
+}
 
 std::string JoinWindowsCommandLine(std::string_view program,
                                    const std::vector<std::string>& arguments) {

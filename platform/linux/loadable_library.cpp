@@ -17,7 +17,9 @@ LoadableLibrary& LoadableLibrary::operator=(LoadableLibrary&& other) noexcept {
   return *this;
 }
 
-LoadableLibrary::~LoadableLibrary() { Close(); }
+LoadableLibrary::~LoadableLibrary() {
+  Close();
+}
 
 void LoadableLibrary::Close() noexcept {
   if (handle_ != nullptr) dlclose(handle_);

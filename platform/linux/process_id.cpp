@@ -4,6 +4,8 @@
 
 namespace pmk::platform {
 
-unsigned long ProcessId() noexcept { return static_cast<unsigned long>(getpid()); }
+unsigned long ProcessId() noexcept {
+  return static_cast<unsigned long>(getpid());
+}
 
 }  // namespace pmk::platform

@@ -8,7 +8,9 @@
 namespace pmk::platform {
 namespace {
 
-HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE Handle(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 namespace pmk::platform {
 
-std::filesystem::path ExecutablePath() { return ModuleFileName(nullptr); }
+std::filesystem::path ExecutablePath() {
+  return ModuleFileName(nullptr);
+}
 
 }  // namespace pmk::platform

@@ -9,7 +9,9 @@
 namespace pmk::platform {
 namespace {
 
-HMODULE Module(void* handle) { return static_cast<HMODULE>(handle); }
+HMODULE Module(void* handle) {
+  return static_cast<HMODULE>(handle);
+}
 
 }  // namespace
 
@@ -24,7 +26,9 @@ LoadableLibrary& LoadableLibrary::operator=(LoadableLibrary&& other) noexcept {
   return *this;
 }
 
-LoadableLibrary::~LoadableLibrary() { Close(); }
+LoadableLibrary::~LoadableLibrary() {
+  Close();
+}
 
 void LoadableLibrary::Close() noexcept {
   if (handle_ != nullptr) FreeLibrary(Module(handle_));
@@ -58,8 +62,8 @@ std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(std::string_v
   if (found == nullptr) return std::nullopt;
   HGLOBAL loaded = LoadResource(Module(handle_), found);
   const DWORD size = SizeofResource(Module(handle_), found);
-  const auto* bytes = loaded != nullptr ? static_cast<const std::uint8_t*>(LockResource(loaded))
-                                        : nullptr;
+  const auto* bytes =
+      loaded != nullptr ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
   if (bytes == nullptr) return std::nullopt;
   // A copy: the resource's memory goes away with the library.
   return std::vector<std::uint8_t>(bytes, bytes + size);

@@ -12,6 +12,8 @@ std::uint64_t PhysicalMemoryBytes() noexcept {
 }
 
 // Windows has no control groups; the machine's memory is the bound.
-std::uint64_t UsableMemoryBytes() noexcept { return PhysicalMemoryBytes(); }
+std::uint64_t UsableMemoryBytes() noexcept {
+  return PhysicalMemoryBytes();
+}
 
 }  // namespace pmk::platform

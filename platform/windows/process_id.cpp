@@ -4,6 +4,8 @@
 
 namespace pmk::platform {
 
-unsigned long ProcessId() noexcept { return GetCurrentProcessId(); }
+unsigned long ProcessId() noexcept {
+  return GetCurrentProcessId();
+}
 
 }  // namespace pmk::platform

@@ -4,6 +4,8 @@
 
 namespace pmk::platform {
 
-std::uint32_t TickCountMilliseconds() noexcept { return GetTickCount(); }
+std::uint32_t TickCountMilliseconds() noexcept {
+  return GetTickCount();
+}
 
 }  // namespace pmk::platform

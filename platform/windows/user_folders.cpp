@@ -32,10 +32,14 @@ std::filesystem::path KnownFolder(REFKNOWNFOLDERID id, const wchar_t* variable) 
 
 // The roaming application-data folder (%APPDATA%): settings follow the user
 // from machine to machine.
-std::filesystem::path ConfigFolder() { return KnownFolder(FOLDERID_RoamingAppData, L"APPDATA"); }
+std::filesystem::path ConfigFolder() {
+  return KnownFolder(FOLDERID_RoamingAppData, L"APPDATA");
+}
 
 // The local application-data folder (%LOCALAPPDATA%): work files stay on this
 // machine.
-std::filesystem::path CacheFolder() { return KnownFolder(FOLDERID_LocalAppData, L"LOCALAPPDATA"); }
+std::filesystem::path CacheFolder() {
+  return KnownFolder(FOLDERID_LocalAppData, L"LOCALAPPDATA");
+}
 
 }  // namespace pmk::platform

@@ -26,8 +26,8 @@ std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
 std::vector<std::string> DetectorArguments(const PmkCmdSettings& settings,
                                            const std::filesystem::path& input,
                                            const std::filesystem::path& log) {
-  return {"-cores", std::to_string(settings.cores), "-i", platform::Utf8FromPath(input), "-l",
-          platform::Utf8FromPath(log)};
+  return {"-cores", std::to_string(settings.cores), "-i", platform::Utf8FromPath(input),
+          "-l",     platform::Utf8FromPath(log)};
 }
 
 int RunSignerProcess(const PmkCmdSettings& settings, const std::filesystem::path& input,

@@ -26,8 +26,8 @@ PluginLibrary::PluginLibrary(const std::filesystem::path& file) {
     error_ = name + " is not a filter plug-in";
     return;
   }
-  entry_ = reinterpret_cast<host_api::PluginMainProc>(
-      library_.Symbol(properties_->entry_point.c_str()));
+  entry_ =
+      reinterpret_cast<host_api::PluginMainProc>(library_.Symbol(properties_->entry_point.c_str()));
   if (entry_ == nullptr) error_ = name + " has no entry point " + properties_->entry_point;
 }
 

@@ -53,8 +53,9 @@ EngineControl SettingsControl() {
 void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
   if (plugin_folder.empty()) return;
   const QString folder = ui::QStringFromPath(plugin_folder);
-  ui::LoadLanguageTable(folder, platform::ReadProfileInt(ui::PathFromQString(ui::LanguageFilePath(folder)),
-                                                         "General", "Language Current", 0));
+  ui::LoadLanguageTable(
+      folder, platform::ReadProfileInt(ui::PathFromQString(ui::LanguageFilePath(folder)), "General",
+                                       "Language Current", 0));
 }
 
 std::string SignDocument(plugin::HostDocument& document, const std::string& signature,

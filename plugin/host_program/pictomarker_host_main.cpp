@@ -6,12 +6,12 @@
 
 #include "image/image_files.h"
 #include "image/safe_output.h"
+#include "platform/program_arguments.h"
+#include "platform/utf8_path.h"
 #include "plugin/filter_host/enable_condition.h"
 #include "plugin/filter_host/filter_host.h"
 #include "plugin/filter_host/host_document.h"
 #include "plugin/filter_host/host_options.h"
-#include "platform/program_arguments.h"
-#include "platform/utf8_path.h"
 #include "plugin/filter_host/plugin_library.h"
 
 namespace pmk::plugin {
@@ -51,7 +51,8 @@ int LoadDocument(const HostOptions& options, const PropertyList& filter, HostDoc
                     std::to_string(filter.max_height));
   }
   if (!EnableConditionHolds(filter.enable_condition, PropertiesOf(colour))) {
-    return Fail(kExitPictureRefused, "the filter is not offered for " + Utf8FromPath(options.picture) +
+    return Fail(kExitPictureRefused, "the filter is not offered for " +
+                                         Utf8FromPath(options.picture) +
                                          " (it takes 8-bit RGB pictures only)");
   }
   if (alpha.HasData() && alpha.bits() != 8) ConvertTo8BitChannels(alpha, 1);

@@ -6,8 +6,8 @@
 #include "engine/engine.h"
 #include "plugin/batch/batch_cancel.h"
 #include "plugin/dialogs/plugin_settings.h"
-#include "plugin/dialogs/sign_dialog.h"
 #include "plugin/dialogs/qt_path.h"
+#include "plugin/dialogs/sign_dialog.h"
 #include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/viewer/batch_viewer_bridge.h"
 

@@ -18,8 +18,8 @@ TEST(WindowsCommandLineTest, QuotesOnlyWhatTheSplittingRulesRequire) {
       {"tab\there", "\"tab\there\""},
       {R"(say "cheese")", R"("say \"cheese\"")"},
       {R"(C:\My Pictures\)", R"("C:\My Pictures\\")"},  // before the closing quote
-      {R"(a\\"b)", R"("a\\\\\"b")"},                     // backslashes before a quote
-      {R"(a\b c)", R"("a\b c")"},                        // backslash before a letter
+      {R"(a\\"b)", R"("a\\\\\"b")"},                    // backslashes before a quote
+      {R"(a\b c)", R"("a\b c")"},                       // backslash before a letter
       {"Ørsted – 北京.jpg", "\"Ørsted – 北京.jpg\""},
   };
   for (const auto& c : cases) {
@@ -29,9 +29,10 @@ TEST(WindowsCommandLineTest, QuotesOnlyWhatTheSplittingRulesRequire) {
 }
 
 TEST(WindowsCommandLineTest, JoinsTheProgramAndItsArgumentsWithBlanks) {
-  EXPECT_EQ(JoinWindowsCommandLine(R"(C:\Program Files\Pictomarker\pmk_cmd\PMKCmd.exe)",
-                                   {"-i", R"(D:\Fotos\Ørsted – 北京.jpg)", "-s", "", "-cores", "4"}),
-            R"("C:\Program Files\Pictomarker\pmk_cmd\PMKCmd.exe" -i "D:\Fotos\Ørsted – 北京.jpg" -s "" -cores 4)");
+  EXPECT_EQ(
+      JoinWindowsCommandLine(R"(C:\Program Files\Pictomarker\pmk_cmd\PMKCmd.exe)",
+                             {"-i", R"(D:\Fotos\Ørsted – 北京.jpg)", "-s", "", "-cores", "4"}),
+      R"("C:\Program Files\Pictomarker\pmk_cmd\PMKCmd.exe" -i "D:\Fotos\Ørsted – 北京.jpg" -s "" -cores 4)");
 }
 
 }  // namespace
