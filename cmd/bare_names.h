@@ -11,10 +11,11 @@ namespace pmk::cmd {
 // A name holding neither "/" nor "\" is bare (the empty name too).
 bool IsBareName(const std::string& name) noexcept;
 
-// The bare name joined to the folder of `executable`, with one "/" between
-// them; other names, and any name when the executable's path holds no
-// separator, come back as they are. Empty when the joined name would exceed
-// kMaxJoinedNameLength characters.
+// The bare name joined to the folder of `executable` (UTF-8), with the path's
+// own separator between them; other names, and any name when the executable's
+// path holds no separator, come back as they are. Empty when the joined name
+// would exceed kMaxJoinedNameLength characters (counted as the system counts
+// file names: UTF-16 units on Windows, bytes elsewhere).
 std::optional<std::string> ResolveBareName(const std::string& name, const std::string& executable);
 
 // Installed, the program's folder is /usr/bin, where nobody keeps pictures:

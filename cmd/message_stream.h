@@ -4,13 +4,15 @@
 // Batch jobs run many PMKCmd processes at once on one log. A log line is made
 // of pieces (the header with the file names, then the message), so the stream
 // gathers them and hands each finished line (up to and including its last line
-// break) to the system in a single write on a descriptor opened for
-// appending: lines of concurrent runs never interleave within a line.
+// break) to the system in a single write on a file opened for appending:
+// lines of concurrent runs never interleave within a line.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "platform/append_file.h"
 
 namespace pmk::cmd {
 
@@ -21,7 +23,7 @@ class MessageStream {
   MessageStream& operator=(const MessageStream&) = delete;
   ~MessageStream() { Close(); }
 
-  // Opens `log_name` for appending. When it cannot be opened, messages go to
+  // Opens `log_name` (UTF-8) for appending. When it cannot be opened, messages go to
   // standard output instead and a one-line notice says so on standard error.
   void OpenLog(const std::string& log_name);
 
@@ -30,12 +32,12 @@ class MessageStream {
   // Writes what still waits for its line break, then closes the log.
   void Close();
 
-  bool IsLog() const { return log_ >= 0; }
+  bool IsLog() const { return log_.IsOpen(); }
 
  private:
   void AppendToLog(std::string_view text);
 
-  int log_ = -1;
+  platform::AppendFile log_;
   std::string pending_;
 };
 

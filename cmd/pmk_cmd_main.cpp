@@ -13,6 +13,8 @@
 #include "cmd/usage_text.h"
 #include "engine/engine.h"
 #include "platform/executable_path.h"
+#include "platform/program_arguments.h"
+#include "platform/utf8_path.h"
 
 namespace {
 
@@ -35,7 +37,9 @@ void WriteLogHeader(const pmk::cmd::RunOptions& options, pmk::cmd::MessageStream
 }
 
 int Run(int argc, char** argv) {
-  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const std::vector<std::string> utf8_arguments = pmk::platform::Utf8Arguments(argc, argv);
+  const std::vector<std::string_view> arguments(
+      utf8_arguments.begin() + (utf8_arguments.empty() ? 0 : 1), utf8_arguments.end());
   if (!arguments.empty() && arguments.front() == "-h") {
     PrintUsage();
     return 0;
@@ -50,7 +54,7 @@ int Run(int argc, char** argv) {
   if (options.has_log) messages.OpenLog(options.log);
   WriteLogHeader(options, messages);
 
-  const std::string executable = pmk::platform::ExecutablePath().string();
+  const std::string executable = pmk::platform::Utf8FromPath(pmk::platform::ExecutablePath());
   const auto input = pmk::cmd::ResolveBareName(options.input, executable);
   const auto output = pmk::cmd::ResolveBareName(options.output, executable);
   if (!input || !output) {
@@ -87,8 +91,11 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   // A file-size limit would otherwise kill the run in the middle of writing
   // the picture, leaving its temporary file behind; ignored, it becomes a
-  // write error that the run cleans up and reports.
+  // write error that the run cleans up and reports. (Windows has no such
+  // signal.)
+#ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   try {
     return Run(argc, argv);
   } catch (const std::exception& error) {

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <climits>
 
+#include "platform/utf8_path.h"
+
 namespace pmk::cmd {
 
 int ReadInteger(std::string_view text) noexcept {
@@ -66,9 +68,10 @@ RunOptions ParseArguments(std::span<const std::string_view> arguments) {
 }
 
 std::string CheckLimits(const RunOptions& options) {
-  if (options.input.size() > kMaxNameLength) return "The input file name is too long.";
-  if (options.output.size() > kMaxNameLength) return "The output file name is too long.";
-  if (options.log.size() > kMaxNameLength) return "The log file name is too long.";
+  using platform::NativeNameLength;
+  if (NativeNameLength(options.input) > kMaxNameLength) return "The input file name is too long.";
+  if (NativeNameLength(options.output) > kMaxNameLength) return "The output file name is too long.";
+  if (NativeNameLength(options.log) > kMaxNameLength) return "The log file name is too long.";
   if (options.signature.size() > kMaxSignatureBytes) return "The signature is too long.";
   return "";
 }

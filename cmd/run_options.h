@@ -8,7 +8,9 @@
 
 namespace pmk::cmd {
 
-// Buffer limits of the command line (characters, terminator excluded).
+// Buffer limits of the command line (characters, terminator excluded). Names
+// count as the system counts file names: UTF-16 units on Windows, bytes
+// elsewhere; the signature counts bytes.
 inline constexpr std::size_t kMaxNameLength = 2047;
 inline constexpr std::size_t kMaxSignatureBytes = 199;
 inline constexpr std::size_t kMaxJoinedNameLength = 1023;

@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "image/image_files.h"
 #include "image/safe_output.h"
+#include "platform/utf8_path.h"
 
 namespace pmk::cmd {
 namespace {
@@ -19,7 +20,7 @@ bool IsEightBitColour(const ImageRecord& record) {
 // Loads a picture and brings it to the 8-bit colour the engine reads; the
 // alpha plane, if any, to 8 bits.
 void LoadAsEightBitColour(const std::string& name, ImageRecord& colour, ImageRecord& alpha) {
-  LoadImage(name, colour, alpha);
+  LoadImage(platform::PathFromUtf8(name), colour, alpha);
   if (colour.channels() == 1 || colour.channels() == 3) ConvertTo8BitColour(colour);
   if (alpha.HasData() && alpha.bits() != 8) ConvertTo8BitChannels(alpha, 1);
 }
@@ -90,7 +91,8 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     // the user hears about it on standard error, beside the run's message.
     MetadataNotices notices;
     const std::string failure =
-        SaveReplacing(work, alpha, request.output, request.input, request.jpeg_quality, &notices);
+        SaveReplacing(work, alpha, platform::PathFromUtf8(request.output),
+                      platform::PathFromUtf8(request.input), request.jpeg_quality, &notices);
     for (const std::string& notice : notices) std::fprintf(stderr, "PMKCmd: %s\n", notice.c_str());
     if (!failure.empty()) {
       std::fprintf(stderr, "PMKCmd: %s\n", failure.c_str());

@@ -22,7 +22,7 @@ inline constexpr std::string_view kMessageMetadataUnreadable =
     "Cannot read metadata of the input file!\n\n";
 
 struct SignRequest {
-  std::string input;   // resolved
+  std::string input;   // resolved; names are UTF-8
   std::string output;  // resolved; signing only when `sign` is set
   bool sign = false;
   std::string signature;

@@ -9,6 +9,7 @@
 #include "image/metadata_carry.h"
 #include "image/metadata_free_copy.h"
 #include "image/tiff_strip_guard.h"
+#include "platform/utf8_path.h"
 
 namespace pmk {
 namespace {
@@ -32,14 +33,18 @@ BitmapHandle DecodeBytes(FREE_IMAGE_FORMAT format, const std::vector<std::uint8_
   return BitmapHandle(FreeImage_LoadFromMemory(format, memory.get(), flags));
 }
 
-bool WriteWholeFile(const std::vector<std::uint8_t>& bytes, const std::string& file) noexcept {
-  std::FILE* out = std::fopen(file.c_str(), "wb");
+bool WriteWholeFile(const std::vector<std::uint8_t>& bytes,
+                    const std::filesystem::path& file) noexcept {
+  std::FILE* out = platform::OpenFile(file, "wb");
   if (out == nullptr) return false;
   bool saved = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
   saved = std::fflush(out) == 0 && saved;
   saved = std::fclose(out) == 0 && saved;
   // A picture cut short is worse than none.
-  if (!saved) std::remove(file.c_str());
+  if (!saved) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+  }
   return saved;
 }
 
@@ -59,8 +64,8 @@ bool EncodeToMemory(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags,
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& file, std::vector<std::uint8_t>& bytes) noexcept {
-  std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file.c_str(), "rb"));
+bool ReadWholeFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes) noexcept {
+  std::unique_ptr<std::FILE, FileCloser> in(platform::OpenFile(file, "rb"));
   if (!in || std::fseek(in.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(in.get());
   if (size < 0 || static_cast<unsigned long long>(size) > std::numeric_limits<DWORD>::max() ||
@@ -84,7 +89,7 @@ BitmapHandle DecodeWithoutMetadata(FREE_IMAGE_FORMAT format, const std::vector<s
   }
 }
 
-BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::string& file,
+BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::filesystem::path& file,
                              int flags) noexcept {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(file, bytes)) return nullptr;
@@ -113,23 +118,23 @@ BitmapHandle LoadPictureFile(FREE_IMAGE_FORMAT format, const std::string& file,
   return bitmap;
 }
 
-std::vector<std::uint8_t> ReadMetadataSource(const std::string& source,
+std::vector<std::uint8_t> ReadMetadataSource(const std::filesystem::path& source,
                                              bool read_error_names_source) {
   const FREE_IMAGE_FORMAT format = DetectFileFormat(source);
   if (!IsReadableFormat(format) || !FreeImage_FIFSupportsReading(format)) {
-    throw UnsupportedImageFormat(source);
+    throw UnsupportedImageFormat(platform::Utf8FromPath(source));
   }
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(source, bytes) ||
       !DecodeWithoutMetadata(format, bytes,
                              FIF_LOAD_NOPIXELS | (format == FIF_JPEG ? JPEG_ACCURATE : 0))) {
-    throw ImageReadError(read_error_names_source ? source : std::string());
+    throw ImageReadError(read_error_names_source ? platform::Utf8FromPath(source) : std::string());
   }
   return bytes;
 }
 
-bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::string& file, int flags,
-                const std::vector<std::uint8_t>& metadata_source,
+bool SaveToFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& file,
+                int flags, const std::vector<std::uint8_t>& metadata_source,
                 std::string& metadata_fault) noexcept {
   try {
     std::vector<std::uint8_t> bytes;

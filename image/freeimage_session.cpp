@@ -40,9 +40,13 @@ void EnsureFreeImageReady() noexcept {
   });
 }
 
-std::string LastCodecMessage() { return last_message; }
+std::string LastCodecMessage() {
+  return last_message;
+}
 
-void ClearLastCodecMessage() noexcept { last_message.clear(); }
+void ClearLastCodecMessage() noexcept {
+  last_message.clear();
+}
 
 bool IsReadableFormat(FREE_IMAGE_FORMAT format) noexcept {
   return std::find(kReadableFormats.begin(), kReadableFormats.end(), format) !=
@@ -53,11 +57,25 @@ bool IsPluginRecognisedFormat(FREE_IMAGE_FORMAT format) noexcept {
   return IsReadableFormat(format) || format == FIF_GIF;
 }
 
-FREE_IMAGE_FORMAT DetectFileFormat(const std::string& name) noexcept {
+// On Windows the narrow calls would read the name in the ANSI code page,
+// which cannot hold most names; the wide ones take it as it is.
+FREE_IMAGE_FORMAT DetectFileFormat(const std::filesystem::path& name) noexcept {
   EnsureFreeImageReady();
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.c_str(), 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(name.c_str());
-  return format;
+#ifdef _WIN32
+  const FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeU(name.c_str(), 0);
+#else
+  const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.c_str(), 0);
+#endif
+  return format != FIF_UNKNOWN ? format : FormatFromFileName(name);
+}
+
+FREE_IMAGE_FORMAT FormatFromFileName(const std::filesystem::path& name) noexcept {
+  EnsureFreeImageReady();
+#ifdef _WIN32
+  return FreeImage_GetFIFFromFilenameU(name.c_str());
+#else
+  return FreeImage_GetFIFFromFilename(name.c_str());
+#endif
 }
 
 }  // namespace pmk

@@ -1,9 +1,10 @@
 // Process-wide set-up of FreeImage and the codec libraries under it.
 #pragma once
 
-#include <string>
-
 #include <FreeImage.h>
+
+#include <filesystem>
+#include <string>
 
 namespace pmk {
 
@@ -27,6 +28,9 @@ bool IsReadableFormat(FREE_IMAGE_FORMAT format) noexcept;
 bool IsPluginRecognisedFormat(FREE_IMAGE_FORMAT format) noexcept;
 
 // Format by content, else by name; FIF_UNKNOWN when neither tells.
-FREE_IMAGE_FORMAT DetectFileFormat(const std::string& name) noexcept;
+FREE_IMAGE_FORMAT DetectFileFormat(const std::filesystem::path& name) noexcept;
+
+// Format by the name's extension alone; FIF_UNKNOWN when it tells nothing.
+FREE_IMAGE_FORMAT FormatFromFileName(const std::filesystem::path& name) noexcept;
 
 }  // namespace pmk

@@ -6,6 +6,7 @@
 
 #include "image/freeimage_bitmap.h"
 #include "image/freeimage_session.h"
+#include "platform/utf8_path.h"
 
 namespace pmk {
 namespace {
@@ -145,11 +146,10 @@ std::string MetadataNotice(const std::string& source, const std::string& left_ou
 bool LoadImage(const std::filesystem::path& name, ImageRecord& colour,
                ImageRecord& alpha) noexcept {
   EnsureFreeImageReady();
-  const std::string file = name.string();
-  const FREE_IMAGE_FORMAT format = DetectFileFormat(file);
+  const FREE_IMAGE_FORMAT format = DetectFileFormat(name);
   if (!IsReadableFormat(format) || !FreeImage_FIFSupportsReading(format)) return false;
 
-  BitmapHandle bitmap = LoadPictureFile(format, file, format == FIF_JPEG ? JPEG_ACCURATE : 0);
+  BitmapHandle bitmap = LoadPictureFile(format, name, format == FIF_JPEG ? JPEG_ACCURATE : 0);
   if (!bitmap) return false;
   ImageRecord new_colour;
   ImageRecord new_alpha;
@@ -165,8 +165,7 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                int jpeg_quality, MetadataNotices* notices) {
   if (!colour.HasData()) return false;
   EnsureFreeImageReady();
-  const std::string file = name.string();
-  FREE_IMAGE_FORMAT format = FormatFromExtension(file, colour.bits());
+  FREE_IMAGE_FORMAT format = FormatFromExtension(platform::Utf8FromPath(name), colour.bits());
 
   // Alpha goes out only where the format keeps it, and only when it matches
   // the picture sample for sample.
@@ -177,7 +176,7 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
   BitmapHandle bitmap(BuildBitmap(colour, with_alpha ? &alpha : nullptr));
   if (!bitmap) return false;
 
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(file.c_str());
+  if (format == FIF_UNKNOWN) format = FormatFromFileName(name);
   if (format == FIF_UNKNOWN || format == FIF_GIF || !FreeImage_FIFSupportsWriting(format)) {
     throw UnsupportedImageFormat();
   }
@@ -186,12 +185,12 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
 
   std::vector<std::uint8_t> source;
   if (!metadata_source.empty()) {
-    source = ReadMetadataSource(metadata_source.string(), /*read_error_names_source=*/false);
+    source = ReadMetadataSource(metadata_source, /*read_error_names_source=*/false);
   }
   std::string fault;
-  const bool saved = SaveToFile(format, bitmap.get(), file, flags, source, fault);
+  const bool saved = SaveToFile(format, bitmap.get(), name, flags, source, fault);
   if (!fault.empty() && notices != nullptr) {
-    notices->push_back(MetadataNotice(metadata_source.string(), fault));
+    notices->push_back(MetadataNotice(platform::Utf8FromPath(metadata_source), fault));
   }
   return saved;
 }

@@ -2,11 +2,12 @@
 
 #include "image/freeimage_bitmap.h"
 #include "image/freeimage_session.h"
+#include "platform/utf8_path.h"
 
 namespace pmk {
 namespace {
 
-FREE_IMAGE_FORMAT ToLibraryFormat(PluginFileFormat format, const std::string& name) {
+FREE_IMAGE_FORMAT ToLibraryFormat(PluginFileFormat format, const std::filesystem::path& name) {
   switch (format) {
     case PluginFileFormat::kBmp:
       return FIF_BMP;
@@ -19,7 +20,7 @@ FREE_IMAGE_FORMAT ToLibraryFormat(PluginFileFormat format, const std::string& na
     case PluginFileFormat::kFromName:
       break;
   }
-  return FreeImage_GetFIFFromFilename(name.c_str());
+  return FormatFromFileName(name);
 }
 
 constexpr unsigned kRedMask = 0xFF0000;
@@ -30,13 +31,12 @@ constexpr unsigned kBlueMask = 0xFF;
 
 bool LoadPluginImage(const std::filesystem::path& name, ImageRecord& picture) {
   EnsureFreeImageReady();
-  const std::string file = name.string();
-  const FREE_IMAGE_FORMAT format = DetectFileFormat(file);
+  const FREE_IMAGE_FORMAT format = DetectFileFormat(name);
   if (!IsPluginRecognisedFormat(format) || format == FIF_GIF ||
       !FreeImage_FIFSupportsReading(format)) {
     throw UnsupportedImageFormat();
   }
-  BitmapHandle bitmap = LoadPictureFile(format, file, 0);
+  BitmapHandle bitmap = LoadPictureFile(format, name, 0);
   if (!bitmap) throw ImageReadError();
 
   const unsigned bpp = FreeImage_GetBPP(bitmap.get());
@@ -69,7 +69,6 @@ bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& na
                      int jpeg_quality, MetadataNotices* notices) {
   if (!picture.HasData()) return false;
   EnsureFreeImageReady();
-  const std::string file = name.string();
   // The library only reads the pixels here, whatever its signature says.
   BitmapHandle bitmap(FreeImage_ConvertFromRawBits(
       const_cast<BYTE*>(picture.data()), picture.width(), picture.height(), picture.stride(),
@@ -77,7 +76,7 @@ bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& na
       TRUE));
   if (!bitmap) return false;
 
-  const FREE_IMAGE_FORMAT library_format = ToLibraryFormat(format, file);
+  const FREE_IMAGE_FORMAT library_format = ToLibraryFormat(format, name);
   if (library_format == FIF_UNKNOWN || library_format == FIF_GIF ||
       !FreeImage_FIFSupportsWriting(library_format)) {
     throw UnsupportedImageFormat();
@@ -86,12 +85,12 @@ bool SavePluginImage(const ImageRecord& picture, const std::filesystem::path& na
   if (library_format == FIF_JPEG) flags = jpeg_quality >= 1 ? jpeg_quality : 95;
   std::vector<std::uint8_t> source;
   if (!metadata_source.empty()) {
-    source = ReadMetadataSource(metadata_source.string(), /*read_error_names_source=*/true);
+    source = ReadMetadataSource(metadata_source, /*read_error_names_source=*/true);
   }
   std::string fault;
-  const bool saved = SaveToFile(library_format, bitmap.get(), file, flags, source, fault);
+  const bool saved = SaveToFile(library_format, bitmap.get(), name, flags, source, fault);
   if (!fault.empty() && notices != nullptr) {
-    notices->push_back(MetadataNotice(metadata_source.string(), fault));
+    notices->push_back(MetadataNotice(platform::Utf8FromPath(metadata_source), fault));
   }
   return saved;
 }

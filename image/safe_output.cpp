@@ -1,12 +1,12 @@
 #include "image/safe_output.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
 #include "image/image_files.h"
+#include "platform/process_id.h"
+#include "platform/utf8_path.h"
 
 namespace pmk {
 namespace {
@@ -33,8 +33,10 @@ class TemporaryFile {
 }  // namespace
 
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination) {
-  const std::string prefix = ".pmk-" + std::to_string(::getpid()) + "-";
-  return destination.parent_path() / (prefix + destination.filename().string());
+  std::filesystem::path temporary =
+      destination.parent_path() / (".pmk-" + std::to_string(platform::ProcessId()) + "-");
+  temporary += destination.filename();
+  return temporary;
 }
 
 std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
@@ -47,12 +49,13 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
       SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality, notices);
   const int reason = errno;
   if (!saved || !std::filesystem::exists(temporary.path())) {
-    return "cannot write " + destination.string() + ": " +
+    return "cannot write " + platform::Utf8FromPath(destination) + ": " +
            (reason != 0 ? std::strerror(reason) : "the picture could not be encoded");
   }
   std::error_code error;
   std::filesystem::rename(temporary.path(), destination, error);
-  if (error) return "cannot replace " + destination.string() + ": " + error.message();
+  if (error)
+    return "cannot replace " + platform::Utf8FromPath(destination) + ": " + error.message();
   temporary.Keep();
   return "";
 }

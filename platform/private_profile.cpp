@@ -1,13 +1,13 @@
 #include "platform/private_profile.h"
 
-#include <unistd.h>
-
 #include <climits>
 #include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <system_error>
+
+#include "platform/process_id.h"
 
 namespace pmk::platform {
 namespace {
@@ -192,7 +192,7 @@ void WriteProfileString(const std::filesystem::path& file, std::string_view sect
     }
     const std::string updated = WithKeySet(std::move(content), section, key, value);
     std::filesystem::path temporary = file;
-    temporary += ".new" + std::to_string(getpid());
+    temporary += ".new" + std::to_string(ProcessId());
     {
       std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
       stream.write(updated.data(), static_cast<std::streamsize>(updated.size()));

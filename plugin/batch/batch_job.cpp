@@ -1,5 +1,6 @@
 #include "plugin/batch/batch_job.h"
 
+#include "platform/utf8_path.h"
 #include "plugin/batch/batch_cancel.h"
 #include "plugin/batch/batch_image_names.h"
 
@@ -8,6 +9,8 @@ namespace pmk {
 std::atomic<std::uint8_t> BatchCancel{0};
 
 namespace {
+
+using platform::PathFromUtf8;
 
 bool IsCancelled() {
   return BatchCancel.load() == 1;
@@ -27,18 +30,19 @@ BatchJob OpenJob(const std::filesystem::path& folder, BatchKind kind) {
 bool EntersFolder(const std::filesystem::path& parent, const platform::FolderEntry& entry,
                   BatchKind kind) {
   if (kind == BatchKind::kSigning && entry.name == kSignedFolderName) return false;
-  return (parent / entry.name).string().size() <= kMaxBatchFolderLength;
+  return platform::NativeNameLength(platform::Utf8FromPath(parent / PathFromUtf8(entry.name))) <=
+         kMaxBatchFolderLength;
 }
 
 void HandOn(const BatchRequest& request, BatchKind kind, BatchJob& job, const std::string& name) {
-  const std::filesystem::path input = job.folder / name;
+  const std::filesystem::path input = job.folder / PathFromUtf8(name);
   if (kind == BatchKind::kSigning) {
     // PMKCmd does not create folders; the "signed" folder must exist before
     // the first output path inside it is handed on.
     if (!job.output_ready) {
       job.output_ready = platform::EnsureFolder(job.output_folder, 0777);
     }
-    RunSignerProcess(request.pmk_cmd, input, job.output_folder / name,
+    RunSignerProcess(request.pmk_cmd, input, job.output_folder / PathFromUtf8(name),
                      request.signature.substr(0, kMaxBatchSignatureLength),
                      job.output_folder / kSigningLogName);
   } else {
@@ -69,7 +73,7 @@ void RunBatchWalk(const BatchRequest& request, BatchKind kind) {
     if (entry.is_folder) {
       // A folder is never a picture, whatever its name says.
       if (request.recursive && EntersFolder(job.folder, entry, kind)) {
-        BatchJob deeper = OpenJob(job.folder / entry.name, kind);
+        BatchJob deeper = OpenJob(job.folder / PathFromUtf8(entry.name), kind);
         levels.push_back(std::move(deeper));  // `job` and `entry` are invalid from here on
       }
     } else if (IsBatchImageName(entry.name)) {
@@ -100,7 +104,7 @@ std::uint32_t CountImagesInTree(const std::filesystem::path& folder, bool recurs
     for (const platform::FolderEntry& entry : *entries) {
       if (entry.is_folder) {
         if (recursive && EntersFolder(current, entry, kind))
-          pending.push_back(current / entry.name);
+          pending.push_back(current / PathFromUtf8(entry.name));
       } else if (IsCountedBatchImageName(entry.name)) {
         ++count;
       }

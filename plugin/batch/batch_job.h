@@ -24,7 +24,8 @@ enum class BatchKind { kSigning, kDetection };
 inline constexpr const char* kSignedFolderName = "signed";
 inline constexpr const char* kSigningLogName = "signing_output.log";
 inline constexpr const char* kDetectingLogName = "detecting_output.log";
-// The longest folder path a job takes on (bytes); deeper folders whose path
+// The longest folder path a job takes on (counted as the system counts file
+// names: UTF-16 units on Windows, bytes elsewhere); deeper folders whose path
 // would be longer are left alone, by the walk and the count alike.
 inline constexpr std::size_t kMaxBatchFolderLength = 1024;
 // Only the first 10 characters of a signature are ever embedded.

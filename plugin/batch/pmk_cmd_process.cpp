@@ -1,11 +1,12 @@
 #include "plugin/batch/pmk_cmd_process.h"
 
 #include "platform/run_program.h"
+#include "platform/utf8_path.h"
 
 namespace pmk {
 
 std::filesystem::path PmkCmdProgram(const std::filesystem::path& plugin_folder) {
-  return plugin_folder / "pmk_cmd" / "PMKCmd";
+  return plugin_folder / "pmk_cmd" / (std::string("PMKCmd") + platform::kProgramFileSuffix);
 }
 
 std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
@@ -13,10 +14,11 @@ std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
                                          const std::filesystem::path& output,
                                          const std::string& signature,
                                          const std::filesystem::path& log) {
+  using platform::Utf8FromPath;
   std::vector<std::string> arguments = {
-      "-s", signature,      "-cores", std::to_string(settings.cores),
-      "-i", input.string(), "-o",     output.string(),
-      "-l", log.string(),   "-c",     std::to_string(settings.jpeg_quality)};
+      "-s", signature,           "-cores", std::to_string(settings.cores),
+      "-i", Utf8FromPath(input), "-o",     Utf8FromPath(output),
+      "-l", Utf8FromPath(log),   "-c",     std::to_string(settings.jpeg_quality)};
   if (settings.robust) arguments.push_back("-robust");
   return arguments;
 }
@@ -24,7 +26,8 @@ std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
 std::vector<std::string> DetectorArguments(const PmkCmdSettings& settings,
                                            const std::filesystem::path& input,
                                            const std::filesystem::path& log) {
-  return {"-cores", std::to_string(settings.cores), "-i", input.string(), "-l", log.string()};
+  return {"-cores", std::to_string(settings.cores), "-i", platform::Utf8FromPath(input),
+          "-l",     platform::Utf8FromPath(log)};
 }
 
 int RunSignerProcess(const PmkCmdSettings& settings, const std::filesystem::path& input,

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/private_profile.h"
+#include "plugin/dialogs/qt_path.h"
 
 namespace pmk::ui {
 namespace {
@@ -119,9 +120,10 @@ QString DefaultText(int number) {
 
 QString ReadKey(const QString& plugin_folder, int language_index, int number,
                 const QString& fallback) {
-  const std::string text = platform::ReadProfileString(
-      LanguageFilePath(plugin_folder).toStdString(), LanguageSection(language_index).toStdString(),
-      "string" + std::to_string(number), fallback.toStdString());
+  const std::string text =
+      platform::ReadProfileString(PathFromQString(LanguageFilePath(plugin_folder)),
+                                  LanguageSection(language_index).toStdString(),
+                                  "string" + std::to_string(number), fallback.toStdString());
   return QString::fromUtf8(text).left(kMaxLanguageTextLength);
 }
 

@@ -8,14 +8,15 @@
 #include "platform/processor_count.h"
 #include "platform/user_folders.h"
 #include "plugin/dialogs/language_table.h"
+#include "plugin/dialogs/qt_path.h"
 
 namespace pmk::ui {
 namespace {
 
 constexpr char kGeneral[] = "General";
 
-std::string LanguageFile(const QString& plugin_folder) {
-  return LanguageFilePath(plugin_folder).toStdString();
+std::filesystem::path LanguageFile(const QString& plugin_folder) {
+  return PathFromQString(LanguageFilePath(plugin_folder));
 }
 
 QString ReadSetting(const char* key, const char* fallback) {
@@ -55,7 +56,7 @@ std::filesystem::path SettingsFilePath() {
 
 void LoadSettingsAndLanguageList(PluginSettings& settings, const QString& plugin_folder) {
   if (settings.processor_count == 0) settings.processor_count = ViewerProcessorCount();
-  const std::string language_file = LanguageFile(plugin_folder);
+  const std::filesystem::path language_file = LanguageFile(plugin_folder);
   settings.language_count = platform::ReadProfileInt(language_file, kGeneral, "Languages No", 0);
   settings.language_current =
       platform::ReadProfileInt(language_file, kGeneral, "Language Current", 0);

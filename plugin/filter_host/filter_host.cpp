@@ -543,7 +543,8 @@ void FilterHost::SaveRegistry() const {
   if (recorded_) json["recorded"] = DescriptorToJson(*recorded_);
   std::error_code ignored;
   std::filesystem::create_directories(settings_.registry_file.parent_path(), ignored);
-  const std::filesystem::path temporary = settings_.registry_file.string() + ".tmp";
+  std::filesystem::path temporary = settings_.registry_file;
+  temporary += ".tmp";
   {
     std::ofstream out(temporary, std::ios::trunc);
     out << json.dump(2) << "\n";

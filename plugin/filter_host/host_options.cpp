@@ -1,27 +1,31 @@
 #include "plugin/filter_host/host_options.h"
 
-#include <cstdlib>
 #include <string_view>
+
+#include "platform/user_folders.h"
+#include "platform/utf8_path.h"
 
 namespace pmk::plugin {
 
-std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
+std::optional<HostOptions> ParseHostOptions(std::span<const std::string> arguments) {
+  using platform::PathFromUtf8;
   HostOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool has_value = i + 1 < argc;
+  const std::size_t count = arguments.size();
+  for (std::size_t i = 1; i < count; ++i) {
+    const std::string_view arg = arguments[i];
+    const bool has_value = i + 1 < count;
     if (arg == "-o" && has_value) {
-      options.output = argv[++i];
+      options.output = PathFromUtf8(arguments[++i]);
     } else if (arg == "--log" && has_value) {
-      options.log = argv[++i];
+      options.log = PathFromUtf8(arguments[++i]);
     } else if (arg == "--plugin" && has_value) {
-      options.library = argv[++i];
+      options.library = PathFromUtf8(arguments[++i]);
     } else if (arg == "--repeat") {
       options.repeat = true;
     } else if (arg == "--about") {
       options.about = true;
     } else if (!arg.empty() && arg[0] != '-' && options.picture.empty()) {
-      options.picture = argv[i];
+      options.picture = PathFromUtf8(arg);
     } else {
       return std::nullopt;
     }
@@ -31,20 +35,17 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
 }
 
 std::filesystem::path DefaultOutputFor(const std::filesystem::path& picture) {
+  std::filesystem::path name = picture.stem();
+  name += "-signed";
+  name += picture.extension();
   std::filesystem::path output = picture;
-  output.replace_filename(picture.stem().string() + "-signed" + picture.extension().string());
+  output.replace_filename(name);
   return output;
 }
 
 std::filesystem::path RegistryFile() {
-  std::filesystem::path folder;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config != 0) {
-    folder = config;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != 0) {
-    folder = std::filesystem::path(home) / ".config";
-  } else {
-    return {};
-  }
+  const std::filesystem::path folder = platform::ConfigFolder();
+  if (folder.empty()) return {};
   return folder / "Pictomarker" / "PictomarkerHost-registry.json";
 }
 

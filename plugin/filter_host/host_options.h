@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace pmk::plugin {
@@ -20,13 +21,15 @@ struct HostOptions {
   bool about = false;
 };
 
-// Nothing when the command line is not understood.
-std::optional<HostOptions> ParseHostOptions(int argc, char** argv);
+// `arguments` are UTF-8, the program's name first. Nothing when the command
+// line is not understood.
+std::optional<HostOptions> ParseHostOptions(std::span<const std::string> arguments);
 
 // "photo.jpg" gives "photo-signed.jpg" in the same folder.
 std::filesystem::path DefaultOutputFor(const std::filesystem::path& picture);
 
-// The registry file in the user's configuration folder.
+// The registry file in the user's configuration folder (on Windows the
+// roaming application-data folder).
 std::filesystem::path RegistryFile();
 
 }  // namespace pmk::plugin

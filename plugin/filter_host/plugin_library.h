@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/loadable_library.h"
 #include "plugin/filter_host/property_list_reader.h"
 #include "plugin/interface/host_interface.h"
 
@@ -16,7 +17,7 @@ class PluginLibrary {
   explicit PluginLibrary(const std::filesystem::path& file);
   PluginLibrary(const PluginLibrary&) = delete;
   PluginLibrary& operator=(const PluginLibrary&) = delete;
-  ~PluginLibrary();
+  ~PluginLibrary() = default;
 
   bool IsFilter() const { return error_.empty(); }
   const std::string& error() const { return error_; }
@@ -24,7 +25,7 @@ class PluginLibrary {
   host_api::PluginMainProc entry() const { return entry_; }
 
  private:
-  void* handle_ = nullptr;
+  platform::LoadableLibrary library_;
   std::optional<PropertyList> properties_;
   host_api::PluginMainProc entry_ = nullptr;
   std::string error_;

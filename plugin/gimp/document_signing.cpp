@@ -7,6 +7,7 @@
 #include "platform/private_profile.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/qt_path.h"
 #include "plugin/dialogs/sign_dialog.h"
 #include "plugin/filter_host/host_document.h"
 #include "plugin/signing/checked_signing.h"
@@ -51,9 +52,10 @@ EngineControl SettingsControl() {
 
 void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
   if (plugin_folder.empty()) return;
-  const QString folder = QString::fromStdString(plugin_folder.string());
-  ui::LoadLanguageTable(folder, platform::ReadProfileInt(ui::LanguageFilePath(folder).toStdString(),
-                                                         "General", "Language Current", 0));
+  const QString folder = ui::QStringFromPath(plugin_folder);
+  ui::LoadLanguageTable(
+      folder, platform::ReadProfileInt(ui::PathFromQString(ui::LanguageFilePath(folder)), "General",
+                                       "Language Current", 0));
 }
 
 std::string SignDocument(plugin::HostDocument& document, const std::string& signature,

@@ -6,6 +6,8 @@
 
 #include "image/image_files.h"
 #include "image/safe_output.h"
+#include "platform/program_arguments.h"
+#include "platform/utf8_path.h"
 #include "plugin/filter_host/enable_condition.h"
 #include "plugin/filter_host/filter_host.h"
 #include "plugin/filter_host/host_document.h"
@@ -25,6 +27,8 @@ enum ExitCode {
   kExitNotWritten = 6,
 };
 
+using platform::Utf8FromPath;
+
 int Fail(int code, const std::string& message) {
   std::fprintf(stderr, "PictomarkerHost: %s\n", message.c_str());
   return code;
@@ -36,23 +40,24 @@ int LoadDocument(const HostOptions& options, const PropertyList& filter, HostDoc
   ImageRecord colour;
   ImageRecord alpha;
   if (!LoadImage(options.picture, colour, alpha))
-    return Fail(kExitPictureRefused, "cannot read " + options.picture.string());
+    return Fail(kExitPictureRefused, "cannot read " + Utf8FromPath(options.picture));
   if (colour.width() < filter.min_width || colour.height() < filter.min_height ||
       colour.width() > filter.max_width || colour.height() > filter.max_height) {
     return Fail(kExitPictureRefused,
-                options.picture.string() + " is " + std::to_string(colour.width()) + " x " +
+                Utf8FromPath(options.picture) + " is " + std::to_string(colour.width()) + " x " +
                     std::to_string(colour.height()) + " pixels; the filter takes " +
                     std::to_string(filter.min_width) + " x " + std::to_string(filter.min_height) +
                     " to " + std::to_string(filter.max_width) + " x " +
                     std::to_string(filter.max_height));
   }
   if (!EnableConditionHolds(filter.enable_condition, PropertiesOf(colour))) {
-    return Fail(kExitPictureRefused, "the filter is not offered for " + options.picture.string() +
+    return Fail(kExitPictureRefused, "the filter is not offered for " +
+                                         Utf8FromPath(options.picture) +
                                          " (it takes 8-bit RGB pictures only)");
   }
   if (alpha.HasData() && alpha.bits() != 8) ConvertTo8BitChannels(alpha, 1);
   if (!DocumentFromPicture(colour, alpha, document))
-    return Fail(kExitPictureRefused, "not enough memory for " + options.picture.string());
+    return Fail(kExitPictureRefused, "not enough memory for " + Utf8FromPath(options.picture));
   return kExitOk;
 }
 
@@ -91,8 +96,7 @@ int Run(const HostOptions& options) {
     return Fail(kExitNotWritten, "not enough memory for the result");
   const std::filesystem::path output =
       options.output.empty() ? DefaultOutputFor(options.picture) : options.output;
-  const std::string why =
-      SaveReplacing(colour, alpha, output.string(), options.picture.string(), 0);
+  const std::string why = SaveReplacing(colour, alpha, output, options.picture, 0);
   if (!why.empty()) return Fail(kExitNotWritten, why);
   return kExitOk;
 }
@@ -101,7 +105,7 @@ int Run(const HostOptions& options) {
 }  // namespace pmk::plugin
 
 int main(int argc, char** argv) {
-  const auto options = pmk::plugin::ParseHostOptions(argc, argv);
+  const auto options = pmk::plugin::ParseHostOptions(pmk::platform::Utf8Arguments(argc, argv));
   if (!options) {
     std::fputs(pmk::plugin::kHostUsage, stderr);
     return pmk::plugin::kExitUsage;

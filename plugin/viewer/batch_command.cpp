@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "plugin/batch/batch_cancel.h"
 #include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/qt_path.h"
 #include "plugin/dialogs/sign_dialog.h"
 #include "plugin/viewer/batch_progress_dialog.h"
 #include "plugin/viewer/batch_viewer_bridge.h"
@@ -18,12 +19,12 @@ bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
   const QString folder = QFileDialog::getExistingDirectory(viewer, QString(), ReadLatestFolder());
   if (folder.isEmpty()) return false;
   const PluginSettings& settings = CurrentSettings();
-  const std::uint32_t count = CountImagesInTree(folder.toStdString(), settings.recursive, kind);
+  const std::uint32_t count = CountImagesInTree(PathFromQString(folder), settings.recursive, kind);
   WriteLatestFolder(folder);
 
   BatchRequest request;
   request.kind = kind;
-  request.folder = folder.toStdString();
+  request.folder = PathFromQString(folder);
   request.recursive = settings.recursive;
   if (kind == BatchKind::kSigning) {
     SignPayloadBuffer payload{};

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "image/picture_buffer_ops.h"
+#include "plugin/dialogs/qt_path.h"
 #include "plugin/viewer/batch_command.h"
 #include "plugin/viewer/jpeg_check_dialog.h"
 #include "plugin/viewer/view_drawing.h"
@@ -25,7 +26,7 @@ void ViewerWindow::RunBatch(BatchKind kind) {
   BatchViewerHooks hooks;
   hooks.job_started = [this] { BeginBatch(); };
   hooks.job_ended = [this] { EndBatch(); };
-  StartBatchCommand(this, kind, batch_worker_, PluginFolder().toStdString(), std::move(hooks));
+  StartBatchCommand(this, kind, batch_worker_, PathFromQString(PluginFolder()), std::move(hooks));
 }
 
 void ViewerWindow::CheckJpegSurvival() {

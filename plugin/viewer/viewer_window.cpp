@@ -18,6 +18,7 @@
 #include "platform/module_folder.h"
 #include "plugin/dialogs/language_table.h"
 #include "plugin/dialogs/plugin_settings.h"
+#include "plugin/dialogs/qt_path.h"
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/toolbar_icons.h"
 #include "plugin/viewer/view_area.h"
@@ -42,7 +43,7 @@ constexpr double kDragMargin = 2;
 }  // namespace
 
 QString PluginFolder() {
-  return QString::fromStdString(platform::ModuleFolder().string());
+  return QStringFromPath(platform::ModuleFolder());
 }
 
 ViewerWindow::ViewerWindow(ImageRecord& host_picture, QWidget* parent)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmd/usage_text.h"
+#include "platform/utf8_path.h"
 #include "support/pmk_cmd_program.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
@@ -229,6 +230,20 @@ TEST_F(PmkCmdTest, SignsToJpegWithTheInputsMetadata) {
   EXPECT_STREQ(FreeImage_TagToString(FIMD_EXIF_MAIN, make), "Kodak");
   EXPECT_EQ(FreeImage_GetICCProfile(jpeg)->size, 560);
   FreeImage_Unload(jpeg);
+}
+
+// The names reach the file system, the log and the messages unchanged, on
+// Windows too, where the ANSI code page holds none of these characters.
+TEST_F(PmkCmdTest, UnicodeNamesSignCheckAndLog) {
+  using platform::PathFromUtf8;
+  std::filesystem::copy_file(TestData("kodim23.png"), folder_ / PathFromUtf8("Ørsted – 北京.png"));
+  ProcessResult result = Run({"-l", "./日志.log", "-i", "./Ørsted – 北京.png", "-o",
+                              "./Ørsted – 北京.jpg", "-s", "abcdef", "-cores", "2"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadBytes(folder_ / PathFromUtf8("日志.log")),
+            "./Ørsted – 北京.png -> ./Ørsted – 北京.jpg:Success!\n\n");
+  result = Run({"-i", "./Ørsted – 北京.jpg", "-cores", "2"});
+  EXPECT_EQ(result.out, "Signature detected:abcdef\n");
 }
 
 // Its signing marks the whole picture, while detection pairs its corners: the

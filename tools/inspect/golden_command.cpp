@@ -30,6 +30,7 @@
 #include "engine/internal/separable_filter.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "platform/utf8_path.h"
 #include "tools/inspect/inspect_commands.h"
 
 namespace pmk::inspect {
@@ -328,7 +329,7 @@ int RunGolden(Arguments args) {
   } else if (args.size() == 1) {
     name = std::string(args[0]);
     ImageRecord alpha;
-    if (!LoadImage(name, picture, alpha)) {
+    if (!LoadImage(platform::PathFromUtf8(name), picture, alpha)) {
       std::fprintf(stderr, "cannot read %s\n", name.c_str());
       return 1;
     }

@@ -1,8 +1,10 @@
 // PMKInspect: prints what the engine sees in a signature or a picture, as JSON.
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/program_arguments.h"
 #include "tools/inspect/inspect_commands.h"
 
 namespace {
@@ -35,9 +37,10 @@ int PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return PrintUsage();
-  const std::string_view name = argv[1];
-  std::vector<std::string_view> rest(argv + 2, argv + argc);
+  const std::vector<std::string> arguments = pmk::platform::Utf8Arguments(argc, argv);
+  if (arguments.size() < 2) return PrintUsage();
+  const std::string_view name = arguments[1];
+  const std::vector<std::string_view> rest(arguments.begin() + 2, arguments.end());
   for (const Command& command : kCommands) {
     if (command.name == name) return command.run(rest);
   }

@@ -3,11 +3,12 @@
 #include <cstdio>
 
 #include "image/image_files.h"
+#include "platform/utf8_path.h"
 
 namespace pmk::inspect {
 
 bool LoadColourPicture(const std::string& name, ImageRecord& colour, ImageRecord& alpha) {
-  if (!LoadImage(name, colour, alpha)) {
+  if (!LoadImage(platform::PathFromUtf8(name), colour, alpha)) {
     std::fprintf(stderr, "cannot read %s\n", name.c_str());
     return false;
   }

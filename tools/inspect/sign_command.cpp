@@ -14,6 +14,7 @@
 #include "engine/internal/embed_options.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "platform/utf8_path.h"
 #include "tools/inspect/inspect_commands.h"
 #include "tools/inspect/inspect_picture.h"
 
@@ -63,7 +64,8 @@ int RunSign(Arguments args) {
       EmbedSignature(colour, FormatPayload(signature), EngineControl{}, options, &report);
   if (result == ResultCode::kOk) {
     try {
-      if (!SaveImage(colour, alpha, output, input, kJpegQuality)) {
+      if (!SaveImage(colour, alpha, platform::PathFromUtf8(output), platform::PathFromUtf8(input),
+                     kJpegQuality)) {
         std::fprintf(stderr, "cannot write %s\n", output.c_str());
         return 1;
       }

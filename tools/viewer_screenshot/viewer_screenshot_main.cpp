@@ -9,31 +9,35 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "image/image_files.h"
+#include "platform/program_arguments.h"
+#include "platform/utf8_path.h"
 #include "plugin/viewer/control_skin.h"
 #include "plugin/viewer/viewer_window.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 5) {
+  const std::vector<std::string> arguments = pmk::platform::Utf8Arguments(argc, argv);
+  if (arguments.size() != 3 && arguments.size() != 5) {
     std::fprintf(stderr, "usage: PMKViewerShot picture shot.png [width height]\n");
     return 1;
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // The viewer keeps a crash mark in the user's settings: not the user's here.
   QTemporaryDir settings;
-  setenv("XDG_CONFIG_HOME", QDir::toNativeSeparators(settings.path()).toLocal8Bit().constData(), 1);
+  qputenv("XDG_CONFIG_HOME", QDir::toNativeSeparators(settings.path()).toUtf8());
   QApplication application(argc, argv);
 
   pmk::ImageRecord picture;
   pmk::ImageRecord alpha;
-  if (!pmk::LoadImage(argv[1], picture, alpha)) {
-    std::fprintf(stderr, "PMKViewerShot: cannot read %s\n", argv[1]);
+  if (!pmk::LoadImage(pmk::platform::PathFromUtf8(arguments[1]), picture, alpha)) {
+    std::fprintf(stderr, "PMKViewerShot: cannot read %s\n", arguments[1].c_str());
     return 2;
   }
   pmk::ConvertTo8BitColour(picture);
-  const int width = argc == 5 ? std::atoi(argv[3]) : 1280;
-  const int height = argc == 5 ? std::atoi(argv[4]) : 800;
+  const int width = arguments.size() == 5 ? std::atoi(arguments[3].c_str()) : 1280;
+  const int height = arguments.size() == 5 ? std::atoi(arguments[4].c_str()) : 800;
 
   pmk::ui::SetUpControlSkin();
   int result = 0;
@@ -44,8 +48,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     viewer->TakeImage();
     QApplication::processEvents();
-    if (!viewer->grab().save(QString::fromLocal8Bit(argv[2]))) {
-      std::fprintf(stderr, "PMKViewerShot: cannot write %s\n", argv[2]);
+    if (!viewer->grab().save(QString::fromStdString(arguments[2]))) {
+      std::fprintf(stderr, "PMKViewerShot: cannot write %s\n", arguments[2].c_str());
       result = 3;
     }
     delete viewer;

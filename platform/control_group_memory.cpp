@@ -1,14 +1,13 @@
-#include "platform/physical_memory.h"
-
-#include <unistd.h>
-
+// Control-group limits are read from plain files, so this compiles and runs
+// everywhere; only Linux has them under "/".
 #include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/physical_memory.h"
 
 namespace pmk::platform {
 namespace {
@@ -57,13 +56,6 @@ void KeepLowestAlongPath(std::optional<std::uint64_t>& lowest,
 
 }  // namespace
 
-std::uint64_t PhysicalMemoryBytes() noexcept {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || page_size <= 0) return 0;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
-}
-
 std::optional<std::uint64_t> ControlGroupMemoryLimit(const std::filesystem::path& root) noexcept {
   try {
     std::ifstream groups(root / "proc/self/cgroup");
@@ -96,13 +88,6 @@ std::optional<std::uint64_t> ControlGroupMemoryLimit(const std::filesystem::path
     // only bound.
     return std::nullopt;
   }
-}
-
-std::uint64_t UsableMemoryBytes() noexcept {
-  const std::uint64_t physical = PhysicalMemoryBytes();
-  const std::optional<std::uint64_t> limit = ControlGroupMemoryLimit("/");
-  if (!limit) return physical;
-  return physical == 0 ? *limit : std::min(physical, *limit);
 }
 
 }  // namespace pmk::platform

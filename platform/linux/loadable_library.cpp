@@ -1,0 +1,47 @@
+#include "platform/loadable_library.h"
+
+#include <dlfcn.h>
+
+#include <utility>
+
+namespace pmk::platform {
+
+LoadableLibrary::LoadableLibrary(LoadableLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
+
+LoadableLibrary& LoadableLibrary::operator=(LoadableLibrary&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+LoadableLibrary::~LoadableLibrary() {
+  Close();
+}
+
+void LoadableLibrary::Close() noexcept {
+  if (handle_ != nullptr) dlclose(handle_);
+  handle_ = nullptr;
+}
+
+std::optional<std::string> LoadableLibrary::Open(const std::filesystem::path& file) {
+  Close();
+  // Local symbols: two plug-ins, or a plug-in and the host, never bind to
+  // each other's functions of the same name.
+  handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ != nullptr) return std::nullopt;
+  const char* why = dlerror();
+  return std::string(why != nullptr ? why : "the library could not be loaded");
+}
+
+void* LoadableLibrary::Symbol(const char* name) const noexcept {
+  return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+std::optional<std::vector<std::uint8_t>> LoadableLibrary::Resource(std::string_view, int) const {
+  return std::nullopt;
+}
+
+}  // namespace pmk::platform
