@@ -31,7 +31,7 @@ cache_root="${PMK_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/pictomarker/win
 jobs="${JOBS:-2}"
 
 # Raise whenever the build steps below change: a stale build is never reused.
-recipe_revision=1
+recipe_revision=2
 
 installed_source() {  # binary package -> "source version"
   dpkg-query -W -f='${source:Package} ${source:Version}\n' "$1"
@@ -198,7 +198,7 @@ project(FreeImage C CXX)
 set(tree "${tree[freeimage]}")
 file(GLOB sources \${tree}/Source/FreeImage/*.cpp \${tree}/Source/FreeImage/*.c
                   \${tree}/Source/Metadata/*.cpp \${tree}/Source/FreeImageToolkit/*.cpp)
-list(FILTER sources EXCLUDE REGEX "/(Plugin[A-Za-z0-9]+|J2KHelper|MNGHelper|PSDParser)[.]cpp$")
+list(FILTER sources EXCLUDE REGEX "/(Plugin[A-Za-z0-9]+|J2KHelper|MNGHelper)[.]cpp$")
 list(APPEND sources \${tree}/Source/FreeImage/PluginBMP.cpp \${tree}/Source/FreeImage/PluginJPEG.cpp
                     \${tree}/Source/FreeImage/PluginPNG.cpp \${tree}/Source/FreeImage/PluginTIFF.cpp
                     \${CMAKE_CURRENT_SOURCE_DIR}/unbuilt_plugins.cpp)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/pmk_cmd_program.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 using nlohmann::json;
 
-const std::filesystem::path kInspect = PMK_BINARY_DIR "/tools/inspect/PMKInspect";
+const std::filesystem::path& kInspect = testing::kInspectProgramFile;
 
 constexpr double kPositionTolerance = 1e-6;
 constexpr double kCellTolerance = 1e-4;

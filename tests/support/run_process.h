@@ -1,16 +1,27 @@
 // Runs a program to completion and collects what it printed.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+#endif
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#ifdef _WIN32
+#include "platform/utf8_path.h"
+#include "platform/windows_command_line.h"
+#endif
 
 namespace pmk::testing {
 
@@ -21,23 +32,66 @@ struct ProcessResult {
 };
 
 inline std::string SlurpFile(const std::filesystem::path& file) {
-  std::string text;
-  if (FILE* f = std::fopen(file.c_str(), "rb")) {
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Windows programs end their lines with CR LF on standard output and error;
+// the tests compare texts as written on Linux.
+inline std::string WithoutCarriageReturns(std::string text) {
+  std::erase(text, '\r');
   return text;
 }
 
-// Runs `program` with `arguments` in `working_folder`; standard output and
-// error go to files there, so large outputs cannot dead-lock a pipe.
-inline ProcessResult RunProcess(const std::filesystem::path& program,
-                                const std::vector<std::string>& arguments,
-                                const std::filesystem::path& working_folder) {
-  const std::filesystem::path out_file = working_folder / ".stdout";
-  const std::filesystem::path err_file = working_folder / ".stderr";
+#ifdef _WIN32
+
+// Runs the program; its exit code, or -1 when it could not be started.
+inline int SpawnAndWait(const std::filesystem::path& program,
+                        const std::vector<std::string>& arguments,
+                        const std::filesystem::path& working_folder,
+                        const std::filesystem::path& out_file,
+                        const std::filesystem::path& err_file) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  auto open = [&inherit](const std::filesystem::path& file, DWORD access, DWORD creation) {
+    return CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE in = open(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE out = open(out_file, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = open(err_file, GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  std::wstring line =
+      platform::PathFromUtf8(platform::JoinWindowsCommandLine(
+                                 platform::Utf8FromPath(program), arguments))
+          .wstring();
+  PROCESS_INFORMATION process{};
+  int exit_code = -1;
+  if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     working_folder.c_str(), &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) exit_code = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  for (HANDLE handle : {in, out, err}) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  return exit_code;
+}
+
+#else
+
+inline int SpawnAndWait(const std::filesystem::path& program,
+                        const std::vector<std::string>& arguments,
+                        const std::filesystem::path& working_folder,
+                        const std::filesystem::path& out_file,
+                        const std::filesystem::path& err_file) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -51,16 +105,30 @@ inline ProcessResult RunProcess(const std::filesystem::path& program,
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  ProcessResult result;
+  int exit_code = -1;
   pid_t pid = 0;
   if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
     waitpid(pid, &status, 0);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
-  result.out = SlurpFile(out_file);
-  result.err = SlurpFile(err_file);
+  return exit_code;
+}
+
+#endif
+
+// Runs `program` with `arguments` in `working_folder`; standard output and
+// error go to files there, so large outputs cannot dead-lock a pipe.
+inline ProcessResult RunProcess(const std::filesystem::path& program,
+                                const std::vector<std::string>& arguments,
+                                const std::filesystem::path& working_folder) {
+  const std::filesystem::path out_file = working_folder / ".stdout";
+  const std::filesystem::path err_file = working_folder / ".stderr";
+  ProcessResult result;
+  result.exit_code = SpawnAndWait(program, arguments, working_folder, out_file, err_file);
+  result.out = WithoutCarriageReturns(SlurpFile(out_file));
+  result.err = WithoutCarriageReturns(SlurpFile(err_file));
   std::filesystem::remove(out_file);
   std::filesystem::remove(err_file);
   return result;

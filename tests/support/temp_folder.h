@@ -2,13 +2,13 @@
 // contents when the test ends.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+
+#include "platform/process_id.h"
 
 namespace pmk::testing {
 
@@ -17,7 +17,7 @@ class TempFolder {
   TempFolder() {
     std::random_device random;
     path_ = std::filesystem::temp_directory_path() /
-            ("pmk-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+            ("pmk-test-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(random()));
     std::filesystem::create_directories(path_);
   }
   TempFolder(const TempFolder&) = delete;
