@@ -99,7 +99,8 @@ demo:
 # scripts/build-windows-deps.sh (cross-built once from Debian's sources and
 # cached under ~/.cache/pictomarker): `make windows` builds what is shipped
 # into build-windows/; `make test-windows` builds the test build into
-# build-windows-test/ and runs its suites under Wine.
+# build-windows-test/ and runs its suites under Wine, comparing the programs
+# with the Linux ones of build/.
 WINDOWS_CONFIGURE = deps=$$(JOBS=$(JOBS) bash scripts/build-windows-deps.sh) && \
 	{ grep -qxF "PMK_WINDOWS_DEPS:PATH=$$deps" $(1)/CMakeCache.txt 2>/dev/null || \
 	  { rm -rf $(1) && cmake -S . -B $(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -108,9 +109,10 @@ windows: deps
 	@$(call WINDOWS_CONFIGURE,build-windows,$(RELEASE_BUILD))
 	@cmake --build build-windows -j $(JOBS)
 
-test-windows: deps
+test-windows: configure
 	@$(call WINDOWS_CONFIGURE,build-windows-test,$(TEST_BUILD) -DPMK_BUILD_BENCHMARKS=OFF)
 	@cmake --build build-windows-test -j $(JOBS)
+	@cmake --build build -j $(JOBS) --target PMKCmd PMKInspect
 	@WINEDEBUG=-all ctest --test-dir build-windows-test --output-on-failure -j $(JOBS)
 
 # The installer, build-windows/PictomarkerSetup-VERSION-x64.exe (NSIS), from

@@ -31,7 +31,7 @@ cache_root="${PMK_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/pictomarker/win
 jobs="${JOBS:-2}"
 
 # Raise whenever the build steps below change: a stale build is never reused.
-recipe_revision=2
+recipe_revision=1
 
 installed_source() {  # binary package -> "source version"
   dpkg-query -W -f='${source:Package} ${source:Version}\n' "$1"
@@ -249,7 +249,7 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_errormessage=OFF -DFEATURE_wizard=OFF -DFEATURE_syntaxhighlighter=OFF \
   -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_columnview=OFF \
   -DFEATURE_splashscreen=OFF -DFEATURE_dial=OFF -DFEATURE_toolbox=OFF -DFEATURE_scroller=OFF \
-  -DFEATURE_gestures=OFF -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF \
+  -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF \
   -DFEATURE_listwidget=OFF -DFEATURE_textbrowser=OFF
 
 collect_licences

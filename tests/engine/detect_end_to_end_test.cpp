@@ -2,7 +2,6 @@
 // a picture typically suffers: JPEG compression and reduction.
 #include <FreeImage.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include "image/freeimage_session.h"
 #include "image/image_files.h"
 #include "image/image_record.h"
+#include "platform/process_id.h"
 #include "support/pictures.h"
 
 namespace pmk {
@@ -94,7 +94,7 @@ ImageRecord RescaleBicubic(const ImageRecord& picture, std::int32_t width, std::
 
 std::filesystem::path TempFile(const std::string& name) {
   return std::filesystem::temp_directory_path() /
-         ("pmk_detect_" + std::to_string(::getpid()) + "_" + name);
+         ("pmk_detect_" + std::to_string(platform::ProcessId()) + "_" + name);
 }
 
 class StepCounter : public ProgressNotifier {

@@ -2,20 +2,20 @@
 // its arguments or the real PMKCmd of this build.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/utf8_path.h"
+#include "support/environment.h"
 #include "support/pmk_cmd_program.h"
 #include "support/temp_folder.h"
 
 namespace pmk::testing {
 
 inline const std::filesystem::path kStandInProgram =
-    std::filesystem::path(PMK_BINARY_DIR) / "tests" / "pmk_cmd_stand_in";
+    std::filesystem::path(PMK_BINARY_DIR) / "tests" / (std::string("pmk_cmd_stand_in") + kProgramSuffix);
 
 // What the stand-in saw: one argument vector per start, and how many ended.
 struct StandInRecord {
@@ -29,9 +29,15 @@ class PluginFolder {
   explicit PluginFolder(const std::filesystem::path& program, int delay_ms = 0)
       : folder_(root_ / "plug in folder") {
     std::filesystem::create_directories(folder_ / "pmk_cmd");
-    std::filesystem::create_symlink(program, folder_ / "pmk_cmd" / "PMKCmd");
-    setenv("PMK_STAND_IN_RECORD", (root_ / "record.txt").c_str(), 1);
-    setenv("PMK_STAND_IN_DELAY_MS", std::to_string(delay_ms).c_str(), 1);
+    const std::filesystem::path placed = folder_ / "pmk_cmd" / (std::string("PMKCmd") + kProgramSuffix);
+#ifdef _WIN32
+    // Ordinary Windows accounts cannot make links; the installer copies too.
+    std::filesystem::copy_file(program, placed);
+#else
+    std::filesystem::create_symlink(program, placed);
+#endif
+    SetEnvironment("PMK_STAND_IN_RECORD", platform::Utf8FromPath(root_ / "record.txt"));
+    SetEnvironment("PMK_STAND_IN_DELAY_MS", std::to_string(delay_ms));
   }
 
   const std::filesystem::path& path() const { return folder_; }
