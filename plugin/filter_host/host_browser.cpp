@@ -1,9 +1,8 @@
 #include "plugin/filter_host/host_browser.h"
 
-#include <thread>
 #include <utility>
 
-#include "platform/run_program.h"
+#include "platform/open_address.h"
 
 namespace pmk::plugin {
 namespace {
@@ -21,7 +20,7 @@ OpenInBrowser& Opener() {
 SPErr BrowseUrl(const char* url) {
   if (url == nullptr || *url == '\0') return kParamErr;
   const OpenInBrowser& open = Opener();
-  return (open ? open(url) : OpenWithXdgOpen(url)) ? 0 : kNotOpened;
+  return (open ? open(url) : platform::OpenAddress(url)) ? 0 : kNotOpened;
 }
 
 }  // namespace
@@ -37,20 +36,6 @@ const PSGetFileListSuite4& FileListSuite() {
 
 void SetOpenInBrowser(OpenInBrowser open) {
   Opener() = std::move(open);
-}
-
-bool OpenWithXdgOpen(const std::string& url) {
-  try {
-    // Some browsers keep xdg-open waiting until they end; the about box must
-    // not. The address reaches xdg-open as one argument ("$1"), so the shell
-    // never parses it.
-    std::thread([url] {
-      platform::RunProgramAndWait("/bin/sh", {"-c", "exec xdg-open \"$1\"", "sh", url});
-    }).detach();
-    return true;
-  } catch (...) {
-    return false;
-  }
 }
 
 }  // namespace pmk::plugin

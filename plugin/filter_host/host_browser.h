@@ -15,10 +15,7 @@ const host_api::PSGetFileListSuite4& FileListSuite();
 using OpenInBrowser = std::function<bool(const std::string& url)>;
 
 // Replaces how BrowseUrl opens addresses (tests record them); an empty
-// function restores the default, OpenWithXdgOpen.
+// function restores the default, the desktop's browser.
 void SetOpenInBrowser(OpenInBrowser open);
-
-// Hands the address to xdg-open without waiting for the browser.
-bool OpenWithXdgOpen(const std::string& url);
 
 }  // namespace pmk::plugin
