@@ -2,6 +2,9 @@
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -45,6 +48,7 @@ class ImageFilesTest : public ::testing::Test {
   }
 
   // The embedded ICC profile as exiftool extracts it; empty when there is none.
+#ifndef _WIN32
   static std::string ExiftoolProfile(const std::filesystem::path& file) {
     const std::string command = "exiftool -b -ICC_Profile '" + file.string() + "' 2>/dev/null";
     std::string bytes;
@@ -56,6 +60,7 @@ class ImageFilesTest : public ::testing::Test {
     }
     return bytes;
   }
+#endif
 
   TempFolder folder_;
 };
@@ -185,7 +190,11 @@ TEST_F(ImageFilesTest, BadInputFailsInOrderAndLeavesTheRecordsAlone) {
 }
 
 TEST_F(ImageFilesTest, UnreadableFileFails) {
+#ifdef _WIN32
+  GTEST_SKIP() << "permissions here only make a file read-only";
+#else
   if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
+#endif
   std::filesystem::copy_file(TestData("kodim23.png"), folder_ / "locked.png");
   std::filesystem::permissions(folder_ / "locked.png", std::filesystem::perms::none);
   ImageRecord colour;
@@ -293,6 +302,8 @@ TEST_F(ImageFilesTest, UnwritableFormatsRaiseAndWriteNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
 }
 
+// exiftool, the independent reader, is a Linux program.
+#ifndef _WIN32
 TEST_F(ImageFilesTest, ExifAndProfileOfTheSourceReachEveryOutput) {
   const std::filesystem::path source = TestData("kodim13_exif_icc.jpg");
   ImageRecord colour;
@@ -320,6 +331,7 @@ TEST_F(ImageFilesTest, ExifAndProfileOfTheSourceReachEveryOutput) {
   EXPECT_EQ(ExifValue(jpeg.get(), FIMD_EXIF_MAIN, "Model"), "DCS Test Camera");
   EXPECT_EQ(ExifValue(jpeg.get(), FIMD_EXIF_EXIF, "ExposureTime"), "1/250 sec");
 }
+#endif
 
 TEST_F(ImageFilesTest, AnUnreadableMetadataSourceRaisesAndWritesNothing) {
   ImageRecord colour = ColourRecord(8, 8);

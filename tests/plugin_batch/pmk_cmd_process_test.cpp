@@ -53,11 +53,13 @@ TEST(PmkCmdProcess, MissingProgramStartsNothing) {
   EXPECT_FALSE(std::filesystem::exists(empty / "log"));
 }
 
+#ifndef _WIN32
 TEST(RunProgram, ReportsExitStatusAndSignals) {
   EXPECT_EQ(platform::RunProgramAndWait("/bin/sh", {"-c", "exit 7"}), 7);
   EXPECT_EQ(platform::RunProgramAndWait("/bin/sh", {"-c", "kill -9 $$"}), 128 + 9);
   EXPECT_EQ(platform::RunProgramAndWait("/bin/sh", {"-c", "echo noise; echo more >&2"}), 0);
 }
+#endif
 
 }  // namespace
 }  // namespace pmk
