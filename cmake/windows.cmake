@@ -35,13 +35,3 @@ set_target_properties(FreeImage::FreeImage PROPERTIES
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${PMK_WINDOWS_DEPS}/include/json")
-
-# GoogleTest from the sources Debian ships with libgtest-dev.
-if(BUILD_TESTING)
-  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
-endif()

@@ -171,7 +171,9 @@ cross_cmake "${tree[exiv2]}" "$work/exiv2" \
   -DEXIV2_BUILD_UNIT_TESTS=OFF -DEXIV2_BUILD_DOC=OFF
 
 # FreeImage: its core, metadata and toolkit with four plug-ins. The others
-# keep their place in the format list as names without procedures.
+# keep their place in the format list as a name and FreeImage's extensions
+# for it (its look-ups by file name walk every format's list), without
+# procedures.
 say "FreeImage ${version[freeimage]}"
 freeimage="$work/freeimage"
 mkdir -p "$freeimage"
@@ -179,11 +181,43 @@ mkdir -p "$freeimage"
   echo '// Formats this build does not read or write: registered by name only.'
   echo '#include "FreeImage.h"'
   echo '#include "Plugin.h"'
-  for format in CUT DDS EXR G3 GIF HDR ICO IFF J2K JNG JP2 JXR KOALA MNG PCD PCX PFM \
-                PICT PNM PSD RAS RAW SGI TARGA WBMP WEBP XBM XPM; do
+  while read -r format extensions; do
     echo "static const char *Format$format() { return \"$format\"; }"
-    echo "void DLL_CALLCONV Init$format(Plugin *plugin, int) { plugin->format_proc = Format$format; }"
-  done
+    echo "static const char *Extension$format() { return \"$extensions\"; }"
+    echo "void DLL_CALLCONV Init$format(Plugin *plugin, int) {"
+    echo "  plugin->format_proc = Format$format;"
+    echo "  plugin->extension_proc = Extension$format;"
+    echo "}"
+  done <<'FORMATS'
+CUT cut
+DDS dds
+EXR exr
+G3 g3
+GIF gif
+HDR hdr
+ICO ico
+IFF iff,lbm
+J2K j2k,j2c
+JNG jng
+JP2 jp2
+JXR jxr,wdp,hdp
+KOALA koa
+MNG mng
+PCD pcd
+PCX pcx
+PFM pfm
+PICT pct,pict,pic
+PNM pbm,pgm,ppm
+PSD psd,psb
+RAS ras
+RAW 3fr,arw,bay,bmq,cap,cine,cr2,crw,cs1,dc2,dcr,drf,dsc,dng,erf,fff,ia,iiq,k25,kc2,kdc,mdc,mef,mos,mrw,nef,nrw,orf,pef,ptx,pxn,qtk,raf,raw,rdc,rw2,rwl,rwz,sr2,srf,srw,sti,x3f
+SGI sgi,rgb,rgba,bw
+TARGA tga,targa
+WBMP wap,wbmp,wbm
+WEBP webp
+XBM xbm
+XPM xpm
+FORMATS
 } >"$freeimage/unbuilt_plugins.cpp"
 # The TIFF plug-in converts half floats with Imath's header (Debian's, as
 # the Linux FreeImage builds with), computing instead of looking up, so that
@@ -224,7 +258,8 @@ cp -r /usr/include/nlohmann "$prefix/include/json/"
 # Qt 6: static, so that the photo editor's own Qt in the same process never
 # meets ours; the host tools are Debian's (same version). Without the modules
 # and widgets the plug-in never shows: on two cores Qt is most of the time
-# this script takes.
+# this script takes. (XPM stays: Qt 6.4 builds drag and drop only with it,
+# and its widgets do not compile without drag and drop.)
 say "Qt ${version[qt6-base]}"
 cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -240,7 +275,7 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_sql_sqlite=OFF -DFEATURE_system_doubleconversion=OFF \
   -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF \
   -DFEATURE_textmarkdownwriter=OFF -DFEATURE_movie=OFF -DFEATURE_sessionmanager=OFF \
-  -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF -DFEATURE_imageformat_xpm=OFF \
+  -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF \
   -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF \
   -DFEATURE_undoview=OFF -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF \
   -DFEATURE_mdiarea=OFF -DFEATURE_dockwidget=OFF -DFEATURE_calendarwidget=OFF \

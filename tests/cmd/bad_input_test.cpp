@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8_path.h"
 #include "support/pmk_cmd_program.h"
 #include "support/run_process.h"
 #include "support/temp_folder.h"
@@ -35,10 +36,10 @@ std::string Joined(const std::vector<std::string>& arguments) {
 // The photograph reduced to `width` x `height` in `format`.
 void WriteSmallPhotograph(const std::filesystem::path& file, FREE_IMAGE_FORMAT format, int width,
                           int height, int flags = 0) {
-  FIBITMAP* full = FreeImage_Load(FIF_PNG, TestData("kodim23.png").c_str(), 0);
+  FIBITMAP* full = FreeImage_Load(FIF_PNG, TestData("kodim23.png").string().c_str(), 0);
   ASSERT_NE(full, nullptr);
   FIBITMAP* small = FreeImage_Rescale(full, width, height, FILTER_BOX);
-  ASSERT_TRUE(FreeImage_Save(format, small, file.c_str(), flags));
+  ASSERT_TRUE(FreeImage_Save(format, small, file.string().c_str(), flags));
   FreeImage_Unload(small);
   FreeImage_Unload(full);
 }
@@ -96,7 +97,9 @@ class BadInputTest : public ::testing::Test {
   ProcessResult Run(const std::vector<std::string>& arguments) {
     return RunProcess(kPmkCmdProgram, arguments, folder_.path());
   }
-  std::string At(const std::string& name) const { return (folder_ / name).string(); }
+  std::string At(const std::string& name) const {
+    return platform::Utf8FromPath(folder_ / platform::PathFromUtf8(name));
+  }
 
   // A refused input: the message, exit code 1, no output file.
   void ExpectRefusedInput(const std::string& input) {
@@ -198,10 +201,12 @@ TEST_F(BadInputTest, NamesWithBlanksAndNonAsciiCharactersWork) {
   WriteSmallPhotograph(input, FIF_PNG, 384, 256);
   const std::string output = At("signed é 名前.jpg");
   const std::string log = At("run log ä.log");
-  ProcessResult result =
-      Run({"-l", log, "-i", input.string(), "-o", output, "-s", "abcdef", "-cores", "2"});
+  ProcessResult result = Run({"-l", log, "-i", platform::Utf8FromPath(input), "-o", output, "-s",
+                              "abcdef", "-cores", "2"});
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ReadBytes(log), input.string() + " -> " + output + ":" + kSuccess) << result.err;
+  EXPECT_EQ(ReadBytes(platform::PathFromUtf8(log)),
+            platform::Utf8FromPath(input) + " -> " + output + ":" + kSuccess)
+      << result.err;
   result = Run({"-i", output, "-cores", "2"});
   EXPECT_EQ(result.out, "Signature detected:abcdef\n");
 }

@@ -44,11 +44,13 @@ TEST_F(PluginImageFilesTest, GreyPaletteAndDeepPicturesAreConvertedToColour) {
   BitmapHandle palette(FreeImage_Allocate(4, 4, 8));
   RGBQUAD* entries = FreeImage_GetPalette(palette.get());
   for (int i = 0; i < 256; ++i) entries[i] = RGBQUAD{static_cast<BYTE>(i), 50, 0, 0};
-  ASSERT_TRUE(FreeImage_Save(FIF_PNG, palette.get(), (folder_ / "palette.png").string().c_str(), 0));
+  ASSERT_TRUE(
+      FreeImage_Save(FIF_PNG, palette.get(), (folder_ / "palette.png").string().c_str(), 0));
   BitmapHandle deep(FreeImage_AllocateT(FIT_RGB16, 4, 4));
   ASSERT_TRUE(FreeImage_Save(FIF_PNG, deep.get(), (folder_ / "deep.png").string().c_str(), 0));
 
-  for (const auto& file : {TestData("cliff_grey.png"), folder_ / "palette.png", folder_ / "deep.png"}) {
+  for (const auto& file :
+       {TestData("cliff_grey.png"), folder_ / "palette.png", folder_ / "deep.png"}) {
     ImageRecord picture;
     EXPECT_TRUE(LoadPluginImage(file, picture)) << file;
     EXPECT_EQ(picture.channels(), 3) << file;
@@ -57,6 +59,7 @@ TEST_F(PluginImageFilesTest, GreyPaletteAndDeepPicturesAreConvertedToColour) {
 }
 
 TEST_F(PluginImageFilesTest, GifIsRecognisedButNotRead) {
+  if (!FreeImage_FIFSupportsWriting(FIF_GIF)) GTEST_SKIP() << "FreeImage here writes no GIF";
   BitmapHandle palette(FreeImage_Allocate(4, 4, 8));
   ASSERT_TRUE(FreeImage_Save(FIF_GIF, palette.get(), (folder_ / "p.gif").string().c_str(), 0));
   ImageRecord picture;

@@ -27,17 +27,17 @@ std::string MinimalPsd(std::uint32_t width, std::uint32_t height) {
     put16(static_cast<std::uint16_t>(v >> 16));
     put16(static_cast<std::uint16_t>(v & 0xFFFF));
   };
-  put16(1);                     // version
-  psd.append(6, '\0');          // reserved
-  put16(3);                     // channels
+  put16(1);             // version
+  psd.append(6, '\0');  // reserved
+  put16(3);             // channels
   put32(height);
   put32(width);
-  put16(8);                     // depth
-  put16(3);                     // RGB
-  put32(0);                     // colour mode data
-  put32(0);                     // image resources
-  put32(0);                     // layers and masks
-  put16(0);                     // raw image data follows
+  put16(8);  // depth
+  put16(3);  // RGB
+  put32(0);  // colour mode data
+  put32(0);  // image resources
+  put32(0);  // layers and masks
+  put16(0);  // raw image data follows
   for (std::uint32_t i = 0; i < 3 * width * height; ++i) psd += static_cast<char>(i * 13);
   return psd;
 }
@@ -93,17 +93,26 @@ class ReaderFormatsTest : public ::testing::Test {
 };
 
 TEST_F(ReaderFormatsTest, OtherFormatsFreeImageReadsAreRefused) {
-  for (const auto& [format, name] :
-       {std::pair{FIF_TARGA, "picture.tga"}, {FIF_ICO, "picture.ico"}, {FIF_PPM, "picture.ppm"},
-        {FIF_WEBP, "picture.webp"}, {FIF_HDR, "picture.hdr"}, {FIF_EXR, "picture.exr"},
-        {FIF_PFM, "picture.pfm"}}) {
+  for (const auto& [format, name] : {std::pair{FIF_TARGA, "picture.tga"},
+                                     {FIF_ICO, "picture.ico"},
+                                     {FIF_PPM, "picture.ppm"},
+                                     {FIF_WEBP, "picture.webp"},
+                                     {FIF_HDR, "picture.hdr"},
+                                     {FIF_EXR, "picture.exr"},
+                                     {FIF_PFM, "picture.pfm"}}) {
     SCOPED_TRACE(name);
     if (!FreeImage_FIFSupportsWriting(format)) continue;
     ExpectRefusedUnderAnyName(WriteWithLibrary(format, name));
   }
 }
 
+// Only a FreeImage with its PSD plug-in gets as far as the layers to refuse
+// (the Windows build has none: there a PSD is an unknown format).
+#define SKIP_WITHOUT_PSD_PLUGIN() \
+  if (!FreeImage_FIFSupportsReading(FIF_PSD)) GTEST_SKIP() << "FreeImage here has no PSD plug-in"
+
 TEST_F(ReaderFormatsTest, PhotoshopFilesAreRefused) {
+  SKIP_WITHOUT_PSD_PLUGIN();
   WriteBytes(folder_ / "layered.psd", MinimalPsd(8, 4));
   ExpectRefusedUnderAnyName(folder_ / "layered.psd");
 }
@@ -126,6 +135,7 @@ TEST_F(ReaderFormatsTest, TheFourFormatsStillLoadInBothReaders) {
 }
 
 TEST_F(ReaderFormatsTest, MetadataSourcesFollowTheSameRule) {
+  SKIP_WITHOUT_PSD_PLUGIN();
   ImageRecord colour;
   ImageRecord alpha;
   ASSERT_TRUE(LoadImage(TestData("kodim23.png"), colour, alpha));

@@ -23,7 +23,7 @@ TEST(Utf8PathTest, AUnicodeNameSurvivesPathsFilesAndFolderWalks) {
   {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(OpenFile(file, "wb"), &std::fclose);
     ASSERT_NE(out, nullptr);
-    ASSERT_EQ(std::fputs("pixels", out.get()), 1);
+    ASSERT_GE(std::fputs("pixels", out.get()), 0);
   }
   EXPECT_TRUE(std::filesystem::exists(file));
   const auto entries = ListFolder(folder.path());

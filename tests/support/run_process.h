@@ -1,9 +1,7 @@
 // Runs a program to completion and collects what it printed.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,11 +15,6 @@ extern char** environ;
 #include <iterator>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#include "platform/utf8_path.h"
-#include "platform/windows_command_line.h"
-#endif
 
 namespace pmk::testing {
 
@@ -45,45 +38,12 @@ inline std::string WithoutCarriageReturns(std::string text) {
 
 #ifdef _WIN32
 
-// Runs the program; its exit code, or -1 when it could not be started.
-inline int SpawnAndWait(const std::filesystem::path& program,
-                        const std::vector<std::string>& arguments,
-                        const std::filesystem::path& working_folder,
-                        const std::filesystem::path& out_file,
-                        const std::filesystem::path& err_file) {
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  auto open = [&inherit](const std::filesystem::path& file, DWORD access, DWORD creation) {
-    return CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       creation, FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  HANDLE in = open(L"NUL", GENERIC_READ, OPEN_EXISTING);
-  HANDLE out = open(out_file, GENERIC_WRITE, CREATE_ALWAYS);
-  HANDLE err = open(err_file, GENERIC_WRITE, CREATE_ALWAYS);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  std::wstring line =
-      platform::PathFromUtf8(platform::JoinWindowsCommandLine(
-                                 platform::Utf8FromPath(program), arguments))
-          .wstring();
-  PROCESS_INFORMATION process{};
-  int exit_code = -1;
-  if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     working_folder.c_str(), &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.hProcess, &code)) exit_code = static_cast<int>(code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  for (HANDLE handle : {in, out, err}) {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-  return exit_code;
-}
+// Runs the program; its exit code, or -1 when it could not be started. (In a
+// file of its own: FreeImage's header, included first by some tests, hides
+// <windows.h>.)
+int SpawnAndWait(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                 const std::filesystem::path& working_folder, const std::filesystem::path& out_file,
+                 const std::filesystem::path& err_file);
 
 #else
 
@@ -95,8 +55,10 @@ inline int SpawnAndWait(const std::filesystem::path& program,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   posix_spawn_file_actions_addchdir_np(&actions, working_folder.c_str());
 
   std::vector<std::string> all = {program.string()};
