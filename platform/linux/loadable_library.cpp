@@ -2,24 +2,8 @@
 
 #include <dlfcn.h>
 
-#include <utility>
 
 namespace pmk::platform {
-
-LoadableLibrary::LoadableLibrary(LoadableLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-LoadableLibrary& LoadableLibrary::operator=(LoadableLibrary&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
-LoadableLibrary::~LoadableLibrary() {
-  Close();
-}
 
 void LoadableLibrary::Close() noexcept {
   if (handle_ != nullptr) dlclose(handle_);

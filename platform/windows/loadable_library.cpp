@@ -1,6 +1,5 @@
 #include "platform/loadable_library.h"
 
-#include <utility>
 
 #include "platform/utf8_path.h"
 #include "platform/windows/system_message.h"
@@ -14,21 +13,6 @@ HMODULE Module(void* handle) {
 }
 
 }  // namespace
-
-LoadableLibrary::LoadableLibrary(LoadableLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-LoadableLibrary& LoadableLibrary::operator=(LoadableLibrary&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
-LoadableLibrary::~LoadableLibrary() {
-  Close();
-}
 
 void LoadableLibrary::Close() noexcept {
   if (handle_ != nullptr) FreeLibrary(Module(handle_));

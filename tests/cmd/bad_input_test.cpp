@@ -39,7 +39,11 @@ void WriteSmallPhotograph(const std::filesystem::path& file, FREE_IMAGE_FORMAT f
   FIBITMAP* full = FreeImage_Load(FIF_PNG, TestData("kodim23.png").string().c_str(), 0);
   ASSERT_NE(full, nullptr);
   FIBITMAP* small = FreeImage_Rescale(full, width, height, FILTER_BOX);
-  ASSERT_TRUE(FreeImage_Save(format, small, file.string().c_str(), flags));
+#ifdef _WIN32
+  ASSERT_TRUE(FreeImage_SaveU(format, small, file.c_str(), flags));
+#else
+  ASSERT_TRUE(FreeImage_Save(format, small, file.c_str(), flags));
+#endif
   FreeImage_Unload(small);
   FreeImage_Unload(full);
 }
