@@ -259,7 +259,8 @@ cp -r /usr/include/nlohmann "$prefix/include/json/"
 # meets ours; the host tools are Debian's (same version). Without the modules
 # and widgets the plug-in never shows: on two cores Qt is most of the time
 # this script takes. (XPM stays: Qt 6.4 builds drag and drop only with it,
-# and its widgets do not compile without drag and drop.)
+# and its widgets do not compile without drag and drop. Tablet events go:
+# Debian's source leaves out the Wintab header their Windows code needs.)
 say "Qt ${version[qt6-base]}"
 cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -285,7 +286,7 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_columnview=OFF \
   -DFEATURE_splashscreen=OFF -DFEATURE_dial=OFF -DFEATURE_toolbox=OFF -DFEATURE_scroller=OFF \
   -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF \
-  -DFEATURE_listwidget=OFF -DFEATURE_textbrowser=OFF
+  -DFEATURE_listwidget=OFF -DFEATURE_textbrowser=OFF -DFEATURE_tabletevent=OFF
 
 collect_licences
 rm -rf "$work"

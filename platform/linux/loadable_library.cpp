@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-
 namespace pmk::platform {
 
 void LoadableLibrary::Close() noexcept {

@@ -1,6 +1,5 @@
 #include "platform/loadable_library.h"
 
-
 #include "platform/utf8_path.h"
 #include "platform/windows/system_message.h"
 #include "platform/windows/windows_api.h"

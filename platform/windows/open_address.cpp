@@ -1,9 +1,9 @@
 #include "platform/open_address.h"
 
+#include <shellapi.h>
+
 #include "platform/windows/wide_text.h"
 #include "platform/windows/windows_api.h"
-
-#include <shellapi.h>
 
 namespace pmk::platform {
 

@@ -54,9 +54,8 @@ void Dispatch(int16 selector, void* block) {
 }  // namespace
 }  // namespace pmk::plugin
 
-extern "C" PMK_EXPORTED void PluginMain(
-    pmk::plugin::host_api::int16 selector, void* block, std::intptr_t* data,
-    pmk::plugin::host_api::int16* result) {
+extern "C" PMK_EXPORTED void PluginMain(pmk::plugin::host_api::int16 selector, void* block,
+                                        std::intptr_t* data, pmk::plugin::host_api::int16* result) {
   using namespace pmk::plugin;
   if (result == nullptr || block == nullptr) return;
   if (data == nullptr && selector != host_api::filterSelectorAbout) {

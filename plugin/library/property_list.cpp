@@ -25,6 +25,6 @@ constexpr std::array<std::uint8_t, N> Trimmed() {
 extern "C" {
 PMK_EXPORTED extern const std::uint32_t PluginPropertyListSize =
     static_cast<std::uint32_t>(pmk::plugin::kBuilt.size);
-PMK_EXPORTED extern const std::array<std::uint8_t, pmk::plugin::kBuilt.size>
-    PluginPropertyList = pmk::plugin::Trimmed<pmk::plugin::kBuilt.size>();
+PMK_EXPORTED extern const std::array<std::uint8_t, pmk::plugin::kBuilt.size> PluginPropertyList =
+    pmk::plugin::Trimmed<pmk::plugin::kBuilt.size>();
 }

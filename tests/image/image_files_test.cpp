@@ -32,13 +32,15 @@ class ImageFilesTest : public ::testing::Test {
   static ImageRecord ColourRecord(std::int32_t width, std::int32_t height) {
     ImageRecord record;
     EXPECT_EQ(record.Allocate(width, height, 3, 8), kResultOk);
-    for (std::int32_t i = 0; i < record.size(); ++i) record.data()[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::int32_t i = 0; i < record.size(); ++i)
+      record.data()[i] = static_cast<std::uint8_t>(i * 7);
     return record;
   }
 
   static BitmapHandle LoadBack(const std::filesystem::path& file, int flags = 0) {
     const std::string name = file.string();
-    return BitmapHandle(FreeImage_Load(FreeImage_GetFileType(name.c_str(), 0), name.c_str(), flags));
+    return BitmapHandle(
+        FreeImage_Load(FreeImage_GetFileType(name.c_str(), 0), name.c_str(), flags));
   }
 
   static std::string ExifValue(FIBITMAP* bitmap, FREE_IMAGE_MDMODEL model, const char* key) {
@@ -87,7 +89,8 @@ TEST_F(ImageFilesTest, EightBitColourArrivesBlueGreenRed) {
 TEST_F(ImageFilesTest, PalettePicturesAreRefused) {
   FIBITMAP* palette = FreeImage_Allocate(8, 8, 8);
   RGBQUAD* entries = FreeImage_GetPalette(palette);
-  for (int i = 0; i < 256; ++i) entries[i] = RGBQUAD{static_cast<BYTE>(i), 0, static_cast<BYTE>(255 - i), 0};
+  for (int i = 0; i < 256; ++i)
+    entries[i] = RGBQUAD{static_cast<BYTE>(i), 0, static_cast<BYTE>(255 - i), 0};
   SaveBitmap(palette, FIF_PNG, folder_ / "palette.png");
   ImageRecord colour;
   ImageRecord alpha;
@@ -181,8 +184,8 @@ TEST_F(ImageFilesTest, BadInputFailsInOrderAndLeavesTheRecordsAlone) {
   ImageRecord colour;
   ImageRecord alpha;
   ASSERT_EQ(colour.Allocate(2, 2, 1, 8), kResultOk);
-  for (const char* name : {"empty.jpg", "truncated.jpg", "text.png", "folder.png", "missing.png",
-                           "truncated.png"}) {
+  for (const char* name :
+       {"empty.jpg", "truncated.jpg", "text.png", "folder.png", "missing.png", "truncated.png"}) {
     EXPECT_FALSE(LoadImage(folder_ / name, colour, alpha)) << name;
     EXPECT_EQ(colour.width(), 2) << name;
     EXPECT_FALSE(alpha.HasData()) << name;
@@ -228,9 +231,12 @@ TEST_F(ImageFilesTest, AnEnormousHeaderIsRefusedWithoutReadingPixels) {
 TEST_F(ImageFilesTest, ExtensionsChooseTheFormatIgnoringCase) {
   ImageRecord colour = ColourRecord(16, 8);
   ImageRecord no_alpha;
-  for (const auto& [name, format] :
-       {std::pair{"a.JPG", FIF_JPEG}, {"b.jpeg", FIF_JPEG}, {"c.Png", FIF_PNG},
-        {"d.bmp", FIF_BMP}, {"e.tif", FIF_TIFF}, {"f.tiff", FIF_TIFF}}) {
+  for (const auto& [name, format] : {std::pair{"a.JPG", FIF_JPEG},
+                                     {"b.jpeg", FIF_JPEG},
+                                     {"c.Png", FIF_PNG},
+                                     {"d.bmp", FIF_BMP},
+                                     {"e.tif", FIF_TIFF},
+                                     {"f.tiff", FIF_TIFF}}) {
     const std::string file = (folder_ / name).string();
     ASSERT_TRUE(SaveImage(colour, no_alpha, file, "", 95)) << name;
     EXPECT_EQ(FreeImage_GetFileType(file.c_str(), 0), format) << name;
@@ -272,14 +278,17 @@ TEST_F(ImageFilesTest, AlphaIsKeptForPngAndTiffAndDroppedForJpeg) {
   ImageRecord colour_back;
   ImageRecord alpha_back;
   ASSERT_TRUE(LoadImage(folder_ / "out.png", colour_back, alpha_back));
-  EXPECT_EQ(std::memcmp(alpha_back.data(), alpha.data(), static_cast<std::size_t>(alpha.size())), 0);
-  EXPECT_EQ(std::memcmp(colour_back.data(), colour.data(), static_cast<std::size_t>(colour.size())), 0);
+  EXPECT_EQ(std::memcmp(alpha_back.data(), alpha.data(), static_cast<std::size_t>(alpha.size())),
+            0);
+  EXPECT_EQ(std::memcmp(colour_back.data(), colour.data(), static_cast<std::size_t>(colour.size())),
+            0);
 }
 
 TEST_F(ImageFilesTest, SixteenBitPicturesRoundTripThroughPngAndTiff) {
   ImageRecord colour;
   ASSERT_EQ(colour.Allocate(3, 2, 3, 16), kResultOk);
-  for (int i = 0; i < 18; ++i) reinterpret_cast<std::uint16_t*>(colour.data())[i] = static_cast<std::uint16_t>(3000 * i + 7);
+  for (int i = 0; i < 18; ++i)
+    reinterpret_cast<std::uint16_t*>(colour.data())[i] = static_cast<std::uint16_t>(3000 * i + 7);
   ImageRecord no_alpha;
   for (const char* name : {"deep.png", "deep.tif"}) {
     ASSERT_TRUE(SaveImage(colour, no_alpha, folder_ / name, "", 95));
@@ -296,7 +305,8 @@ TEST_F(ImageFilesTest, UnwritableFormatsRaiseAndWriteNothing) {
   ImageRecord no_alpha;
   EXPECT_THROW(SaveImage(colour, no_alpha, folder_ / "out.gif", "", 95), UnsupportedImageFormat);
   EXPECT_THROW(SaveImage(colour, no_alpha, folder_ / "out.xyz", "", 95), UnsupportedImageFormat);
-  EXPECT_THROW(SaveImage(colour, no_alpha, folder_ / "noextension", "", 95), UnsupportedImageFormat);
+  EXPECT_THROW(SaveImage(colour, no_alpha, folder_ / "noextension", "", 95),
+               UnsupportedImageFormat);
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
   EXPECT_FALSE(SaveImage(ImageRecord(), no_alpha, folder_ / "empty.png", "", 95));
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));

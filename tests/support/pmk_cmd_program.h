@@ -14,8 +14,8 @@ inline constexpr const char* kProgramSuffix = "";
 
 inline const std::filesystem::path kPmkCmdProgram =
     std::filesystem::path(PMK_BINARY_DIR) / "cmd" / (std::string("PMKCmd") + kProgramSuffix);
-inline const std::filesystem::path kInspectProgramFile = std::filesystem::path(PMK_BINARY_DIR) /
-                                                         "tools" / "inspect" /
-                                                         (std::string("PMKInspect") + kProgramSuffix);
+inline const std::filesystem::path kInspectProgramFile =
+    std::filesystem::path(PMK_BINARY_DIR) / "tools" / "inspect" /
+    (std::string("PMKInspect") + kProgramSuffix);
 
 }  // namespace pmk::testing

@@ -15,7 +15,8 @@
 namespace pmk::testing {
 
 inline const std::filesystem::path kStandInProgram =
-    std::filesystem::path(PMK_BINARY_DIR) / "tests" / (std::string("pmk_cmd_stand_in") + kProgramSuffix);
+    std::filesystem::path(PMK_BINARY_DIR) / "tests" /
+    (std::string("pmk_cmd_stand_in") + kProgramSuffix);
 
 // What the stand-in saw: one argument vector per start, and how many ended.
 struct StandInRecord {
@@ -29,7 +30,8 @@ class PluginFolder {
   explicit PluginFolder(const std::filesystem::path& program, int delay_ms = 0)
       : folder_(root_ / "plug in folder") {
     std::filesystem::create_directories(folder_ / "pmk_cmd");
-    const std::filesystem::path placed = folder_ / "pmk_cmd" / (std::string("PMKCmd") + kProgramSuffix);
+    const std::filesystem::path placed =
+        folder_ / "pmk_cmd" / (std::string("PMKCmd") + kProgramSuffix);
 #ifdef _WIN32
     // Ordinary Windows accounts cannot make links; the installer copies too.
     std::filesystem::copy_file(program, placed);
@@ -40,7 +42,9 @@ class PluginFolder {
     SetEnvironment("PMK_STAND_IN_DELAY_MS", std::to_string(delay_ms));
   }
 
-  const std::filesystem::path& path() const { return folder_; }
+  const std::filesystem::path& path() const {
+    return folder_;
+  }
 
   StandInRecord Record() const {
     StandInRecord record;

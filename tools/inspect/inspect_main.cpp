@@ -23,7 +23,8 @@ constexpr Command kCommands[] = {
     {"detect", "detect IMAGE [--scale X] [--cores N]", pmk::inspect::RunDetect},
     {"candidates", "candidates IMAGE [--mode 0|1]", pmk::inspect::RunCandidates},
     {"cells", "cells IMAGE --rect x0,y0,x1,y1", pmk::inspect::RunCells},
-    {"golden", "golden IMAGE | golden --synthetic blocks|checks|mosaic|flat", pmk::inspect::RunGolden},
+    {"golden", "golden IMAGE | golden --synthetic blocks|checks|mosaic|flat",
+     pmk::inspect::RunGolden},
 };
 
 int PrintUsage() {
