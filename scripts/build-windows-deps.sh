@@ -260,14 +260,15 @@ cp -r /usr/include/nlohmann "$prefix/include/json/"
 # and widgets the plug-in never shows: on two cores Qt is most of the time
 # this script takes. (XPM stays: Qt 6.4 builds drag and drop only with it,
 # and its widgets do not compile without drag and drop. Tablet events go:
-# Debian's source leaves out the Wintab header their Windows code needs.)
+# Debian's source leaves out the Wintab header their Windows code needs.
+# OpenGL stays: the windows platform plug-in does not compile without it.)
 say "Qt ${version[qt6-base]}"
 cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
   -DQT_GENERATE_SBOM=OFF -DFEATURE_pkg_config=OFF \
   -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_network=OFF -DFEATURE_sql=OFF \
-  -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DFEATURE_printsupport=OFF \
+  -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF \
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
   -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_imageformatplugin=OFF \
   -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_png=ON -DFEATURE_system_png=ON \
