@@ -4,18 +4,16 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/run_program.h"
+
 namespace pmk::testing {
 
-#ifdef _WIN32
-inline constexpr const char* kProgramSuffix = ".exe";
-#else
-inline constexpr const char* kProgramSuffix = "";
-#endif
+using platform::kProgramFileSuffix;
 
 inline const std::filesystem::path kPmkCmdProgram =
-    std::filesystem::path(PMK_BINARY_DIR) / "cmd" / (std::string("PMKCmd") + kProgramSuffix);
+    std::filesystem::path(PMK_BINARY_DIR) / "cmd" / (std::string("PMKCmd") + kProgramFileSuffix);
 inline const std::filesystem::path kInspectProgramFile =
     std::filesystem::path(PMK_BINARY_DIR) / "tools" / "inspect" /
-    (std::string("PMKInspect") + kProgramSuffix);
+    (std::string("PMKInspect") + kProgramFileSuffix);
 
 }  // namespace pmk::testing

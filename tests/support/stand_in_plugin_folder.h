@@ -16,7 +16,7 @@ namespace pmk::testing {
 
 inline const std::filesystem::path kStandInProgram =
     std::filesystem::path(PMK_BINARY_DIR) / "tests" /
-    (std::string("pmk_cmd_stand_in") + kProgramSuffix);
+    (std::string("pmk_cmd_stand_in") + kProgramFileSuffix);
 
 // What the stand-in saw: one argument vector per start, and how many ended.
 struct StandInRecord {
@@ -31,7 +31,7 @@ class PluginFolder {
       : folder_(root_ / "plug in folder") {
     std::filesystem::create_directories(folder_ / "pmk_cmd");
     const std::filesystem::path placed =
-        folder_ / "pmk_cmd" / (std::string("PMKCmd") + kProgramSuffix);
+        folder_ / "pmk_cmd" / (std::string("PMKCmd") + kProgramFileSuffix);
 #ifdef _WIN32
     // Ordinary Windows accounts cannot make links; the installer copies too.
     std::filesystem::copy_file(program, placed);
