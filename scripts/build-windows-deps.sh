@@ -261,7 +261,9 @@ cp -r /usr/include/nlohmann "$prefix/include/json/"
 # this script takes. (XPM stays: Qt 6.4 builds drag and drop only with it,
 # and its widgets do not compile without drag and drop. Tablet events go:
 # Debian's source leaves out the Wintab header their Windows code needs.
-# OpenGL stays: the windows platform plug-in does not compile without it.)
+# OpenGL stays: the windows platform plug-in does not compile without it.
+# The Vista style goes: its plug-in needs the input dialog, and the plug-in's
+# windows draw with Fusion anyway.)
 say "Qt ${version[qt6-base]}"
 cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -287,7 +289,8 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_columnview=OFF \
   -DFEATURE_splashscreen=OFF -DFEATURE_dial=OFF -DFEATURE_toolbox=OFF -DFEATURE_scroller=OFF \
   -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF \
-  -DFEATURE_listwidget=OFF -DFEATURE_textbrowser=OFF -DFEATURE_tabletevent=OFF
+  -DFEATURE_listwidget=OFF -DFEATURE_textbrowser=OFF -DFEATURE_tabletevent=OFF \
+  -DFEATURE_style_windowsvista=OFF
 
 collect_licences
 rm -rf "$work"
