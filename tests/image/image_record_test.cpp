@@ -122,12 +122,31 @@ TEST(ConvertTo8BitColourTest, FourChannelsAreLeftUnchanged) {
 }
 
 TEST(ConvertTo8BitColourTest, MemoryShortageEmptiesTheRecord) {
-  ImageRecord record = MakeRecord(2, 2, 1, 8, {1, 2, 3, 4});
+  for (const int bits : {8, 16}) {
+    ImageRecord record = MakeRecord(2, 2, bits == 8 ? 1 : 3, bits, {1, 2, 3, 4});
+    ArmAllocationFailure(1);
+    ConvertTo8BitColour(record);
+    ArmAllocationFailure(0);
+    EXPECT_FALSE(record.HasData()) << bits;
+    EXPECT_EQ(record.width(), 0) << bits;
+  }
+}
+
+// Every loaded photograph passes through these; one already in the target
+// form must cost neither a buffer nor a copy.
+TEST(ConvertTo8BitColourTest, TargetLayoutsKeepTheirBufferAndObtainNone) {
+  ImageRecord colour = MakeRecord(2, 1, 3, 8, {1, 2, 3, 4, 5, 6});
+  ImageRecord alpha = MakeRecord(2, 1, 1, 8, {7, 8});
+  const std::uint8_t* colour_buffer = colour.data();
+  const std::uint8_t* alpha_buffer = alpha.data();
   ArmAllocationFailure(1);
-  ConvertTo8BitColour(record);
+  ConvertTo8BitColour(colour);
+  EXPECT_TRUE(ConvertTo8BitChannels(alpha, 1));
   ArmAllocationFailure(0);
-  EXPECT_FALSE(record.HasData());
-  EXPECT_EQ(record.width(), 0);
+  EXPECT_EQ(colour.data(), colour_buffer);
+  EXPECT_EQ(colour.data()[5], 6);
+  EXPECT_EQ(alpha.data(), alpha_buffer);
+  EXPECT_EQ(alpha.data()[1], 8);
 }
 
 TEST(ConvertTo8BitChannelsTest, OneChannelIsTheRoundedDownMean) {
