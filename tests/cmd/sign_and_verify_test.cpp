@@ -1,18 +1,17 @@
-// Every buffer of a signing run may be refused. Walking the failing allocation
-// through a whole sign-and-verify run shows that each refusal ends in one of
-// the run's own outcomes with its exit code, and that nothing is written
-// before the signing succeeded; walking it through the final check, that a
-// file that cannot be read back preserved nothing.
+// Every buffer of a signing run may be refused: each refusal must end in one
+// of the run's own outcomes, with its exit code, and nothing may be written
+// before the signing succeeded; a file that cannot be read back preserved
+// nothing.
 #include "cmd/sign_and_verify.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
-#include <string_view>
+#include <utility>
 
 #include "image/checked_allocation.h"
 #include "image/freeimage_bitmap.h"
@@ -22,113 +21,84 @@
 namespace pmk::cmd {
 namespace {
 
-using testing::TempFolder;
-using testing::TestData;
-
-struct Outcome {
-  int code = -1;
-  std::string message;
-  bool written = false;
-};
-
 class SignAndVerifyWalkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A third of the photograph each way: still signable, and its search is
-    // short enough to repeat a few hundred times.
+    // A third of the photograph each way: signable, and quick to search.
     EnsureFreeImageReady();
-    BitmapHandle full(FreeImage_Load(FIF_PNG, TestData("kodim23.png").string().c_str(), 0));
-    ASSERT_TRUE(full);
+    BitmapHandle full(
+        FreeImage_Load(FIF_PNG, testing::TestData("kodim23.png").string().c_str(), 0));
     BitmapHandle small(FreeImage_Rescale(full.get(), FreeImage_GetWidth(full.get()) / 3,
                                          FreeImage_GetHeight(full.get()) / 3, FILTER_BOX));
-    ASSERT_TRUE(FreeImage_Save(FIF_PNG, small.get(), (folder_ / "small.png").string().c_str(), 0));
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, small.get(), (folder_ / "in.png").string().c_str(), 0));
+    request_ = {.input = (folder_ / "in.png").string(),
+                .output = output_,
+                .sign = true,
+                .signature = "walk-07",
+                .written_note = "",
+                .cores = 1};
   }
   void TearDown() override { ArmAllocationFailure(0); }
 
-  // One run with the n-th allocation failing (0: none).
+  struct Outcome {
+    std::string message;
+    int code = -1;
+    bool written = false;
+    bool triggered = false;        // the n-th allocation was reached
+    std::int64_t allocations = 0;  // allocations the run asked for
+  };
   Outcome Run(std::int64_t n) {
-    const std::filesystem::path output = folder_ / "signed.jpg";
-    std::filesystem::remove(output);
-    SignRequest request;
-    request.input = (folder_ / "small.png").string();
-    request.output = output.string();
-    request.sign = true;
-    request.signature = "walk-07";
-    request.cores = 1;
+    std::filesystem::remove(output_);
     MessageStream messages;
     ::testing::internal::CaptureStdout();
     ArmAllocationFailure(n);
     Outcome outcome;
-    outcome.code = RunSignAndVerify(request, messages);
-    triggered_ = AllocationFailureTriggered();
-    allocations_ = AllocationCount();
+    outcome.code = RunSignAndVerify(request_, messages);
+    outcome.triggered = AllocationFailureTriggered();
+    outcome.allocations = AllocationCount();
     ArmAllocationFailure(0);
     outcome.message = ::testing::internal::GetCapturedStdout();
-    outcome.written = std::filesystem::exists(output);
+    outcome.written = std::filesystem::exists(output_);
     return outcome;
   }
 
-  TempFolder folder_;
-  bool triggered_ = false;
-  std::int64_t allocations_ = 0;
+  testing::TempFolder folder_;
+  const std::string output_ = (folder_ / "signed.jpg").string();
+  SignRequest request_;
 };
 
-// The outcomes a refused buffer may end in: exit code, and whether the
-// signed picture was written.
-void ExpectAnOutcomeOfTheRun(const Outcome& outcome, std::int64_t n) {
-  struct Expected {
-    std::string_view message;
-    int code;
-    bool written;
-  };
-  constexpr Expected kOutcomes[] = {
-      {kMessageUnsupported, 1, false}, {kMessageNoMemory, 0, false},
-      {kMessageCannotSign, 1, false},  {kMessageSuccess, 0, true},
-      {kMessageNotPreserved, 0, true},
-  };
-  const auto* expected =
-      std::find_if(std::begin(kOutcomes), std::end(kOutcomes),
-                   [&](const Expected& e) { return e.message == outcome.message; });
-  ASSERT_NE(expected, std::end(kOutcomes)) << "allocation " << n << ": " << outcome.message;
-  EXPECT_EQ(outcome.code, expected->code) << "allocation " << n << ": " << outcome.message;
-  EXPECT_EQ(outcome.written, expected->written) << "allocation " << n << ": " << outcome.message;
-}
-
 TEST_F(SignAndVerifyWalkTest, EveryRefusedBufferEndsInAnOutcomeOfTheRun) {
-  ASSERT_EQ(Run(0).message, kMessageSuccess);
-  const std::int64_t undisturbed = allocations_;
-  // A run at this size makes about a hundred allocations: every one of them.
-  // The signing's passes follow its clock-seeded rounding, so the count may
-  // differ a little from run to run; the walk ends at the first run that no
-  // longer reaches its failure.
+  // Exit code and whether the picture was written, by message.
+  const std::map<std::string, std::pair<int, bool>> outcomes = {
+      {std::string(kMessageUnsupported), {1, false}},
+      {std::string(kMessageNoMemory), {0, false}},
+      {std::string(kMessageCannotSign), {1, false}},
+      {std::string(kMessageSuccess), {0, true}},
+      {std::string(kMessageNotPreserved), {0, true}}};
+  const Outcome undisturbed = Run(0);
+  ASSERT_EQ(undisturbed.message, kMessageSuccess);
+  // About a hundred allocations: every one. The signing's passes follow its
+  // clock-seeded rounding, so the count may differ a little between runs.
   std::int64_t n = 1;
   for (;; ++n) {
-    const Outcome outcome = Run(n);
-    if (!triggered_) break;
-    ExpectAnOutcomeOfTheRun(outcome, n);
-    if (::testing::Test::HasFatalFailure()) return;
+    const Outcome run = Run(n);
+    if (!run.triggered) break;
+    const auto outcome = outcomes.find(run.message);
+    ASSERT_NE(outcome, outcomes.end()) << n << ": " << run.message;
+    EXPECT_EQ(std::pair(run.code, run.written), outcome->second) << n << ": " << run.message;
   }
-  EXPECT_GT(n, undisturbed / 2);
-  EXPECT_LE(n, 2 * undisturbed + 1);
+  EXPECT_GT(n, undisturbed.allocations / 2);
+  EXPECT_LE(n, 2 * undisturbed.allocations + 1);
 }
 
-TEST_F(SignAndVerifyWalkTest, AWrittenFileIsJudgedOnlyByReadingItBack) {
+TEST_F(SignAndVerifyWalkTest, AFileThatCannotBeReadBackPreservedNothing) {
   ASSERT_EQ(Run(0).message, kMessageSuccess);
-  const std::string written = (folder_ / "signed.jpg").string();
+  EXPECT_TRUE(SignatureReadsBack(output_, 1));
+  // The first buffer is the read-back's picture; later ones are the check's.
+  ArmAllocationFailure(1);
+  EXPECT_FALSE(SignatureReadsBack(output_, 1));
+  EXPECT_TRUE(AllocationFailureTriggered());
   ArmAllocationFailure(0);
-  EXPECT_TRUE(SignatureReadsBack(written, 1));
-  const std::int64_t undisturbed = AllocationCount();
-  // The first buffer is the read-back's picture: without it there is nothing
-  // to judge. Later ones belong to the check, which either copes or fails.
-  for (std::int64_t n = 1; n <= undisturbed; ++n) {
-    ArmAllocationFailure(n);
-    const bool preserved = SignatureReadsBack(written, 1);
-    ASSERT_TRUE(AllocationFailureTriggered()) << n;
-    ArmAllocationFailure(0);
-    if (n == 1) {
-      EXPECT_FALSE(preserved);
-    }
-  }
   EXPECT_FALSE(SignatureReadsBack((folder_ / "never-written.jpg").string(), 1));
 }
 
