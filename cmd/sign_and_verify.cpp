@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
+#include <utility>
 
 #include "cmd/run_options.h"
 #include "engine/engine.h"
@@ -23,15 +23,6 @@ void LoadAsEightBitColour(const std::string& name, ImageRecord& colour, ImageRec
   LoadImage(platform::PathFromUtf8(name), colour, alpha);
   if (colour.channels() == 1 || colour.channels() == 3) ConvertTo8BitColour(colour);
   if (alpha.HasData() && alpha.bits() != 8) ConvertTo8BitChannels(alpha, 1);
-}
-
-bool CopyRecord(ImageRecord& destination, const ImageRecord& source) {
-  if (destination.Allocate(source.width(), source.height(), source.channels(), source.bits()) !=
-      kResultOk) {
-    return false;
-  }
-  std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(source.size()));
-  return true;
 }
 
 }  // namespace
@@ -71,17 +62,14 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     return 0;
   }
 
-  // The input stays unsigned: it is what gets verified if the written file
-  // cannot be read back.
-  ImageRecord work;
-  if (!CopyRecord(work, input)) {
-    messages.Write(kMessageCannotSign);
-    return 1;
-  }
+  // The unsigned picture is not kept: the verification reads the written
+  // file, and when that cannot be read back the signature was not preserved,
+  // whatever is in memory. So the input itself is signed, and then written
+  // without a copy.
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(work, payload, control, embed_options, nullptr) != ResultCode::kOk) {
+  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -91,7 +79,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     // the user hears about it on standard error, beside the run's message.
     MetadataNotices notices;
     const std::string failure =
-        SaveReplacing(work, alpha, platform::PathFromUtf8(request.output),
+        SaveReplacing(std::move(input), alpha, platform::PathFromUtf8(request.output),
                       platform::PathFromUtf8(request.input), request.jpeg_quality, &notices);
     for (const std::string& notice : notices) std::fprintf(stderr, "PMKCmd: %s\n", notice.c_str());
     if (!failure.empty()) {
@@ -108,14 +96,20 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
     messages.Write(kMessageMetadataUnreadable);
     return 1;
   }
-  work.Release();
-
-  LoadAsEightBitColour(request.output, input, alpha);
-  OutputText scratch;
-  const bool preserved =
-      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, control) == ResultCode::kOk;
-  messages.Write(preserved ? kMessageSuccess : kMessageNotPreserved);
+  // The writer took the signed picture; its alpha is not needed either.
+  alpha.Release();
+  messages.Write(SignatureReadsBack(request.output, request.cores) ? kMessageSuccess
+                                                                   : kMessageNotPreserved);
   return 0;
+}
+
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores) {
+  ImageRecord written;
+  ImageRecord alpha;
+  LoadAsEightBitColour(output, written, alpha);
+  OutputText scratch;
+  return IsEightBitColour(written) &&
+         DetectAtScale(written, scratch, 1.0, EngineControl{.threads = cores}) == ResultCode::kOk;
 }
 
 }  // namespace pmk::cmd

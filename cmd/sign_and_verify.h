@@ -36,4 +36,10 @@ struct SignRequest {
 // Returns the exit code (0 or 1); writes exactly one message.
 int RunSignAndVerify(const SignRequest& request, MessageStream& messages);
 
+// The check that ends a signing: reads `output` back and looks for a
+// signature in it at scale 1.0 on `cores` threads. Only the file is judged,
+// never a picture in memory: a file that cannot be read back (or memory that
+// runs out) preserved nothing.
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores);
+
 }  // namespace pmk::cmd

@@ -3,11 +3,32 @@
 #include <atomic>
 #include <cstdlib>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace pmk {
 namespace {
 std::atomic<std::int64_t> allocations_since_arming{0};
 std::atomic<std::int64_t> failing_allocation{0};
 std::atomic<bool> failure_triggered{false};
+
+// Pictures and the engine's planes are large, written whole and soon
+// released: in 4 KiB pages one signing of a 12-megapixel photograph takes
+// some 200 000 page faults, most of its system time. Where the kernel gives
+// huge pages only to memory that asks for them, the 2 MiB-aligned inside of
+// every large block asks. A hint: refused, it costs nothing.
+void AskForHugePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  if (bytes < kLargeBlockBytes) return;
+  const auto first = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t start = (first + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t end = (first + bytes) & ~(kHugePage - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
+}
+
 }  // namespace
 
 void* TryAllocate(std::size_t bytes) noexcept {
@@ -19,7 +40,9 @@ void* TryAllocate(std::size_t bytes) noexcept {
   }
   // malloc(0) may legally return nullptr; ask for one byte so that an empty
   // buffer is never mistaken for a failure.
-  return std::malloc(bytes == 0 ? 1 : bytes);
+  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  if (block != nullptr) AskForHugePages(block, bytes);
+  return block;
 }
 
 void Deallocate(void* block) noexcept { std::free(block); }

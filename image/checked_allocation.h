@@ -12,6 +12,10 @@
 
 namespace pmk {
 
+// Blocks from this size on are backed by huge pages where the system offers
+// them on request (Linux's transparent huge pages in "madvise" mode).
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{8} << 20;
+
 // Returns nullptr when the memory cannot be had (or a test asked for a failure).
 void* TryAllocate(std::size_t bytes) noexcept;
 void Deallocate(void* block) noexcept;

@@ -160,9 +160,34 @@ bool LoadImage(const std::filesystem::path& name, ImageRecord& colour,
   return colour.HasData();
 }
 
-bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
-               const std::filesystem::path& name, const std::filesystem::path& metadata_source,
-               int jpeg_quality, MetadataNotices* notices) {
+namespace {
+
+// Lends the rows of an 8-bit colour record to a library bitmap instead of
+// copying them into one of the library's own, where the encoder cannot tell
+// the difference: the rows are padded as the library pads them, or the
+// encoder reads one row at a time and never past its end (JPEG). The library
+// keeps rows bottom-up, so they are turned over in place; the record is the
+// caller's to give up. Null, with the record untouched, where it cannot lend.
+BitmapHandle LendRows(ImageRecord& colour, FREE_IMAGE_FORMAT format) {
+  if (colour.bits() != 8 || colour.channels() != 3) return nullptr;
+  if (colour.stride() % 4 != 0 && format != FIF_JPEG) return nullptr;
+  BitmapHandle bitmap(FreeImage_ConvertFromRawBitsEx(FALSE, colour.data(), FIT_BITMAP,
+                                                     colour.width(), colour.height(),
+                                                     colour.stride(), 24, 0, 0, 0, FALSE));
+  if (!bitmap) return nullptr;
+  const auto row_bytes = static_cast<std::size_t>(colour.stride());
+  for (std::int32_t top = 0, bottom = colour.height() - 1; top < bottom; ++top, --bottom) {
+    std::uint8_t* upper = colour.Row<std::uint8_t>(top);
+    std::swap_ranges(upper, upper + row_bytes, colour.Row<std::uint8_t>(bottom));
+  }
+  return bitmap;
+}
+
+// SaveImage; `lendable`, when given, is `colour` itself, given up by the
+// caller, whose rows the library may borrow.
+bool Save(const ImageRecord& colour, const ImageRecord& alpha, const std::filesystem::path& name,
+          const std::filesystem::path& metadata_source, int jpeg_quality, MetadataNotices* notices,
+          ImageRecord* lendable) {
   if (!colour.HasData()) return false;
   EnsureFreeImageReady();
   FREE_IMAGE_FORMAT format = FormatFromExtension(platform::Utf8FromPath(name), colour.bits());
@@ -173,7 +198,11 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                           colour.channels() == 3 && alpha.channels() == 1 &&
                           alpha.width() == colour.width() && alpha.height() == colour.height() &&
                           alpha.bits() == colour.bits();
-  BitmapHandle bitmap(BuildBitmap(colour, with_alpha ? &alpha : nullptr));
+  BitmapHandle bitmap;
+  if (lendable != nullptr && !with_alpha) {
+    bitmap = LendRows(*lendable, format != FIF_UNKNOWN ? format : FormatFromFileName(name));
+  }
+  if (!bitmap) bitmap.reset(BuildBitmap(colour, with_alpha ? &alpha : nullptr));
   if (!bitmap) return false;
 
   if (format == FIF_UNKNOWN) format = FormatFromFileName(name);
@@ -193,6 +222,21 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
     notices->push_back(MetadataNotice(platform::Utf8FromPath(metadata_source), fault));
   }
   return saved;
+}
+
+}  // namespace
+
+bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
+               const std::filesystem::path& name, const std::filesystem::path& metadata_source,
+               int jpeg_quality, MetadataNotices* notices) {
+  return Save(colour, alpha, name, metadata_source, jpeg_quality, notices, nullptr);
+}
+
+bool SaveImage(ImageRecord&& colour, const ImageRecord& alpha, const std::filesystem::path& name,
+               const std::filesystem::path& metadata_source, int jpeg_quality,
+               MetadataNotices* notices) {
+  ImageRecord picture(std::move(colour));
+  return Save(picture, alpha, name, metadata_source, jpeg_quality, notices, &picture);
 }
 
 }  // namespace pmk

@@ -64,6 +64,14 @@ bool SaveImage(const ImageRecord& colour, const ImageRecord& alpha,
                const std::filesystem::path& name, const std::filesystem::path& metadata_source,
                int jpeg_quality, MetadataNotices* notices = nullptr);
 
+// The same for a picture its caller gives up, written byte for byte as above.
+// The encoder reads 8-bit colour straight from the record's buffer where it
+// can, rather than from a whole copy; `colour` ends empty in every case,
+// exceptions included.
+bool SaveImage(ImageRecord&& colour, const ImageRecord& alpha, const std::filesystem::path& name,
+               const std::filesystem::path& metadata_source, int jpeg_quality,
+               MetadataNotices* notices = nullptr);
+
 // The notice line for metadata of `source` that could not be carried;
 // `left_out` names it (CarryMetadata).
 std::string MetadataNotice(const std::string& source, const std::string& left_out);

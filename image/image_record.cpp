@@ -80,67 +80,57 @@ void ImageRecord::Swap(ImageRecord& other) noexcept {
 
 namespace {
 
-// Narrows a work buffer of `count` samples of `bits` bits to bytes: 8-bit
-// samples are copied, wider ones keep their top eight bits.
-void NarrowSamples(std::uint8_t* out, const std::uint8_t* work, std::size_t count,
-                   std::int32_t bits) noexcept {
-  if (bits == 8) {
-    std::memcpy(out, work, count);
-    return;
-  }
-  const auto* wide = reinterpret_cast<const std::uint16_t*>(work);
-  const int shift = bits - 8;
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned v = static_cast<unsigned>(wide[i]) >> shift;
-    out[i] = static_cast<std::uint8_t>(v >= 255 ? 255 : v);
-  }
+// The top eight bits of a sample of `bits` bits, 255 at most.
+template <class Sample>
+std::uint8_t Narrowed(Sample sample, int shift) noexcept {
+  const unsigned value = static_cast<unsigned>(sample) >> shift;
+  return static_cast<std::uint8_t>(value >= 255 ? 255 : value);
 }
 
+// Fills the 8-bit record `out` from `in` of the same size: samples copied
+// for the same channel count, the rounded-down mean for one channel out of
+// several, one channel replicated into several; each narrowed to 8 bits.
 template <class Sample>
-void FillColourWork(Sample* work, const ImageRecord& record) noexcept {
-  const std::int64_t pixels = static_cast<std::int64_t>(record.width()) * record.height();
-  const auto* in = reinterpret_cast<const Sample*>(record.data());
-  if (record.channels() == 3) {
-    std::memcpy(work, in, static_cast<std::size_t>(pixels) * 3 * sizeof(Sample));
-    return;
-  }
-  for (std::int64_t i = 0; i < pixels; ++i) {
-    work[3 * i] = work[3 * i + 1] = work[3 * i + 2] = in[i];
-  }
-}
-
-template <class Sample>
-void FillChannelWork(Sample* work, const ImageRecord& record, std::int32_t channels) noexcept {
-  const std::int64_t pixels = static_cast<std::int64_t>(record.width()) * record.height();
-  const auto* in = reinterpret_cast<const Sample*>(record.data());
-  const std::int32_t from = record.channels();
-  if (from == channels) {
-    std::memcpy(work, in, static_cast<std::size_t>(pixels) * channels * sizeof(Sample));
-  } else if (channels == 1) {
+void FillNarrowed(ImageRecord& out, const ImageRecord& in) noexcept {
+  const std::int64_t pixels = static_cast<std::int64_t>(in.width()) * in.height();
+  const auto* source = reinterpret_cast<const Sample*>(in.data());
+  std::uint8_t* target = out.data();
+  const int shift = in.bits() - 8;
+  const std::int32_t from = in.channels();
+  const std::int32_t to = out.channels();
+  if (from == to) {
+    for (std::int64_t i = 0; i < pixels * to; ++i) target[i] = Narrowed(source[i], shift);
+  } else if (to == 1) {
     for (std::int64_t i = 0; i < pixels; ++i) {
       std::uint32_t sum = 0;
-      for (std::int32_t c = 0; c < from; ++c) sum += in[i * from + c];
-      work[i] = static_cast<Sample>(sum / static_cast<std::uint32_t>(from));
+      for (std::int32_t c = 0; c < from; ++c) sum += source[i * from + c];
+      target[i] = Narrowed(sum / static_cast<std::uint32_t>(from), shift);
     }
   } else {
     for (std::int64_t i = 0; i < pixels; ++i) {
-      for (std::int32_t c = 0; c < channels; ++c) work[i * channels + c] = in[i];
+      const std::uint8_t value = Narrowed(source[i], shift);
+      for (std::int32_t c = 0; c < to; ++c) target[i * to + c] = value;
     }
   }
 }
 
-// Replaces the record's buffer by `channels` 8-bit channels narrowed from the
-// work buffer. False (record empty) when the new buffer cannot be had.
-bool NarrowInto(ImageRecord& record, const HeapArray<std::uint8_t>& work,
-                std::int32_t channels) noexcept {
-  const std::int32_t bits = record.bits();
-  const std::int32_t width = record.width();
-  const std::int32_t height = record.height();
-  if (record.Allocate(width, height, channels, 8) != kResultOk) {
+// Replaces the record by its 8-bit form with `channels` channels, converted
+// straight into the one new buffer. A record already in that form stays as it
+// is: a copy would only cost memory. False (record empty) when the new buffer
+// cannot be had.
+bool ReplaceBy8Bit(ImageRecord& record, std::int32_t channels) noexcept {
+  if (record.bits() == 8 && record.channels() == channels) return true;
+  ImageRecord converted;
+  if (converted.Allocate(record.width(), record.height(), channels, 8) != kResultOk) {
     record.Release();
     return false;
   }
-  NarrowSamples(record.data(), work.data(), static_cast<std::size_t>(record.size()), bits);
+  if (record.bits() == 8) {
+    FillNarrowed<std::uint8_t>(converted, record);
+  } else {
+    FillNarrowed<std::uint16_t>(converted, record);
+  }
+  record = std::move(converted);
   return true;
 }
 
@@ -152,18 +142,7 @@ void ConvertTo8BitColour(ImageRecord& record) noexcept {
     record.Release();
     return;
   }
-  HeapArray<std::uint8_t> work;
-  const std::size_t samples = static_cast<std::size_t>(record.width()) * record.height() * 3;
-  if (!work.Allocate(samples * record.BytesPerSample())) {
-    record.Release();
-    return;
-  }
-  if (record.bits() == 8) {
-    FillColourWork(work.data(), record);
-  } else {
-    FillColourWork(reinterpret_cast<std::uint16_t*>(work.data()), record);
-  }
-  NarrowInto(record, work, 3);
+  ReplaceBy8Bit(record, 3);
 }
 
 bool ConvertTo8BitChannels(ImageRecord& record, std::int32_t channels) noexcept {
@@ -171,18 +150,7 @@ bool ConvertTo8BitChannels(ImageRecord& record, std::int32_t channels) noexcept 
   if (channels <= 0 || record.data() == nullptr || (record.bits() != 8 && record.bits() != 16)) {
     return false;
   }
-  HeapArray<std::uint8_t> work;
-  const std::size_t samples = static_cast<std::size_t>(record.width()) * record.height() * channels;
-  if (!work.Allocate(samples * record.BytesPerSample())) {
-    record.Release();
-    return false;
-  }
-  if (record.bits() == 8) {
-    FillChannelWork(work.data(), record, channels);
-  } else {
-    FillChannelWork(reinterpret_cast<std::uint16_t*>(work.data()), record, channels);
-  }
-  return NarrowInto(record, work, channels);
+  return ReplaceBy8Bit(record, channels);
 }
 
 void ExtractChannel(ImageRecord& destination, std::int32_t channel,

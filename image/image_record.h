@@ -76,14 +76,16 @@ class ImageRecord {
 
 // Converts a one- or three-channel record of 8 or 16 bits into three 8-bit
 // channels (one channel is replicated; 16-bit samples keep their high byte).
-// Other channel counts are left alone. When memory runs out the record ends
+// Other channel counts are left alone, and so is a record that already has
+// three 8-bit channels (its buffer too). When memory runs out the record ends
 // empty, which every caller treats as an unsupported picture.
 void ConvertTo8BitColour(ImageRecord& record) noexcept;
 
-// Converts a record into `channels` channels of 8 bits: a copy for the same
-// count, the rounded-down mean of the samples for one channel, replication
-// from one channel. Fails (record unchanged) for any other combination; fails
-// with an empty record when memory runs out.
+// Converts a record into `channels` channels of 8 bits: the samples narrowed
+// for the same count (an 8-bit record keeps its buffer), the rounded-down mean
+// of the samples for one channel, replication from one channel. Fails (record
+// unchanged) for any other combination; fails with an empty record when
+// memory runs out.
 bool ConvertTo8BitChannels(ImageRecord& record, std::int32_t channels) noexcept;
 
 // Copies the 32-bit samples of one channel of `source` into `destination`,

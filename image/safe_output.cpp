@@ -39,14 +39,15 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& destination)
   return temporary;
 }
 
-std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
-                          const std::filesystem::path& destination,
-                          const std::filesystem::path& metadata_source, int jpeg_quality,
-                          MetadataNotices* notices) {
+namespace {
+
+// Writes through `save` (a SaveImage) to a temporary beside `destination`,
+// then puts it in the destination's place.
+template <class Save>
+std::string Replace(const std::filesystem::path& destination, Save save) {
   TemporaryFile temporary(TemporaryNameFor(destination));
   errno = 0;
-  const bool saved =
-      SaveImage(colour, alpha, temporary.path(), metadata_source, jpeg_quality, notices);
+  const bool saved = save(temporary.path());
   const int reason = errno;
   if (!saved || !std::filesystem::exists(temporary.path())) {
     return "cannot write " + platform::Utf8FromPath(destination) + ": " +
@@ -58,6 +59,26 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
     return "cannot replace " + platform::Utf8FromPath(destination) + ": " + error.message();
   temporary.Keep();
   return "";
+}
+
+}  // namespace
+
+std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
+                          const std::filesystem::path& destination,
+                          const std::filesystem::path& metadata_source, int jpeg_quality,
+                          MetadataNotices* notices) {
+  return Replace(destination, [&](const std::filesystem::path& temporary) {
+    return SaveImage(colour, alpha, temporary, metadata_source, jpeg_quality, notices);
+  });
+}
+
+std::string SaveReplacing(ImageRecord&& colour, const ImageRecord& alpha,
+                          const std::filesystem::path& destination,
+                          const std::filesystem::path& metadata_source, int jpeg_quality,
+                          MetadataNotices* notices) {
+  return Replace(destination, [&](const std::filesystem::path& temporary) {
+    return SaveImage(std::move(colour), alpha, temporary, metadata_source, jpeg_quality, notices);
+  });
 }
 
 }  // namespace pmk

@@ -19,6 +19,12 @@ std::string SaveReplacing(const ImageRecord& colour, const ImageRecord& alpha,
                           const std::filesystem::path& destination,
                           const std::filesystem::path& metadata_source, int jpeg_quality,
                           MetadataNotices* notices = nullptr);
+// The same for a picture the caller gives up (SaveImage's overload for it):
+// `colour` ends empty.
+std::string SaveReplacing(ImageRecord&& colour, const ImageRecord& alpha,
+                          const std::filesystem::path& destination,
+                          const std::filesystem::path& metadata_source, int jpeg_quality,
+                          MetadataNotices* notices = nullptr);
 
 // The temporary name used for `destination`: same folder and extension, so the
 // format chosen from the name is the same.

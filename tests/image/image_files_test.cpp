@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "image/freeimage_bitmap.h"
 #include "image/freeimage_session.h"
@@ -310,6 +311,52 @@ TEST_F(ImageFilesTest, UnwritableFormatsRaiseAndWriteNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
   EXPECT_FALSE(SaveImage(ImageRecord(), no_alpha, folder_ / "empty.png", "", 95));
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+}
+
+// A picture given up to the writer is encoded from its own rows where the
+// library can read them there; the file must not tell which way it went.
+// Rows of 12 pixels are padded as the library pads its own, rows of 13 are
+// not; an odd height leaves a middle row in place.
+TEST_F(ImageFilesTest, APictureGivenUpIsWrittenByteForByteAsAKeptOne) {
+  struct Case {
+    const char* name;
+    std::int32_t width, channels, bits;
+    bool alpha;
+  };
+  for (const Case& c : {Case{"a.jpg", 12, 3, 8, false},
+                        {"b.jpg", 13, 3, 8, false},
+                        {"b.jpeg", 13, 3, 8, false},
+                        {"a.png", 12, 3, 8, false},
+                        {"b.png", 13, 3, 8, false},
+                        {"b.tif", 13, 3, 8, false},
+                        {"a.bmp", 12, 3, 8, false},
+                        {"b.bmp", 13, 3, 8, false},
+                        {"alpha.tif", 12, 3, 8, true},
+                        {"deep.tif", 12, 3, 16, false},
+                        {"grey.png", 12, 1, 8, false}}) {
+    ImageRecord kept, given, alpha;
+    ASSERT_EQ(kept.Allocate(c.width, 7, c.channels, c.bits), kResultOk);
+    for (std::int32_t i = 0; i < kept.size(); ++i)
+      kept.data()[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_EQ(given.Allocate(c.width, 7, c.channels, c.bits), kResultOk);
+    std::memcpy(given.data(), kept.data(), static_cast<std::size_t>(kept.size()));
+    if (c.alpha) {
+      alpha = ColourRecord(c.width, 7);
+      ASSERT_TRUE(ConvertTo8BitChannels(alpha, 1));
+    }
+    const std::string name = c.name;
+    const std::filesystem::path source = TestData("kodim13_exif_icc.jpg");
+    ASSERT_TRUE(SaveImage(kept, alpha, folder_ / ("kept-" + name), source, 90)) << name;
+    ASSERT_TRUE(SaveImage(std::move(given), alpha, folder_ / name, source, 90)) << name;
+    EXPECT_FALSE(given.HasData()) << name;
+    EXPECT_TRUE(ReadBytes(folder_ / name) == ReadBytes(folder_ / ("kept-" + name))) << name;
+  }
+  // A refused format still takes the picture, and writes nothing.
+  ImageRecord given = ColourRecord(13, 7);
+  EXPECT_THROW(SaveImage(std::move(given), ImageRecord(), folder_ / "out.gif", "", 95),
+               UnsupportedImageFormat);
+  EXPECT_FALSE(given.HasData());
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "out.gif"));
 }
 
 // exiftool, the independent reader, is a Linux program.

@@ -130,6 +130,23 @@ TEST(ConvertTo8BitColourTest, MemoryShortageEmptiesTheRecord) {
   EXPECT_EQ(record.width(), 0);
 }
 
+// Every loaded photograph passes through these; one already in the target
+// form must cost neither a buffer nor a copy.
+TEST(ConvertTo8BitColourTest, TargetLayoutsKeepTheirBufferAndObtainNone) {
+  ImageRecord colour = MakeRecord(2, 1, 3, 8, {1, 2, 3, 4, 5, 6});
+  ImageRecord alpha = MakeRecord(2, 1, 1, 8, {7, 8});
+  const std::uint8_t* colour_buffer = colour.data();
+  const std::uint8_t* alpha_buffer = alpha.data();
+  ArmAllocationFailure(1);
+  ConvertTo8BitColour(colour);
+  EXPECT_TRUE(ConvertTo8BitChannels(alpha, 1));
+  ArmAllocationFailure(0);
+  EXPECT_EQ(colour.data(), colour_buffer);
+  EXPECT_EQ(colour.data()[5], 6);
+  EXPECT_EQ(alpha.data(), alpha_buffer);
+  EXPECT_EQ(alpha.data()[1], 8);
+}
+
 TEST(ConvertTo8BitChannelsTest, OneChannelIsTheRoundedDownMean) {
   ImageRecord record = MakeRecord(1, 1, 3, 8, {10, 11, 13});
   ASSERT_TRUE(ConvertTo8BitChannels(record, 1));

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "engine/engine.h"
 #include "engine/internal/embed_options.h"
@@ -64,8 +65,9 @@ int RunSign(Arguments args) {
       EmbedSignature(colour, FormatPayload(signature), EngineControl{}, options, &report);
   if (result == ResultCode::kOk) {
     try {
-      if (!SaveImage(colour, alpha, platform::PathFromUtf8(output), platform::PathFromUtf8(input),
-                     kJpegQuality)) {
+      // Written as PMKCmd writes it: the signed picture is given up to the writer.
+      if (!SaveImage(std::move(colour), alpha, platform::PathFromUtf8(output),
+                     platform::PathFromUtf8(input), kJpegQuality)) {
         std::fprintf(stderr, "cannot write %s\n", output.c_str());
         return 1;
       }
