@@ -1,0 +1,204 @@
+// The web layer as the engine builds it, measured on real photographs.
+//
+// Each photograph is signed with the layer alone (a random signature of ten
+// characters), written losslessly, published through ImageMagick `convert`
+// pipelines and read back with the engine's reader. The unsigned photograph
+// goes through the same pipelines: any signature read from it is a false
+// report.
+//
+//   web_layer_bench PHOTO_FOLDER [--photos=8] [--pipelines=all|quick] [--out=FILE]
+//
+// Not a test and not run by CTest: it needs ImageMagick and real photographs.
+#include <FreeImage.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench_pictures.h"
+#include "engine/engine.h"
+#include "engine/internal/web_code.h"
+#include "engine/internal/web_layer.h"
+
+namespace pmk::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point from) {
+  return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+bool WriteBmp(const ImageRecord& picture, const std::filesystem::path& file) {
+  FIBITMAP* bitmap = FreeImage_ConvertFromRawBits(
+      const_cast<BYTE*>(picture.data()), picture.width(), picture.height(), picture.stride(), 24,
+      FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, TRUE);
+  if (!bitmap) return false;
+  const bool ok = FreeImage_Save(FIF_BMP, bitmap, file.c_str(), 0) != 0;
+  FreeImage_Unload(bitmap);
+  return ok;
+}
+
+struct Pipeline {
+  const char* name;
+  const char* arguments;
+  bool quick;
+};
+
+constexpr Pipeline kPipelines[] = {
+    {"1080 q80", "-resize 1080x1080 -quality 80", true},
+    {"1080 q70", "-resize 1080x1080 -quality 70", false},
+    {"720 q60", "-resize 720x720 -quality 60", false},
+    {"512 q50", "-resize 512x512 -quality 50", true},
+    {"2% crop, 1080 q80", "-gravity center -crop 96%x96%+0+0 +repage -resize 1080x1080 -quality 80",
+     true},
+    {"1080, unsharp 0x1, q80", "-resize 1080x1080 -unsharp 0x1 -quality 80", true},
+    {"contrast +10%, 1080 q80", "-function polynomial 1.1,-0.05 -resize 1080x1080 -quality 80",
+     true},
+    {"contrast -10%, 1080 q80", "-function polynomial 0.9,0.05 -resize 1080x1080 -quality 80",
+     false},
+    {"rot 90, 1080 q80", "-rotate 90 -resize 1080x1080 -quality 80", false},
+    {"flop, 1080 q80", "-flop -resize 1080x1080 -quality 80", false},
+};
+
+bool Publish(const std::filesystem::path& in, const Pipeline& pipeline,
+             const std::filesystem::path& out) {
+  const std::string command =
+      "convert '" + in.string() + "' " + pipeline.arguments + " '" + out.string() + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+int Run(int argc, char** argv) {
+  const int photo_count = std::stoi(TakeFlag(argc, argv, "photos", "8"));
+  const bool quick = TakeFlag(argc, argv, "pipelines", "all") == "quick";
+  const std::string out_file = TakeFlag(argc, argv, "out", "");
+  if (argc < 2) {
+    std::cerr << "usage: web_layer_bench PHOTO_FOLDER [--photos=N] [--pipelines=all|quick]\n";
+    return 2;
+  }
+  FreeImage_Initialise(FALSE);
+  std::vector<std::pair<std::uintmax_t, std::filesystem::path>> jpegs;
+  for (const auto& file : PicturesIn(argv[1])) {
+    if (file.extension() == ".jpg") jpegs.emplace_back(std::filesystem::file_size(file), file);
+  }
+  std::sort(jpegs.rbegin(), jpegs.rend());
+  jpegs.resize(std::min(jpegs.size(), static_cast<std::size_t>(photo_count)));
+  std::vector<const Pipeline*> pipelines;
+  for (const Pipeline& p : kPipelines) {
+    if (!quick || p.quick) pipelines.push_back(&p);
+  }
+
+  const auto work =
+      std::filesystem::temp_directory_path() / ("web_bench_" + std::to_string(getpid()));
+  std::filesystem::create_directories(work);
+  std::ostringstream report;
+  report << "| photo | size | level | step | PSNR dB | embed s | read s |";
+  for (const Pipeline* p : pipelines) report << " " << p->name << " |";
+  report << " unsigned |\n|---|---|---|---|---|---|---|";
+  for (std::size_t i = 0; i <= pipelines.size(); ++i) report << "---|";
+  report << "\n";
+  std::vector<int> decoded(pipelines.size(), 0);
+  int false_reports = 0;
+  int unsigned_reads = 0;
+  std::int64_t hypotheses = 0;
+  double slowest_published = 0.0;
+  double slowest_unsigned = 0.0;
+  for (std::size_t index = 0; index < jpegs.size(); ++index) {
+    const auto& file = jpegs[index].second;
+    ImageRecord original;
+    ImageRecord signed_picture;
+    if (!LoadColour(file, original)) continue;
+    CopyPicture(signed_picture, original);
+    std::string signature;
+    std::uint64_t r = 0x5eedull + index * 7919;
+    for (int i = 0; i < 10; ++i) {
+      r = r * 6364136223846793005ull + 1442695040888963407ull;
+      const char* alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-";
+      signature += alphabet[(r >> 33) % 63];
+    }
+    web::CodedBits coded;
+    web::Encode(web::InfoFromSignature(signature), coded);
+    web::EmbedDetails embedded;
+    const auto start = Clock::now();
+    const std::uint8_t code = web::EmbedLayer(signed_picture, signature, 1234u, &embedded);
+    const double embed_seconds = Seconds(start);
+    const double psnr = Psnr(original, signed_picture, -1);
+    char text[16] = {};
+    web::ReadDetails direct;
+    const auto read_start = Clock::now();
+    const bool direct_ok =
+        web::ReadLayer(signed_picture, {}, text, &direct, &coded) == kResultOk && signature == text;
+    const double read_seconds = Seconds(read_start);
+    report << "| " << file.filename().string() << " | " << original.width() << "x"
+           << original.height() << " | " << std::fixed;
+    report.precision(1);
+    report << embedded.level << " | " << embedded.step << " | ";
+    report.precision(2);
+    report << psnr << " | " << embed_seconds << " | " << read_seconds
+           << (direct_ok && code == kResultOk ? "" : " FAIL") << " |";
+    const auto signed_file = work / "signed.bmp";
+    const auto plain_file = work / "plain.bmp";
+    WriteBmp(signed_picture, signed_file);
+    WriteBmp(original, plain_file);
+    for (std::size_t k = 0; k < pipelines.size(); ++k) {
+      const auto published = work / "published.jpg";
+      ImageRecord attacked;
+      if (!Publish(signed_file, *pipelines[k], published) || !LoadColour(published, attacked)) {
+        report << " error |";
+        continue;
+      }
+      web::ReadDetails reading;
+      const auto t = Clock::now();
+      const bool found = web::ReadLayer(attacked, {}, text, &reading, &coded) == kResultOk;
+      slowest_published = std::max(slowest_published, Seconds(t));
+      const bool ok = found && signature == text;
+      decoded[k] += ok ? 1 : 0;
+      report.precision(1);
+      report << " " << (ok ? "ok" : (found ? "WRONG" : "no")) << " "
+             << (100.0 * reading.fewest_errors / web::kCodedBits) << "% |";
+      ImageRecord plain;
+      if (Publish(plain_file, *pipelines[k], published) && LoadColour(published, plain)) {
+        ++unsigned_reads;
+        web::ReadDetails none;
+        if (web::ReadLayer(plain, {}, text, &none) == kResultOk) ++false_reports;
+        hypotheses += none.hypotheses;
+      }
+    }
+    ++unsigned_reads;
+    web::ReadDetails none;
+    const auto t = Clock::now();
+    const bool fp = web::ReadLayer(original, {}, text, &none) == kResultOk;
+    slowest_unsigned = std::max(slowest_unsigned, Seconds(t));
+    hypotheses += none.hypotheses;
+    false_reports += fp ? 1 : 0;
+    report << " " << (fp ? "FALSE REPORT" : "none") << " |\n";
+    std::cerr << file.filename().string() << " done\n";
+  }
+  report << "| **decoded** | | | | | | |";
+  for (int d : decoded) report << " **" << d << "/" << jpegs.size() << "** |";
+  report << " " << false_reports << " of " << unsigned_reads << " |\n";
+  report.precision(2);
+  report << "\nCells: decoded or not, and the fewest raw coded-bit errors over the hypotheses.\n"
+         << "Unsigned reads: " << unsigned_reads << ", " << hypotheses
+         << " hypotheses, slowest unsigned read of an original " << slowest_unsigned
+         << " s; slowest read of a published signed picture " << slowest_published << " s.\n";
+  std::filesystem::remove_all(work);
+  std::cout << report.str();
+  if (!out_file.empty()) std::ofstream(out_file) << report.str();
+  FreeImage_DeInitialise();
+  return 0;
+}
+
+}  // namespace
+}  // namespace pmk::bench
+
+int main(int argc, char** argv) {
+  return pmk::bench::Run(argc, argv);
+}
