@@ -57,7 +57,10 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
 
   const EngineControl control{.threads = request.cores};
   OutputText text;
-  const ResultCode found = DetectSignature(input, text, control);
+  // The web layer answers in well under a second when it is there; the
+  // text's search runs only when it says nothing.
+  ResultCode found = DetectWebLayer(input, text, control);
+  if (found != ResultCode::kOk) found = DetectSignature(input, text, control);
   if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
@@ -81,7 +84,9 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(work, payload, control, embed_options, nullptr) != ResultCode::kOk) {
+  if (EmbedSignature(work, payload, control, embed_options, nullptr) != ResultCode::kOk ||
+      (request.web_layer &&
+       EmbedWebLayer(work, payload, control, embed_options) != ResultCode::kOk)) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -113,7 +118,8 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   LoadAsEightBitColour(request.output, input, alpha);
   OutputText scratch;
   const bool preserved =
-      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, control) == ResultCode::kOk;
+      IsEightBitColour(input) && DetectAtScale(input, scratch, 1.0, control) == ResultCode::kOk &&
+      (!request.web_layer || DetectWebLayer(input, scratch, control) == ResultCode::kOk);
   messages.Write(preserved ? kMessageSuccess : kMessageNotPreserved);
   return 0;
 }
