@@ -99,9 +99,9 @@ int Run(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("web_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   std::ostringstream report;
-  report << "| photo | size | level | step | PSNR dB | embed s | read s |";
+  report << "| photo | size | level | step | solver | PSNR dB | embed s | read s |";
   for (const Pipeline* p : pipelines) report << " " << p->name << " |";
-  report << " unsigned |\n|---|---|---|---|---|---|---|";
+  report << " unsigned |\n|---|---|---|---|---|---|---|---|";
   for (std::size_t i = 0; i <= pipelines.size(); ++i) report << "---|";
   report << "\n";
   std::vector<int> decoded(pipelines.size(), 0);
@@ -139,7 +139,8 @@ int Run(int argc, char** argv) {
     report << "| " << file.filename().string() << " | " << original.width() << "x"
            << original.height() << " | " << std::fixed;
     report.precision(1);
-    report << embedded.level << " | " << embedded.step << " | ";
+    report << embedded.level << " | " << embedded.step << " | " << embedded.solver_iterations
+           << " | ";
     report.precision(2);
     report << psnr << " | " << embed_seconds << " | " << read_seconds
            << (direct_ok && code == kResultOk ? "" : " FAIL") << " |";
@@ -181,7 +182,7 @@ int Run(int argc, char** argv) {
     report << " " << (fp ? "FALSE REPORT" : "none") << " |\n";
     std::cerr << file.filename().string() << " done\n";
   }
-  report << "| **decoded** | | | | | | |";
+  report << "| **decoded** | | | | | | | |";
   for (int d : decoded) report << " **" << d << "/" << jpegs.size() << "** |";
   report << " " << false_reports << " of " << unsigned_reads << " |\n";
   report.precision(2);

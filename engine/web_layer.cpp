@@ -28,8 +28,8 @@ constexpr std::int32_t kTaperWidth = 10;
 // Half the side of the square over which local detail is measured.
 constexpr std::int32_t kDetailRadius = 3;
 
-constexpr std::int32_t kMostSolverIterations = 30;
-constexpr double kSolverTolerance = 1e-6;
+constexpr std::int32_t kMostSolverIterations = 20;
+constexpr double kSolverTolerance = 1e-3;
 
 // A read whose decoded word disagrees with more hard decisions than this is
 // not believed even when its check holds.
