@@ -53,17 +53,17 @@ struct Pipeline {
 };
 
 constexpr Pipeline kPipelines[] = {
-    {"1080 q80", "-resize 1080x1080 -quality 80", true},
+    {"1080 q80", "-resize 1080x1080 -quality 80", false},
     {"1080 q70", "-resize 1080x1080 -quality 70", false},
     {"720 q60", "-resize 720x720 -quality 60", false},
     {"512 q50", "-resize 512x512 -quality 50", true},
     {"2% crop, 1080 q80", "-gravity center -crop 96%x96%+0+0 +repage -resize 1080x1080 -quality 80",
-     true},
-    {"1080, unsharp 0x1, q80", "-resize 1080x1080 -unsharp 0x1 -quality 80", true},
-    {"contrast +10%, 1080 q80", "-function polynomial 1.1,-0.05 -resize 1080x1080 -quality 80",
-     true},
-    {"contrast -10%, 1080 q80", "-function polynomial 0.9,0.05 -resize 1080x1080 -quality 80",
      false},
+    {"1080, unsharp 0x1, q80", "-resize 1080x1080 -unsharp 0x1 -quality 80", true},
+    {"contrast +10%, 1080 q80", "-brightness-contrast 0x10 -resize 1080x1080 -quality 80", true},
+    {"contrast -10%, 1080 q80", "-brightness-contrast 0x-10 -resize 1080x1080 -quality 80", false},
+    {"gain 1.1 clipped, 1080 q80", "-function polynomial 1.1,-0.05 -resize 1080x1080 -quality 80",
+     true},
     {"rot 90, 1080 q80", "-rotate 90 -resize 1080x1080 -quality 80", false},
     {"flop, 1080 q80", "-flop -resize 1080x1080 -quality 80", false},
 };

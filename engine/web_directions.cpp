@@ -10,7 +10,7 @@ namespace {
 // Each coefficient's weight grows with its radius to this power: a picture's
 // detail falls with frequency, so the higher rings carry more of each bit
 // with less of the picture in its way.
-constexpr double kRadiusPower = 2.0;
+constexpr double kRadiusPower = 3.0;
 
 constexpr std::uint64_t kDirectionKey = 0x5eb1a7e2026c0de5ull;
 

@@ -252,24 +252,21 @@ std::uint8_t ApplyChange(ImageRecord& picture, const double* change, std::uint32
 
 }  // namespace
 
-double SigningStep(double level) noexcept {
-  const double power = std::floor(std::log(kSmallestStep / level) / std::log(kStepRatio));
-  double step = level * std::pow(kStepRatio, power);
-  // Guard the interval's ends against the logarithm's rounding.
-  if (step < kSmallestStep) step *= kStepRatio;
-  if (step >= kSmallestStep * kStepRatio) step /= kStepRatio;
-  return step;
-}
-
-std::int32_t ReadingSteps(double level, double* steps) noexcept {
-  if (!(level >= kLeastLevel / kGainRange)) return 0;
-  const double least = kSmallestStep / kGainRange;
-  const double most = kSmallestStep * kStepRatio * kGainRange;
-  double step = SigningStep(level);
-  while (step / kStepRatio >= least) step /= kStepRatio;
-  std::int32_t n = 0;
-  for (; step < most && n < kMostStepCandidates; step *= kStepRatio) steps[n++] = step;
-  return n;
+double FittingStep(const double* projections, const double* dither) noexcept {
+  double best_step = kStep;
+  double best_fit = -1.0;
+  double step = kStep / kGainRange;
+  for (std::int32_t i = 0; i < kScanSteps; ++i, step *= kScanRatio) {
+    double fit = 0.0;
+    for (std::int32_t k = 0; k < kCodedBits; ++k) {
+      fit += std::fabs(SoftBit(projections[k] / step, dither[k]));
+    }
+    if (fit > best_fit) {
+      best_fit = fit;
+      best_step = step;
+    }
+  }
+  return best_step;
 }
 
 std::uint8_t EmbedLayer(ImageRecord& picture, std::string_view signature, std::uint32_t seed,
@@ -300,7 +297,7 @@ std::uint8_t EmbedLayer(ImageRecord& picture, std::string_view signature, std::u
   Project(directions, block.data(), 0, projections);
   const double level = DetailLevel(directions, block.data());
   if (!(level >= kLeastLevel)) return kResultRefused;
-  const double step = SigningStep(level);
+  const double step = kStep;
 
   CodedBits coded;
   Encode(InfoFromSignature(signature), coded);
@@ -378,23 +375,20 @@ std::uint8_t ReadLayer(const ImageRecord& picture, const Checkpoints& checkpoint
           block[u * kBandEdge + v] = sum;
         }
       }
-      double steps[kMostStepCandidates];
-      const std::int32_t candidates = ReadingSteps(DetailLevel(directions, block.data()), steps);
       for (std::int32_t orientation = 0; orientation < kOrientations; ++orientation) {
+        ++report.hypotheses;
         Projections projections;
         Project(directions, block.data(), orientation, projections);
-        for (std::int32_t candidate = 0; candidate < candidates; ++candidate) {
-          ++report.hypotheses;
-          const double step = steps[candidate];
-          SoftBits soft;
-          std::int32_t errors = 0;
-          for (std::size_t k = 0; k < soft.size(); ++k) {
-            soft[k] = SoftBit(projections[k] / step, directions.dither[k]);
-            if (expected != nullptr && (soft[k] > 0.0) != ((*expected)[k] != 0)) ++errors;
-          }
-          if (expected != nullptr && (report.fewest_errors < 0 || errors < report.fewest_errors)) {
-            report.fewest_errors = errors;
-          }
+        const double step = FittingStep(projections.data(), directions.dither.data());
+        SoftBits soft;
+        std::int32_t errors = 0;
+        for (std::size_t k = 0; k < soft.size(); ++k) {
+          soft[k] = SoftBit(projections[k] / step, directions.dither[k]);
+          if (expected != nullptr && (soft[k] > 0.0) != ((*expected)[k] != 0)) ++errors;
+        }
+        if (expected != nullptr && (report.fewest_errors < 0 || errors < report.fewest_errors)) {
+          report.fewest_errors = errors;
+        }
           InfoBits info;
           Decode(soft, info);
           if (!CheckHolds(info)) continue;
@@ -412,8 +406,8 @@ std::uint8_t ReadLayer(const ImageRecord& picture, const Checkpoints& checkpoint
           report.crop_x = cx * kCropGrain;
           report.crop_y = cy * kCropGrain;
           report.disagreements = disagreements;
+          report.step = step;
           return kResultOk;
-        }
       }
     }
   }

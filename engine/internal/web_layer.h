@@ -34,20 +34,20 @@ inline constexpr double kCropGrain = 0.005;
 // The smallest picture side the layer is signed into or read from.
 inline constexpr std::int32_t kSmallestSide = 64;
 
-// The layer's lattice step is the band's residual level (its detail outside
-// the directions) times a power of kStepRatio, the power chosen at signing so
-// that the step falls in [kSmallestStep, kSmallestStep * kStepRatio). A change
-// of gain scales level and projections alike; the reader tries every power
-// that gives a step within kGainRange of that interval (three or four).
-inline constexpr double kSmallestStep = 32.0;
-inline constexpr double kStepRatio = 1.25;
+// The layer's lattice step when signed. A change of gain (contrast,
+// sharpening, the attenuation of a resize) scales the projections; the reader
+// finds the step again as the one, among kScanSteps steps spaced by kScanRatio
+// over kStep / kGainRange .. kStep * kGainRange, on whose lattice the
+// projections sit best, and decodes at that step alone.
+inline constexpr double kStep = 36.0;
 inline constexpr double kGainRange = 1.3;
-// Below this level the picture has no detail to carry the layer.
+inline constexpr double kScanRatio = 1.01;
+inline constexpr std::int32_t kScanSteps = 53;  // kScanRatio^52 > kGainRange^2
+// Below this level of detail (DetailLevel) a picture cannot carry the layer.
 inline constexpr double kLeastLevel = 2.0;
-// Step candidates a read may try per hypothesis, at most.
-inline constexpr std::int32_t kMostStepCandidates = 4;
-// Most hypotheses a read tries: what its false-report rate is counted on.
-inline constexpr std::int32_t kHypotheses = kCropSteps * kCropSteps * 8 * kMostStepCandidates;
+// Hypotheses a read tries at most, one decoded word each: what its
+// false-report rate is counted on (968 * 2^-48 = 3.4e-12).
+inline constexpr std::int32_t kHypotheses = kCropSteps * kCropSteps * 8;
 
 // Shaping by the picture: the change's local scale follows the square root of
 // the local detail over its median, within these bounds.
@@ -55,7 +55,7 @@ inline constexpr double kLeastShape = 0.4;
 inline constexpr double kMostShape = 2.0;
 
 struct EmbedDetails {
-  double level = 0.0;  // the band's residual level before signing
+  double level = 0.0;  // the band's level of detail before signing
   double step = 0.0;
   std::int32_t solver_iterations = 0;
 };
@@ -66,15 +66,13 @@ struct EmbedDetails {
 std::uint8_t EmbedLayer(ImageRecord& picture, std::string_view signature, std::uint32_t seed,
                         EmbedDetails* details) noexcept;
 
-// The step a signing uses at `level`: level * kStepRatio^n in
-// [kSmallestStep, kSmallestStep * kStepRatio).
-double SigningStep(double level) noexcept;
-
-// The steps a read tries at `level`, fewest first; returns how many.
-std::int32_t ReadingSteps(double level, double* steps) noexcept;
+// The step of the scan that fits `projections` best: where the most of them
+// lie nearest to a lattice point of either coset.
+double FittingStep(const double* projections, const double* dither) noexcept;
 
 struct ReadDetails {
-  std::int32_t hypotheses = 0;    // tried (crop, orientation and step)
+  std::int32_t hypotheses = 0;  // crop and orientation pairs tried
+  double step = 0.0;            // the step read at, of the hypothesis that was read
   std::int32_t orientation = -1;  // of the hypothesis that was read
   double crop_x = 0.0;
   double crop_y = 0.0;
