@@ -173,27 +173,40 @@ std::uint8_t SearchPlane(const ImageRecord& picture, FloatPlane& plane) noexcept
     ParallelFor(height, [&](std::int32_t y, int) { luma(y, plane.Row(y)); });
     return kResultOk;
   }
+  // Whole boxes of `box` samples are averaged along each row before the
+  // Lanczos filter, which then reduces by about two; at the band's
+  // frequencies the box takes off less than 0.3 %.
+  const std::int32_t box = std::max(1, width / (2 * out_width));
+  const std::int32_t boxed = width / box;
   AxisTaps across;
   AxisTaps down;
   FloatPlane horizontal;
-  HeapArray<float> rows;  // one luma row per worker
-  if (!LanczosTaps(width, out_width, 0.0, width, across) ||
+  HeapArray<float> rows;  // one luma row and one boxed row per worker
+  const std::size_t row_floats = static_cast<std::size_t>(width) + boxed;
+  if (!LanczosTaps(boxed, out_width, 0.0, static_cast<double>(width) / box, across) ||
       !LanczosTaps(height, out_height, 0.0, height, down) ||
       !horizontal.Allocate(out_width, height) ||
-      !rows.Allocate(static_cast<std::size_t>(width) * kMostParallelThreads) ||
-      !plane.Allocate(out_width, out_height)) {
+      !rows.Allocate(row_floats * kMostParallelThreads) || !plane.Allocate(out_width, out_height)) {
     return kResultNoMemory;
   }
+  const float box_scale = 1.0f / static_cast<float>(box);
   ParallelFor(height, [&](std::int32_t y, int worker) {
-    float* row = rows.data() + static_cast<std::size_t>(worker) * width;
+    float* row = rows.data() + static_cast<std::size_t>(worker) * row_floats;
+    float* boxes = row + width;
     luma(y, row);
+    for (std::int32_t b = 0; b < boxed; ++b) {
+      float sum = 0.0f;
+      for (std::int32_t i = 0; i < box; ++i) sum += row[b * box + i];
+      boxes[b] = sum * box_scale;
+    }
     float* out = horizontal.Row(y);
     for (std::int32_t x = 0; x < out_width; ++x) {
       const float* w = across.weights.data() + across.offset[static_cast<std::size_t>(x)];
-      const float* s = row + across.first[static_cast<std::size_t>(x)];
+      const float* s = boxes + across.first[static_cast<std::size_t>(x)];
       float sum = 0.0f;
-      for (std::int32_t k = 0; k < across.count[static_cast<std::size_t>(x)]; ++k)
+      for (std::int32_t k = 0; k < across.count[static_cast<std::size_t>(x)]; ++k) {
         sum += w[k] * s[k];
+      }
       out[x] = sum;
     }
   });

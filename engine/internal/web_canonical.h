@@ -22,7 +22,7 @@ namespace pmk::web {
 
 inline constexpr std::int32_t kCanonicalSide = 256;
 inline constexpr double kInnerMargin = 0.06;
-inline constexpr std::int32_t kSearchLongestSide = 640;
+inline constexpr std::int32_t kSearchLongestSide = 448;
 
 struct FloatPlane {
   HeapArray<float> values;

@@ -71,8 +71,8 @@ std::uint8_t EmbedLayer(ImageRecord& picture, std::string_view signature, std::u
 double FittingStep(const double* projections, const double* dither) noexcept;
 
 struct ReadDetails {
-  std::int32_t hypotheses = 0;  // crop and orientation pairs tried
-  double step = 0.0;            // the step read at, of the hypothesis that was read
+  std::int32_t hypotheses = 0;    // crop and orientation pairs tried
+  double step = 0.0;              // the step read at, of the hypothesis that was read
   std::int32_t orientation = -1;  // of the hypothesis that was read
   double crop_x = 0.0;
   double crop_y = 0.0;
