@@ -345,7 +345,7 @@ std::uint8_t ReadLayer(const ImageRecord& picture, const Checkpoints& checkpoint
     for (std::int32_t cy = std::max(0, total - (kCropSteps - 1));
          cy <= std::min(total, kCropSteps - 1); ++cy) {
       const std::int32_t cx = total - cy;
-      if (checkpoints.Flagged()) return kResultRefused;
+      if (checkpoints.StopAsked()) return kResultRefused;
       const auto yi = static_cast<std::size_t>(cy);
       double* t = partial.data() + yi * partial_size;
       if (!made_down[yi]) {
@@ -389,25 +389,25 @@ std::uint8_t ReadLayer(const ImageRecord& picture, const Checkpoints& checkpoint
         if (expected != nullptr && (report.fewest_errors < 0 || errors < report.fewest_errors)) {
           report.fewest_errors = errors;
         }
-          InfoBits info;
-          Decode(soft, info);
-          if (!CheckHolds(info)) continue;
-          char text[16];
-          if (SignatureFromInfo(info, kMinimumSignatureLength, text) < 0) continue;
-          CodedBits again;
-          Encode(info, again);
-          std::int32_t disagreements = 0;
-          for (std::size_t k = 0; k < soft.size(); ++k) {
-            if ((soft[k] > 0.0) != (again[k] != 0)) ++disagreements;
-          }
-          if (disagreements > kMostDisagreements) continue;
-          std::memcpy(signature, text, std::strlen(text) + 1);
-          report.orientation = orientation;
-          report.crop_x = cx * kCropGrain;
-          report.crop_y = cy * kCropGrain;
-          report.disagreements = disagreements;
-          report.step = step;
-          return kResultOk;
+        InfoBits info;
+        Decode(soft, info);
+        if (!CheckHolds(info)) continue;
+        char text[16];
+        if (SignatureFromInfo(info, kMinimumSignatureLength, text) < 0) continue;
+        CodedBits again;
+        Encode(info, again);
+        std::int32_t disagreements = 0;
+        for (std::size_t k = 0; k < soft.size(); ++k) {
+          if ((soft[k] > 0.0) != (again[k] != 0)) ++disagreements;
+        }
+        if (disagreements > kMostDisagreements) continue;
+        std::memcpy(signature, text, std::strlen(text) + 1);
+        report.orientation = orientation;
+        report.crop_x = cx * kCropGrain;
+        report.crop_y = cy * kCropGrain;
+        report.disagreements = disagreements;
+        report.step = step;
+        return kResultOk;
       }
     }
   }

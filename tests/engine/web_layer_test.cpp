@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -69,6 +70,10 @@ TEST(WebLayerTest, RoundTripChangesOnlyGreenAndRedRepeatablyAndFaintly) {
   EXPECT_EQ(std::memcmp(again.data(), signed_picture.data(), again.size()), 0);
   EXPECT_NE(std::memcmp(other.data(), signed_picture.data(), other.size()), 0);
   EXPECT_EQ(Read(other), "Web-Layer1");
+  // The caller's stop flag ends a read before its first hypothesis.
+  const std::atomic<std::int32_t> stop{1};
+  OutputText text;
+  EXPECT_EQ(DetectWebLayer(signed_picture, text, {.stop = &stop}), ResultCode::kRefused);
 }
 
 TEST(WebLayerTest, TheTextsMarkStillReadsUnderTheLayer) {
