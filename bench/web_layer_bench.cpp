@@ -131,6 +131,41 @@ bool Publish(const std::filesystem::path& in, const Pipeline& pipeline,
   return std::system(command.c_str()) == 0;
 }
 
+// The change's root mean square (green) in the flattest and the busiest
+// quarter of 32 x 32 blocks, ranked by the original's luma deviation: how
+// much of the change the shaping keeps out of flat areas.
+std::pair<double, double> ChangeByDetail(const ImageRecord& before, const ImageRecord& after) {
+  constexpr int kBlock = 32;
+  std::vector<std::pair<double, double>> blocks;  // (detail, mean squared change)
+  for (int by = 0; by + kBlock <= before.height(); by += kBlock) {
+    for (int bx = 0; bx + kBlock <= before.width(); bx += kBlock) {
+      double sum = 0.0, squares = 0.0, change = 0.0;
+      for (int y = by; y < by + kBlock; ++y) {
+        const std::uint8_t* b = before.Row<std::uint8_t>(y);
+        const std::uint8_t* a = after.Row<std::uint8_t>(y);
+        for (int x = bx; x < bx + kBlock; ++x) {
+          const double luma = 0.114 * b[3 * x] + 0.587 * b[3 * x + 1] + 0.299 * b[3 * x + 2];
+          sum += luma;
+          squares += luma * luma;
+          const double d = static_cast<double>(a[3 * x + 1]) - b[3 * x + 1];
+          change += d * d;
+        }
+      }
+      const double n = kBlock * kBlock;
+      if (change == 0.0) continue;  // outside the layer
+      blocks.emplace_back(std::sqrt(std::max(squares / n - sum * sum / (n * n), 0.0)), change / n);
+    }
+  }
+  std::sort(blocks.begin(), blocks.end());
+  const std::size_t quarter = std::max<std::size_t>(blocks.size() / 4, 1);
+  double flat = 0.0, busy = 0.0;
+  for (std::size_t i = 0; i < quarter && i < blocks.size(); ++i) {
+    flat += blocks[i].second;
+    busy += blocks[blocks.size() - 1 - i].second;
+  }
+  return {std::sqrt(flat / quarter), std::sqrt(busy / quarter)};
+}
+
 int Run(int argc, char** argv) {
   const int photo_count = std::stoi(TakeFlag(argc, argv, "photos", "8"));
   const std::string which = TakeFlag(argc, argv, "pipelines", "all");
@@ -158,9 +193,9 @@ int Run(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("web_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   std::ostringstream report;
-  report << "| photo | size | level | step | solver | PSNR dB | embed s (cpu) | read s (cpu) |";
+  report << "| photo | size | level | step | solver | PSNR dB | RMS change flat / busy | embed s (cpu) | read s (cpu) |";
   for (const Pipeline* p : pipelines) report << " " << p->name << " |";
-  report << " unsigned |\n|---|---|---|---|---|---|---|---|";
+  report << " unsigned |\n|---|---|---|---|---|---|---|---|---|";
   for (std::size_t i = 0; i <= pipelines.size(); ++i) report << "---|";
   report << "\n";
   std::vector<int> decoded(pipelines.size(), 0);
@@ -191,6 +226,7 @@ int Run(int argc, char** argv) {
     const double embed_seconds = Seconds(start);
     const double embed_cpu = ThreadSeconds() - start_cpu;
     const double psnr = Psnr(original, signed_picture, -1);
+    const auto [flat_change, busy_change] = ChangeByDetail(original, signed_picture);
     char text[16] = {};
     web::ReadDetails direct;
     const auto read_start = Clock::now();
@@ -205,7 +241,7 @@ int Run(int argc, char** argv) {
     report << embedded.level << " | " << embedded.step << " | " << embedded.solver_iterations
            << " | ";
     report.precision(2);
-    report << psnr << " | " << embed_seconds << " (" << embed_cpu << ") | " << read_seconds << " ("
+    report << psnr << " | " << flat_change << " / " << busy_change << " | " << embed_seconds << " (" << embed_cpu << ") | " << read_seconds << " ("
            << read_cpu << ")" << (direct_ok && code == kResultOk ? "" : " FAIL") << " |";
     const auto signed_file = work / "signed.bmp";
     const auto plain_file = work / "plain.bmp";
@@ -245,7 +281,7 @@ int Run(int argc, char** argv) {
     report << " " << (fp ? "FALSE REPORT" : "none") << " |\n";
     std::cerr << file.filename().string() << " done\n";
   }
-  report << "| **decoded** | | | | | | | |";
+  report << "| **decoded** | | | | | | | | |";
   for (int d : decoded) report << " **" << d << "/" << jpegs.size() << "** |";
   report << " " << false_reports << " of " << unsigned_reads << " |\n";
   int generated_reports = 0;
