@@ -58,7 +58,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const EngineControl control{.threads = request.cores};
   OutputText text;
   // The web layer answers in well under a second when it is there; the
-  // text's search runs only when it says nothing.
+  // search for the cell mark runs only when it says nothing.
   ResultCode found = DetectWebLayer(input, text, control);
   if (found != ResultCode::kOk) found = DetectSignature(input, text, control);
   if (found == ResultCode::kOk) {

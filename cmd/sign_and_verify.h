@@ -28,7 +28,7 @@ struct SignRequest {
   std::string signature;
   int jpeg_quality = 95;
   bool larger_regions = false;  // "-robust"
-  // "-web": the web layer after the text's mark; both must read back.
+  // "-web": the web layer after the cell mark; both must read back.
   bool web_layer = false;
   // A line for standard error once the output is written, if not empty.
   std::string written_note;

@@ -9,7 +9,7 @@
 // projection together. The change is shaped by the picture (less in flat
 // areas, nothing at the canonical picture's border) while keeping every
 // projection where it was put, enlarged to the picture's size and added to
-// green and red with random rounding; blue, which carries the text's mark,
+// green and red with random rounding; blue, which carries the cell mark,
 // is left alone.
 //
 // Reading: the same canonical band under every crop hypothesis and
@@ -84,7 +84,7 @@ struct ReadDetails {
   std::int32_t fewest_errors = -1;
 };
 
-// Reads the layer; on kOk `signature` (at least 11 bytes) holds the text.
+// Reads the layer; on kOk `signature` (at least 11 bytes) holds the signature.
 // kRefused when nothing holds its check, for another layout, or when the
 // checkpoints ask to stop; kNoMemory when memory runs out.
 std::uint8_t ReadLayer(const ImageRecord& picture, const Checkpoints& checkpoints, char* signature,

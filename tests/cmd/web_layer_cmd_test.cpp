@@ -1,4 +1,4 @@
-// PMKCmd -web: signs the text's mark and the web layer, verifies both, and
+// PMKCmd -web: signs the cell mark and the web layer, verifies both, and
 // every check reads the web layer first, also after a turn and a shrink.
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ TEST(WebLayerCmdTest, SignsBothLayersAndTheChecksFindThem) {
     EXPECT_EQ(signing.exit_code, 0);
     EXPECT_EQ(signing.out, "Success!\n\n") << signing.err;
 
-    // The text's detection, unchanged, still reads the picture.
+    // The cell mark's detection, unchanged, still reads the picture.
     ImageRecord picture;
     ImageRecord alpha;
     ASSERT_TRUE(LoadImage(output, picture, alpha));

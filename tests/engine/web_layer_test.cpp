@@ -1,5 +1,5 @@
 // The web layer through the engine's entries: a round trip that leaves the
-// text's carrier alone, the publishing pipelines on a large picture, unsigned
+// cell mark's carrier alone, the publishing pipelines on a large picture, unsigned
 // pictures left unreported, refusals, and every allocation refused in turn.
 #include "engine/internal/web_layer.h"
 
@@ -76,7 +76,7 @@ TEST(WebLayerTest, RoundTripChangesOnlyGreenAndRedRepeatablyAndFaintly) {
   EXPECT_EQ(DetectWebLayer(signed_picture, text, {.stop = &stop}), ResultCode::kRefused);
 }
 
-TEST(WebLayerTest, TheTextsMarkStillReadsUnderTheLayer) {
+TEST(WebLayerTest, TheCellMarkStillReadsUnderTheLayer) {
   for (const char* photo : {"kodim13.png", "kodim23.png"}) {
     ImageRecord picture = LoadColourPhoto(photo);
     const PayloadText payload = FormatPayload("both01");
