@@ -197,8 +197,9 @@ ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scal
 // directions in that picture's mid-frequency band: the signature's ten 6-bit
 // symbols, a 48-bit check, and a rate-1/2 convolutional code. It survives
 // shrinking to web sizes with JPEG, crops of up to 5 % per side, sharpening,
-// contrast changes and the eight right-angle orientations; the cell mark
-// is left untouched (the change goes to green and red only). Numbers: planes
+// lower contrast and the eight right-angle orientations (a contrast raised
+// until highlights clip can lose it); the cell mark is left untouched (the
+// change goes to green and red only). Numbers: planes
 // in single precision, transform and projections in double, every sum in a
 // fixed order.
 
