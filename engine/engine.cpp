@@ -6,6 +6,7 @@
 #include "engine/internal/checkpoints.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
+#include "engine/internal/float_lanes.h"
 #include "engine/internal/spare_cores.h"
 
 namespace pmk {
@@ -17,6 +18,10 @@ PayloadText FormatPayload(std::string_view signature) noexcept {
       signature.substr(0, std::min(signature.find('\0'), std::size_t{kSignatureSymbolCount}));
   std::copy(used.begin(), used.end(), payload.bytes.begin() + kPayloadPrefix.size());
   return payload;
+}
+
+void LimitVectorLanes(int lanes) noexcept {
+  MaxLaneWidth.store(lanes, std::memory_order_relaxed);
 }
 
 // Each entry gives its call a pool of the control's threads; the stop flag
