@@ -357,6 +357,9 @@ PMK_AVX2 void ReduceRowAvx2(const ImageRecord& source, const Span& rows, const S
 // 0 .. 3 column j, lanes 4 .. 7 column j + 1), and eight columns' weights in
 // one vector. Every lane does the four-column code's operations in its
 // order, so every sample is again the scalar loop's.
+// (GCC 12's 512-bit conversion and permutation intrinsics warn of their own
+// undefined operand, so the vector forms stand in for them below: the same
+// instructions.)
 PMK_ALWAYS_INLINE PMK_AVX512 __m512d LoadPixelPairAvx512(const std::uint8_t* left,
                                                          const std::uint8_t* right) noexcept {
   std::int32_t low;
@@ -369,9 +372,6 @@ PMK_ALWAYS_INLINE PMK_AVX512 __m512d LoadPixelPairAvx512(const std::uint8_t* lef
                                  DoubleLanes<8>);
 }
 
-// (GCC 12's 512-bit conversion and permutation intrinsics warn of their own
-// undefined operand: the vector forms give the same instructions.)
-//
 // Columns 2 * Pair and 2 * Pair + 1 of an eight-column vector, each spread
 // over its half.
 template <int Pair>
@@ -379,6 +379,12 @@ PMK_ALWAYS_INLINE PMK_AVX512 __m512d PairOf(__m512d v) noexcept {
   constexpr int a = 2 * Pair;
   constexpr int b = 2 * Pair + 1;
   return __builtin_shufflevector(v, v, a, a, a, a, b, b, b, b);
+}
+
+// Sums over weights, rounded to single precision as the scalar cast rounds.
+PMK_ALWAYS_INLINE PMK_AVX512 void MeansOfPair(float* mean, __m512d sums, __m512d weights) noexcept {
+  const Lanes<8> rounded = __builtin_convertvector(_mm512_div_pd(sums, weights), Lanes<8>);
+  std::memcpy(mean, &rounded, sizeof rounded);
 }
 
 template <class Sink>
@@ -428,14 +434,10 @@ PMK_AVX512 void ReduceRowAvx512(const ImageRecord& source, const Span& rows, con
       }
     }
     float mean[4][8];
-    StoreLanesOf<8>(mean[0],
-                    __builtin_convertvector(_mm512_div_pd(sums[0], PairOf<0>(weights)), Lanes<8>));
-    StoreLanesOf<8>(mean[1],
-                    __builtin_convertvector(_mm512_div_pd(sums[1], PairOf<1>(weights)), Lanes<8>));
-    StoreLanesOf<8>(mean[2],
-                    __builtin_convertvector(_mm512_div_pd(sums[2], PairOf<2>(weights)), Lanes<8>));
-    StoreLanesOf<8>(mean[3],
-                    __builtin_convertvector(_mm512_div_pd(sums[3], PairOf<3>(weights)), Lanes<8>));
+    MeansOfPair(mean[0], sums[0], PairOf<0>(weights));
+    MeansOfPair(mean[1], sums[1], PairOf<1>(weights));
+    MeansOfPair(mean[2], sums[2], PairOf<2>(weights));
+    MeansOfPair(mean[3], sums[3], PairOf<3>(weights));
     for (int j = 0; j < 4; ++j) {
       sink.Put(out, q + 2 * j, mean[j][0], mean[j][1], mean[j][2]);
       sink.Put(out, q + 2 * j + 1, mean[j][4], mean[j][5], mean[j][6]);
