@@ -2,9 +2,10 @@
 // at the smallest-but-one useful scale 1.0 and the largest, 2.05, where an
 // unsigned picture's search spends most of its time.
 //
-//   stage_benchmarks [--photos=DIR] [--megapixels=N] [benchmark flags]
+//   stage_benchmarks [--photos=DIR] [--megapixels=N] [--lanes=4|8|16] [benchmark flags]
 //
-// Without --photos the picture is a mosaic of the committed photographs.
+// Without --photos the picture is a mosaic of the committed photographs;
+// --lanes keeps the arithmetic to that many lanes (see LimitVectorLanes).
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -263,7 +264,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot make a %.1f-megapixel picture\n", megapixels);
     return 1;
   }
+  const int lanes = std::stoi(TakeFlag(argc, argv, "lanes", "16"));
+  pmk::LimitVectorLanes(lanes);
   pmk::BuildCheckTriples();
+  benchmark::AddCustomContext("lanes", std::to_string(lanes));
   benchmark::AddCustomContext("picture", g_description + " (" + std::to_string(g_picture.width()) +
                                              "x" + std::to_string(g_picture.height()) + ")");
   benchmark::Initialize(&argc, argv);

@@ -1,6 +1,7 @@
 // PMKCmd: signs one picture with a short signature, or checks one for it.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -36,7 +37,22 @@ void WriteLogHeader(const pmk::cmd::RunOptions& options, pmk::cmd::MessageStream
   messages.Write(header);
 }
 
+#ifdef PMK_TEST_SEAMS
+// Test seam, compiled only into the test build (CMake option PMK_TEST_SEAMS):
+// PMK_TEST_MAX_LANES (4, 8 or 16) caps the engine's vector lanes, so that a
+// whole-process measurement can take the narrower paths on a processor with
+// wider ones.
+void ApplyLaneCap() {
+  if (const char* lanes = std::getenv("PMK_TEST_MAX_LANES")) {
+    pmk::LimitVectorLanes(std::atoi(lanes));
+  }
+}
+#endif
+
 int Run(int argc, char** argv) {
+#ifdef PMK_TEST_SEAMS
+  ApplyLaneCap();
+#endif
   const std::vector<std::string> utf8_arguments = pmk::platform::Utf8Arguments(argc, argv);
   const std::vector<std::string_view> arguments(
       utf8_arguments.begin() + (utf8_arguments.empty() ? 0 : 1), utf8_arguments.end());

@@ -207,42 +207,64 @@ void RefineLabelMap(ImageRecord& labels, const std::array<CellCentre, 256>& cent
 
 namespace {
 
-typedef double CellSums __attribute__((vector_size(4 * sizeof(double))));
-typedef float CellSamples __attribute__((vector_size(4 * sizeof(float))));
-typedef std::int32_t CellIndices __attribute__((vector_size(4 * sizeof(std::int32_t))));
-typedef std::int64_t CellFlags __attribute__((vector_size(4 * sizeof(std::int64_t))));
-
-constexpr int kCellGroups = kCellsPerSide / 4;
-
-PMK_ALWAYS_INLINE CellSamples LoadSamples(const float* p) noexcept {
-  CellSamples v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+// The sixteen cells of a grid row side by side, G to a vector (four, or
+// eight where the 512-bit registers are taken), in kGroups groups: cell q is
+// lane q % G of group q / G. Each lane does its own cell's arithmetic, so the
+// grouping never changes a sum.
+template <int G>
+struct CellVectors {
+  static_assert(G == 4 || G == 8);
+  static constexpr int kGroups = kCellsPerSide / G;
+  using Sums = DoubleLanes<G>;
+  using Samples = Lanes<G>;
+  using Indices = typename LaneType<std::int32_t, G>::Type;
+  using Flags = typename LaneType<std::int64_t, G>::Type;
+};
 
 // Four pixels (i .. i + 3) of four cells, one cell per vector, turned into
 // one pixel per vector, the four cells in its lanes.
-PMK_ALWAYS_INLINE void TransposeSamples(CellSamples& a, CellSamples& b, CellSamples& c,
-                                        CellSamples& d) noexcept {
-  const CellSamples ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
-  const CellSamples cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
-  const CellSamples ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-  const CellSamples cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+PMK_ALWAYS_INLINE void TransposeSamples(FloatLanes& a, FloatLanes& b, FloatLanes& c,
+                                        FloatLanes& d) noexcept {
+  const FloatLanes ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+  const FloatLanes cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+  const FloatLanes ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  const FloatLanes cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
   a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
   b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
   c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
   d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
 }
 
+// Pixels i .. i + 3 of the G cells pasted at at[0 .. G - 1]: one vector per
+// pixel, the cells in its lanes. Each cell's four are read as one vector and
+// the vectors turned, four cells at a time.
+template <int G>
+PMK_ALWAYS_INLINE void PixelsOfCells(const float* row, const std::int32_t* at, std::int32_t i,
+                                     Lanes<G> (&pixels)[4]) noexcept {
+  if constexpr (G == 4) {
+    for (int l = 0; l < 4; ++l) pixels[l] = LoadLanes(row + at[l] + i);
+    TransposeSamples(pixels[0], pixels[1], pixels[2], pixels[3]);
+  } else {
+    FloatLanes low[4];
+    FloatLanes high[4];
+    PixelsOfCells<4>(row, at, i, low);
+    PixelsOfCells<4>(row, at + 4, i, high);
+    for (int k = 0; k < 4; ++k) {
+      pixels[k] = __builtin_shufflevector(low[k], high[k], 0, 1, 2, 3, 4, 5, 6, 7);
+    }
+  }
+}
+
 // The inner pixels i0 .. i1 - 1 of one mask row for the 16 cells of a grid
-// row: each adds 9 p (a single-precision product) to its cell's sum. Four
+// row: each adds 9 p (a single-precision product) to its cell's sum. G
 // cells share a vector lane by lane; each lane adds its own cell's pixels in
 // ascending order, so every sum is the one of adding them one by one. Pixels
 // a cell does not own (beyond its end) are added after the common part.
-template <bool Exact>
+template <int G, bool Exact>
 PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* paste_x,
                                         const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
                                         double* sum, std::uint32_t* count) noexcept {
+  using V = CellVectors<G>;
   std::int32_t common = i1;
   std::array<std::int32_t, kCellsPerSide> own_end{};
   for (int q = 0; q < kCellsPerSide; ++q) {
@@ -250,25 +272,20 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
     common = std::min(common, own_end[q]);
     count[q] += 9u * static_cast<std::uint32_t>(own_end[q] - i0);
   }
-  CellSums lanes[kCellGroups];
+  typename V::Sums lanes[V::kGroups];
   std::memcpy(lanes, sum, sizeof lanes);
-  const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
+  const typename V::Samples nine = BroadcastLanesOf<G>(9.0f);
   std::int32_t i = i0;
-  // Four pixels at a time: each cell's four are read as one vector and the
-  // vectors turned so that each pixel's four cells share one.
   for (; i + 4 <= common; i += 4) {
 #pragma GCC unroll 4
-    for (int g = 0; g < kCellGroups; ++g) {
-      const std::int32_t* at = paste_x + 4 * g;
-      CellSamples p0 = LoadSamples(row + at[0] + i);
-      CellSamples p1 = LoadSamples(row + at[1] + i);
-      CellSamples p2 = LoadSamples(row + at[2] + i);
-      CellSamples p3 = LoadSamples(row + at[3] + i);
-      TransposeSamples(p0, p1, p2, p3);
-      const CellSums a0 = __builtin_convertvector(nine * p0, CellSums);
-      const CellSums a1 = __builtin_convertvector(nine * p1, CellSums);
-      const CellSums a2 = __builtin_convertvector(nine * p2, CellSums);
-      const CellSums a3 = __builtin_convertvector(nine * p3, CellSums);
+    for (int g = 0; g < V::kGroups; ++g) {
+      typename V::Samples p[4];
+      PixelsOfCells<G>(row, paste_x + G * g, i, p);
+      using Sums = typename V::Sums;
+      const Sums a0 = __builtin_convertvector(nine * p[0], Sums);
+      const Sums a1 = __builtin_convertvector(nine * p[1], Sums);
+      const Sums a2 = __builtin_convertvector(nine * p[2], Sums);
+      const Sums a3 = __builtin_convertvector(nine * p[3], Sums);
       if constexpr (Exact) {
         // No addition rounds: pairs first, half as long a chain.
         lanes[g] += (a0 + a1) + (a2 + a3);
@@ -282,10 +299,11 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
   }
   for (; i < common; ++i) {
 #pragma GCC unroll 4
-    for (int g = 0; g < kCellGroups; ++g) {
-      const std::int32_t* at = paste_x + 4 * g;
-      const CellSamples p = {row[at[0] + i], row[at[1] + i], row[at[2] + i], row[at[3] + i]};
-      lanes[g] += __builtin_convertvector(nine * p, CellSums);
+    for (int g = 0; g < V::kGroups; ++g) {
+      const std::int32_t* at = paste_x + G * g;
+      typename V::Samples p;
+      for (int l = 0; l < G; ++l) p[l] = row[at[l] + i];
+      lanes[g] += __builtin_convertvector(nine * p, typename V::Sums);
     }
   }
   std::memcpy(sum, lanes, sizeof lanes);
@@ -298,127 +316,134 @@ PMK_ALWAYS_INLINE void AddInnerRunLanes(const float* row, const std::int32_t* pa
 
 // What the ring pixels of one run share: the sums being added to, and the
 // cells' geometry as vectors.
+template <int G>
 struct RingLanes {
-  CellSums lanes[kCellGroups];
-  CellSums row_part[3];
-  CellSums offset[3];
-  CellSums limit;
-  CellSums cx[kCellGroups];
-  CellSums left[kCellGroups];   // the cells' paste columns, exactly as doubles
-  CellFlags span[kCellGroups];  // how many columns from its paste column a cell owns
-  CellFlags counted[kCellGroups];
+  using V = CellVectors<G>;
+  typename V::Sums lanes[V::kGroups];
+  typename V::Sums row_part[3];
+  typename V::Sums offset[3];
+  typename V::Sums limit;
+  typename V::Sums cx[V::kGroups];
+  typename V::Sums left[V::kGroups];   // the cells' paste columns, exactly as doubles
+  typename V::Flags span[V::kGroups];  // how many columns from its paste column a cell owns
+  typename V::Flags counted[V::kGroups];
 };
 
 // Ring pixel j of the 16 cells. `AllOwned`: every cell owns column j, so no
 // cell's column needs clearing.
-template <bool Refined, bool AllOwned, bool Exact>
-PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes& ring, const float* row,
+template <int G, bool Refined, bool AllOwned, bool Exact>
+PMK_ALWAYS_INLINE void AddRingPixelLanes(RingLanes<G>& ring, const float* row,
                                          const std::int32_t* paste_x, std::int32_t j) noexcept {
-  const CellSums zero = {0.0, 0.0, 0.0, 0.0};
-  // The four groups' additions are independent chains, interleaved.
-  CellFlags adds[kCellGroups];
-  CellSums p[kCellGroups];
-  [[maybe_unused]] CellFlags most = {0, 0, 0, 0};
-  const CellFlags column_flags = {j, j, j, j};
-  const CellSums column = {static_cast<double>(j), static_cast<double>(j), static_cast<double>(j),
-                           static_cast<double>(j)};
+  using V = CellVectors<G>;
+  using Sums = typename V::Sums;
+  using Flags = typename V::Flags;
+  using Samples = typename V::Samples;
+  const Sums zero = BroadcastLanesOf<G>(0.0);
+  // The groups' additions are independent chains, interleaved.
+  Flags adds[V::kGroups];
+  Sums p[V::kGroups];
+  [[maybe_unused]] Flags most = BroadcastLanesOf<G>(std::int64_t{0});
+  const Flags column_flags = BroadcastLanesOf<G>(std::int64_t{j});
+  const Sums column = BroadcastLanesOf<G>(static_cast<double>(j));
 #pragma GCC unroll 4
-  for (int g = 0; g < kCellGroups; ++g) {
-    const std::int32_t* at = paste_x + 4 * g;
-    CellFlags owned = {-1, -1, -1, -1};
-    CellSamples sample;
+  for (int g = 0; g < V::kGroups; ++g) {
+    const std::int32_t* at = paste_x + G * g;
+    Flags owned = BroadcastLanesOf<G>(std::int64_t{-1});
+    Samples sample;
     if constexpr (AllOwned) {
-      sample = CellSamples{row[at[0] + j], row[at[1] + j], row[at[2] + j], row[at[3] + j]};
+#pragma GCC unroll 8
+      for (int l = 0; l < G; ++l) sample[l] = row[at[l] + j];
     } else {
       owned = column_flags < ring.span[g];
       // A cell's columns past its end are not read: its own first column
       // stands in, and the owned mask clears it.
-#pragma GCC unroll 4
-      for (int l = 0; l < 4; ++l) sample[l] = row[at[l] + (owned[l] != 0 ? j : 0)];
-      const CellIndices keep = __builtin_convertvector(owned, CellIndices);
-      CellIndices bits;
+#pragma GCC unroll 8
+      for (int l = 0; l < G; ++l) sample[l] = row[at[l] + (owned[l] != 0 ? j : 0)];
+      const typename V::Indices keep = __builtin_convertvector(owned, typename V::Indices);
+      typename V::Indices bits;
       std::memcpy(&bits, &sample, sizeof bits);
       bits &= keep;
       std::memcpy(&sample, &bits, sizeof bits);
     }
-    const CellSums x = ring.left[g] + column;
-    CellSums dx2[3];
+    const Sums x = ring.left[g] + column;
+    Sums dx2[3];
 #pragma GCC unroll 3
     for (int b = 0; b < 3; ++b) {
-      const CellSums dx = (x + ring.offset[b]) - ring.cx[g];
+      const Sums dx = (x + ring.offset[b]) - ring.cx[g];
       dx2[b] = dx * dx;
     }
-    CellFlags outside = {0, 0, 0, 0};  // minus the points inside
+    Flags outside = BroadcastLanesOf<G>(std::int64_t{0});  // minus the points inside
 #pragma GCC unroll 3
     for (int a = 0; a < 3; ++a) {
 #pragma GCC unroll 3
       for (int b = 0; b < 3; ++b) outside += dx2[b] + ring.row_part[a] < ring.limit;
     }
-    const CellFlags inside = AllOwned ? -outside : -outside & owned;
+    const Flags inside = AllOwned ? -outside : -outside & owned;
     ring.counted[g] += inside;
     adds[g] = inside;
-    p[g] = __builtin_convertvector(sample, CellSums);
+    p[g] = __builtin_convertvector(sample, Sums);
     if constexpr (Refined) {
-      const CellSamples nine = {9.0f, 9.0f, 9.0f, 9.0f};
-      const CellFlags whole = inside == 9;
-      adds[g] = whole ? CellFlags{1, 1, 1, 1} : inside;
-      p[g] = whole ? __builtin_convertvector(nine * sample, CellSums) : p[g];
+      const Samples nine = BroadcastLanesOf<G>(9.0f);
+      const Flags whole = inside == 9;
+      adds[g] = whole ? BroadcastLanesOf<G>(std::int64_t{1}) : inside;
+      p[g] = whole ? __builtin_convertvector(nine * sample, Sums) : p[g];
       if constexpr (!Exact) most = most > adds[g] ? most : adds[g];
     }
   }
   if constexpr (Exact) {
     // No addition rounds: adding p m times is adding m p, which is exact.
 #pragma GCC unroll 4
-    for (int g = 0; g < kCellGroups; ++g) {
-      ring.lanes[g] += __builtin_convertvector(adds[g], CellSums) * p[g];
+    for (int g = 0; g < V::kGroups; ++g) {
+      ring.lanes[g] += __builtin_convertvector(adds[g], Sums) * p[g];
     }
   } else if constexpr (Refined) {
     // Mostly one addition (a whole pixel) or none: as many steps as needed.
-    const std::int64_t steps = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
+    std::int64_t steps = most[0];
+    for (int l = 1; l < G; ++l) steps = std::max(steps, most[l]);
     for (std::int64_t n = 0; n < steps; ++n) {
-      const CellFlags step = {n, n, n, n};
+      const Flags step = BroadcastLanesOf<G>(n);
 #pragma GCC unroll 4
-      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+      for (int g = 0; g < V::kGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
     }
   } else {
     // Up to nine additions, their number changing from pixel to pixel: a
     // fixed nine steps cost less than a loop the processor cannot predict.
 #pragma GCC unroll 9
     for (std::int64_t n = 0; n < 9; ++n) {
-      const CellFlags step = {n, n, n, n};
+      const Flags step = BroadcastLanesOf<G>(n);
 #pragma GCC unroll 4
-      for (int g = 0; g < kCellGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
+      for (int g = 0; g < V::kGroups; ++g) ring.lanes[g] += step < adds[g] ? p[g] : zero;
     }
   }
 }
 
 // The ring pixels j0 .. j1 - 1 of one mask row for the 16 cells of a grid
 // row: each pixel counts the nine sample points inside its cell's nominal
-// ellipse and adds p once per point. Four cells share a vector, lane by
-// lane: every lane forms its cell's differences, squares and comparisons as
-// the scalar code does, and adds p one point at a time; a lane with fewer
-// points adds +0, which leaves a sum that started at +0 unchanged. Read as a
+// ellipse and adds p once per point. G cells share a vector, lane by lane:
+// every lane forms its cell's differences, squares and comparisons as the
+// scalar code does, and adds p one point at a time; a lane with fewer points
+// adds +0, which leaves a sum that started at +0 unchanged. Read as a
 // refined map (`Refined`), a pixel with all nine points inside is an inner
 // one: its lane adds 9 p, formed in single precision, once.
-template <bool Refined, bool Exact>
+template <int G, bool Refined, bool Exact>
 PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* paste_x,
                                        const std::int32_t* end_x, const CellCentre* centres,
                                        std::int32_t j0, std::int32_t j1, const double* k_dy2,
                                        double ex2, double* sum, std::uint32_t* count) noexcept {
-  RingLanes ring;
+  using V = CellVectors<G>;
+  RingLanes<G> ring;
   std::memcpy(ring.lanes, sum, sizeof ring.lanes);
-  ring.limit = CellSums{ex2, ex2, ex2, ex2};
+  ring.limit = BroadcastLanesOf<G>(ex2);
   for (int a = 0; a < 3; ++a) {
-    ring.row_part[a] = CellSums{k_dy2[a], k_dy2[a], k_dy2[a], k_dy2[a]};
-    ring.offset[a] =
-        CellSums{kRingSubsample[a], kRingSubsample[a], kRingSubsample[a], kRingSubsample[a]};
+    ring.row_part[a] = BroadcastLanesOf<G>(k_dy2[a]);
+    ring.offset[a] = BroadcastLanesOf<G>(kRingSubsample[a]);
   }
   // Up to `common` every cell owns its column (cells lose at most their
   // last columns to the next one).
   std::int32_t common = j1;
-  for (int g = 0; g < kCellGroups; ++g) {
-    for (int l = 0; l < 4; ++l) {
-      const int q = 4 * g + l;
+  for (int g = 0; g < V::kGroups; ++g) {
+    for (int l = 0; l < G; ++l) {
+      const int q = G * g + l;
       ring.cx[g][l] = centres[q].x;
       ring.left[g][l] = paste_x[q];
       ring.span[g][l] = end_x[q] - paste_x[q];
@@ -427,30 +452,47 @@ PMK_ALWAYS_INLINE void AddRingRunLanes(const float* row, const std::int32_t* pas
     }
   }
   std::int32_t j = j0;
-  for (; j < common; ++j) AddRingPixelLanes<Refined, true, Exact>(ring, row, paste_x, j);
-  for (; j < j1; ++j) AddRingPixelLanes<Refined, false, Exact>(ring, row, paste_x, j);
+  for (; j < common; ++j) AddRingPixelLanes<G, Refined, true, Exact>(ring, row, paste_x, j);
+  for (; j < j1; ++j) AddRingPixelLanes<G, Refined, false, Exact>(ring, row, paste_x, j);
   std::memcpy(sum, ring.lanes, sizeof ring.lanes);
-  for (int g = 0; g < kCellGroups; ++g) {
-    for (int l = 0; l < 4; ++l) count[4 * g + l] += static_cast<std::uint32_t>(ring.counted[g][l]);
+  for (int g = 0; g < V::kGroups; ++g) {
+    for (int l = 0; l < G; ++l) count[G * g + l] += static_cast<std::uint32_t>(ring.counted[g][l]);
   }
 }
 
+// Four cells to a vector for the baseline and AVX2 (four doubles fill an
+// AVX2 register), eight with the 512-bit registers.
 template <bool Refined, bool Exact>
 PMK_AVX2 void AddRingRunAvx2(const float* row, const std::int32_t* paste_x,
                              const std::int32_t* end_x, const CellCentre* centres, std::int32_t j0,
                              std::int32_t j1, const double* k_dy2, double ex2, double* sum,
                              std::uint32_t* count) noexcept {
-  AddRingRunLanes<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  AddRingRunLanes<4, Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+}
+
+template <bool Refined, bool Exact>
+PMK_AVX512 void AddRingRunAvx512(const float* row, const std::int32_t* paste_x,
+                                 const std::int32_t* end_x, const CellCentre* centres,
+                                 std::int32_t j0, std::int32_t j1, const double* k_dy2, double ex2,
+                                 double* sum, std::uint32_t* count) noexcept {
+  AddRingRunLanes<8, Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
 }
 
 template <bool Refined, bool Exact>
 void AddRingRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
                   const CellCentre* centres, std::int32_t j0, std::int32_t j1, const double* k_dy2,
                   double ex2, double* sum, std::uint32_t* count) noexcept {
-  if (HasAvx2()) {
-    AddRingRunAvx2<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
-  } else {
-    AddRingRunLanes<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      AddRingRunAvx512<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum,
+                                       count);
+      break;
+    case kWideFloatLanes:
+      AddRingRunAvx2<Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum, count);
+      break;
+    default:
+      AddRingRunLanes<4, Refined, Exact>(row, paste_x, end_x, centres, j0, j1, k_dy2, ex2, sum,
+                                         count);
   }
 }
 
@@ -480,16 +522,28 @@ template <bool Exact>
 PMK_AVX2 void AddInnerRunAvx2(const float* row, const std::int32_t* paste_x,
                               const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
                               double* sum, std::uint32_t* count) noexcept {
-  AddInnerRunLanes<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+  AddInnerRunLanes<4, Exact>(row, paste_x, end_x, i0, i1, sum, count);
+}
+
+template <bool Exact>
+PMK_AVX512 void AddInnerRunAvx512(const float* row, const std::int32_t* paste_x,
+                                  const std::int32_t* end_x, std::int32_t i0, std::int32_t i1,
+                                  double* sum, std::uint32_t* count) noexcept {
+  AddInnerRunLanes<8, Exact>(row, paste_x, end_x, i0, i1, sum, count);
 }
 
 template <bool Exact>
 void AddInnerRunOf(const float* row, const std::int32_t* paste_x, const std::int32_t* end_x,
                    std::int32_t i0, std::int32_t i1, double* sum, std::uint32_t* count) noexcept {
-  if (HasAvx2()) {
-    AddInnerRunAvx2<Exact>(row, paste_x, end_x, i0, i1, sum, count);
-  } else {
-    AddInnerRunLanes<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      AddInnerRunAvx512<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+      break;
+    case kWideFloatLanes:
+      AddInnerRunAvx2<Exact>(row, paste_x, end_x, i0, i1, sum, count);
+      break;
+    default:
+      AddInnerRunLanes<4, Exact>(row, paste_x, end_x, i0, i1, sum, count);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "engine/internal/corner_finder.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -161,6 +163,48 @@ PMK_AVX2 void PeakBlocksAvx2(const float* above, const float* here, const float*
   PeakBlocks<kWideFloatLanes>(above, here, below, x, blocks, bits);
 }
 
+// PeakCandidates for sixteen samples, the comparisons kept as bit masks: each
+// masked comparison clears the bits of samples that fail it, as `&=` does.
+// An ordered comparison fails on a number that is not one.
+PMK_ALWAYS_INLINE PMK_AVX512 std::uint32_t PeakCandidates16(const float* above, const float* here,
+                                                            const float* below,
+                                                            std::int32_t x) noexcept {
+  const __m512 r = _mm512_loadu_ps(here + x);
+  __mmask16 keep = _mm512_cmp_ps_mask(r, _mm512_set1_ps(kResponseThreshold), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(above + x - 1), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(above + x), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(above + x + 1), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(here + x - 1), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(here + x + 1), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(below + x - 1), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(below + x), _CMP_GT_OQ);
+  keep = _mm512_mask_cmp_ps_mask(keep, r, _mm512_loadu_ps(below + x + 1), _CMP_GT_OQ);
+  return keep;
+}
+
+PMK_AVX512 void PeakBlocksAvx512(const float* above, const float* here, const float* below,
+                                 std::int32_t x, std::int32_t blocks,
+                                 std::uint32_t* bits) noexcept {
+  for (std::int32_t b = 0; b < blocks; ++b) {
+    bits[b] = PeakCandidates16(above, here, below, x + b * kWidestFloatLanes);
+  }
+}
+
+// Blocks of `lanes` samples (16, 8 or 4, no wider than LaneWidth allows).
+void PeakBlocksOf(int lanes, const float* above, const float* here, const float* below,
+                  std::int32_t x, std::int32_t blocks, std::uint32_t* bits) noexcept {
+  switch (lanes) {
+    case kWidestFloatLanes:
+      PeakBlocksAvx512(above, here, below, x, blocks, bits);
+      break;
+    case kWideFloatLanes:
+      PeakBlocksAvx2(above, here, below, x, blocks, bits);
+      break;
+    default:
+      PeakBlocks<kFloatLanes>(above, here, below, x, blocks, bits);
+  }
+}
+
 // Rows of a tile whose response cannot pass the threshold. Smoothing and
 // differences never widen the range of the samples they start from (the
 // kernels' taps are non-negative and sum to one), so where every sample
@@ -227,11 +271,20 @@ PMK_AVX2 void RowRangesAvx2(const TileSource& source, float* lowest, float* high
   RowRangesOf<kWideFloatLanes>(source, lowest, highest);
 }
 
+PMK_AVX512 void RowRangesAvx512(const TileSource& source, float* lowest, float* highest) noexcept {
+  RowRangesOf<kWidestFloatLanes>(source, lowest, highest);
+}
+
 void RowRanges(const TileSource& source, float* lowest, float* highest) noexcept {
-  if (HasAvx2()) {
-    RowRangesAvx2(source, lowest, highest);
-  } else {
-    RowRangesOf<kFloatLanes>(source, lowest, highest);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      RowRangesAvx512(source, lowest, highest);
+      break;
+    case kWideFloatLanes:
+      RowRangesAvx2(source, lowest, highest);
+      break;
+    default:
+      RowRangesOf<kFloatLanes>(source, lowest, highest);
   }
 }
 
@@ -341,27 +394,32 @@ std::uint8_t PeaksOf(ResponseRows& response, const LiveRows& live, const TileWin
   const std::int32_t end_x = area.last_x - window.left + 1;
   const std::int32_t first_y = area.first_y - window.top;
   const std::int32_t last_y = area.last_y - window.top;
-  const bool wide = HasAvx2();
-  const std::int32_t lanes = wide ? kWideFloatLanes : kFloatLanes;
+  const int widest = LaneWidth();
+  // Blocks of `lanes` samples from x on; false when the list cannot grow.
+  const auto take_blocks = [&](int lanes, std::int32_t& x, std::int32_t blocks,
+                               std::int32_t y) noexcept {
+    std::uint32_t bits[kMostPeakBlocks];
+    PeakBlocksOf(lanes, above, here, below, x, blocks, bits);
+    for (std::int32_t b = 0; b < blocks; ++b, x += lanes) {
+      for (std::uint32_t left = bits[b]; left != 0; left &= left - 1) {
+        if (!take(x + __builtin_ctz(left), y)) return false;
+      }
+    }
+    return true;
+  };
   for (std::int32_t y = first_y; y <= last_y; ++y) {
     if (!live.Live(y)) continue;
     response.Around(y, above, here, below);
     std::int32_t x = first_x;
     // A block of samples at a time: most are no peak, and the few that are
-    // are taken in the order of the walk, left to right.
-    while (x + lanes <= end_x) {
-      const std::int32_t blocks = std::min((end_x - x) / lanes, kMostPeakBlocks);
-      std::uint32_t bits[kMostPeakBlocks];
-      if (wide) {
-        PeakBlocksAvx2(above, here, below, x, blocks, bits);
-      } else {
-        PeakBlocks<kFloatLanes>(above, here, below, x, blocks, bits);
-      }
-      for (std::int32_t b = 0; b < blocks; ++b, x += lanes) {
-        for (std::uint32_t left = bits[b]; left != 0; left &= left - 1) {
-          if (!take(x + __builtin_ctz(left), y)) return kResultNoMemory;
-        }
-      }
+    // are taken in the order of the walk, left to right. What is left after
+    // the widest blocks is taken in narrower ones.
+    while (x + widest <= end_x) {
+      const std::int32_t blocks = std::min((end_x - x) / widest, kMostPeakBlocks);
+      if (!take_blocks(widest, x, blocks, y)) return kResultNoMemory;
+    }
+    for (int lanes = widest / 2; lanes >= kFloatLanes; lanes /= 2) {
+      if (x + lanes <= end_x && !take_blocks(lanes, x, 1, y)) return kResultNoMemory;
     }
     for (; x < end_x; ++x) {
       const float r = here[x];

@@ -7,6 +7,7 @@
 #include "engine/internal/checkpoints.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
+#include "engine/internal/float_lanes.h"
 #include "engine/internal/random_rounding.h"
 #include "engine/internal/spare_cores.h"
 #include "engine/internal/web_layer.h"
@@ -20,6 +21,10 @@ PayloadText FormatPayload(std::string_view signature) noexcept {
       signature.substr(0, std::min(signature.find('\0'), std::size_t{kSignatureSymbolCount}));
   std::copy(used.begin(), used.end(), payload.bytes.begin() + kPayloadPrefix.size());
   return payload;
+}
+
+void LimitVectorLanes(int lanes) noexcept {
+  MaxLaneWidth.store(lanes, std::memory_order_relaxed);
 }
 
 // Each entry gives its call a pool of the control's threads; the stop flag

@@ -126,6 +126,14 @@ struct EmbedReport {
 // first use; a program may build it ahead to keep that cost out of a command.
 void BuildCheckTriples() noexcept;
 
+// The widest vectors the engine's arithmetic may take, in single-precision
+// lanes: 16 (the default: AVX-512 where the processor has it), 8 (AVX2) or 4
+// (the baseline x86-64); the processor's own limit still holds. Every width
+// gives the same results, bit for bit. Only the test build's programs narrow
+// it, so that a whole-process measurement can stand for a processor without
+// the wider vectors.
+void LimitVectorLanes(int lanes) noexcept;
+
 // Larger pictures are refused: the float copy of a signing takes 12 bytes a
 // pixel, 1.2 GB at this size, while cameras take up to about 61 megapixels.
 inline constexpr std::int64_t kMaxEmbedPixels = 100'000'000;

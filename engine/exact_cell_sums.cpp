@@ -9,43 +9,53 @@
 namespace pmk {
 namespace {
 
-typedef std::uint32_t MagnitudeLanes __attribute__((vector_size(8 * sizeof(std::uint32_t))));
+template <int N>
+using MagnitudeLanes = typename LaneType<std::uint32_t, N>::Type;
 
 constexpr std::uint32_t kMagnitudeBits = 0x7fffffffu;
 constexpr std::uint32_t kNotFinite = 0x7f800000u;
 
+// The least and greatest magnitude, N samples at a time, the rest in
+// narrower blocks (down to eight) and then one by one. Least and greatest
+// are the same whatever the grouping.
+template <int N>
 PMK_ALWAYS_INLINE Magnitudes MagnitudesOfLanes(const float* samples, std::int32_t count) noexcept {
-  MagnitudeLanes low;
-  MagnitudeLanes high;
-  for (int l = 0; l < 8; ++l) {
-    low[l] = kMagnitudeBits;
-    high[l] = 0;
-  }
+  const MagnitudeLanes<N> magnitude = BroadcastLanesOf<N>(kMagnitudeBits);
+  MagnitudeLanes<N> low = magnitude;
+  MagnitudeLanes<N> high = BroadcastLanesOf<N>(std::uint32_t{0});
   Magnitudes found;
   std::int32_t x = 0;
-  for (; x + 8 <= count; x += 8) {
-    MagnitudeLanes bits;
+  for (; x + N <= count; x += N) {
+    MagnitudeLanes<N> bits;
     std::memcpy(&bits, samples + x, sizeof bits);
-    bits &= kMagnitudeBits;
+    bits &= magnitude;
     high = bits > high ? bits : high;
     // Zero adds nothing, whatever the unit: it must not set the unit.
-    const MagnitudeLanes zero = reinterpret_cast<MagnitudeLanes>(bits == 0);
-    const MagnitudeLanes nonzero = bits | (zero & kMagnitudeBits);
+    const auto zero = reinterpret_cast<MagnitudeLanes<N>>(bits == 0);
+    const MagnitudeLanes<N> nonzero = bits | (zero & magnitude);
     low = nonzero < low ? nonzero : low;
   }
-  for (; x < count; ++x) {
-    std::uint32_t bits;
-    std::memcpy(&bits, samples + x, sizeof bits);
-    bits &= kMagnitudeBits;
-    found.greatest = std::max(found.greatest, bits);
-    if (bits != 0) found.least = std::min(found.least, bits);
+  if constexpr (N > 8) {
+    found.Merge(MagnitudesOfLanes<N / 2>(samples + x, count - x));
+  } else {
+    for (; x < count; ++x) {
+      std::uint32_t bits;
+      std::memcpy(&bits, samples + x, sizeof bits);
+      bits &= kMagnitudeBits;
+      found.greatest = std::max(found.greatest, bits);
+      if (bits != 0) found.least = std::min(found.least, bits);
+    }
   }
-  for (int l = 0; l < 8; ++l) found.Merge({low[l], high[l]});
+  for (int l = 0; l < N; ++l) found.Merge({low[l], high[l]});
   return found;
 }
 
 PMK_AVX2 Magnitudes MagnitudesOfAvx2(const float* samples, std::int32_t count) noexcept {
-  return MagnitudesOfLanes(samples, count);
+  return MagnitudesOfLanes<8>(samples, count);
+}
+
+PMK_AVX512 Magnitudes MagnitudesOfAvx512(const float* samples, std::int32_t count) noexcept {
+  return MagnitudesOfLanes<16>(samples, count);
 }
 
 float FloatOfBits(std::uint32_t bits) noexcept {
@@ -57,7 +67,14 @@ float FloatOfBits(std::uint32_t bits) noexcept {
 }  // namespace
 
 Magnitudes MagnitudesOf(const float* samples, std::int32_t count) noexcept {
-  return HasAvx2() ? MagnitudesOfAvx2(samples, count) : MagnitudesOfLanes(samples, count);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      return MagnitudesOfAvx512(samples, count);
+    case kWideFloatLanes:
+      return MagnitudesOfAvx2(samples, count);
+    default:
+      return MagnitudesOfLanes<8>(samples, count);
+  }
 }
 
 bool ExactSums::AddRow(const Magnitudes& row, std::int32_t pixels) noexcept {

@@ -139,18 +139,20 @@ PMK_ALWAYS_INLINE Lanes<N> VerticalLanes(const double* up, const double* down,
       LoadLanesOf<N>(up) * upper_weight + LoadLanesOf<N>(down) * lower_weight, Lanes<N>);
 }
 
-// The vertical half of an output row from the two source rows' sums, N
-// columns at a time; every column's numbers are those of the scalar tail.
+// The vertical half of an output row from the two source rows' sums, from
+// column q on, N columns at a time while they fit, then narrower (down to
+// two); returns where the blocks stopped. Every column's numbers are those
+// of the scalar tail.
 template <int N, PlaneContent Content>
-PMK_ALWAYS_INLINE void VerticalRowLanes(const double* upper, const double* lower,
-                                        std::int32_t width, double upper_weight, double fy,
-                                        float* guide, float* carrier) noexcept {
+PMK_ALWAYS_INLINE std::int32_t VerticalBlocks(const double* upper, const double* lower,
+                                              std::int32_t q, std::int32_t width,
+                                              double upper_weight, double fy, float* guide,
+                                              float* carrier) noexcept {
   const DoubleLanes<N> uw = BroadcastLanesOf<N>(upper_weight);
   const DoubleLanes<N> lw = BroadcastLanesOf<N>(fy);
   const Lanes<N> half = BroadcastLanesOf<N>(0.5f);
   const std::ptrdiff_t green = width;
   const std::ptrdiff_t red = 2 * static_cast<std::ptrdiff_t>(width);
-  std::int32_t q = 0;
   for (; q + N <= width; q += N) {
     if constexpr (Content != PlaneContent::kCarrier) {
       const Lanes<N> g = VerticalLanes<N>(upper + green + q, lower + green + q, uw, lw);
@@ -161,7 +163,21 @@ PMK_ALWAYS_INLINE void VerticalRowLanes(const double* upper, const double* lower
       StoreLanesOf<N>(carrier + q, VerticalLanes<N>(upper + q, lower + q, uw, lw));
     }
   }
-  for (; q < width; ++q) {
+  if constexpr (N > 2) {
+    return VerticalBlocks<N / 2, Content>(upper, lower, q, width, upper_weight, fy, guide, carrier);
+  }
+  return q;
+}
+
+template <int N, PlaneContent Content>
+PMK_ALWAYS_INLINE void VerticalRowLanes(const double* upper, const double* lower,
+                                        std::int32_t width, double upper_weight, double fy,
+                                        float* guide, float* carrier) noexcept {
+  const std::ptrdiff_t green = width;
+  const std::ptrdiff_t red = 2 * static_cast<std::ptrdiff_t>(width);
+  for (std::int32_t q =
+           VerticalBlocks<N, Content>(upper, lower, 0, width, upper_weight, fy, guide, carrier);
+       q < width; ++q) {
     if constexpr (Content != PlaneContent::kCarrier) {
       const auto g = static_cast<float>(upper[green + q] * upper_weight + lower[green + q] * fy);
       const auto r = static_cast<float>(upper[red + q] * upper_weight + lower[red + q] * fy);
@@ -181,12 +197,25 @@ PMK_AVX2 void VerticalRowAvx2(const double* upper, const double* lower, std::int
 }
 
 template <PlaneContent Content>
+PMK_AVX512 void VerticalRowAvx512(const double* upper, const double* lower, std::int32_t width,
+                                  double upper_weight, double fy, float* guide,
+                                  float* carrier) noexcept {
+  VerticalRowLanes<8, Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+}
+
+// Doubles, so half the float lanes: two, four or eight columns at a time.
+template <PlaneContent Content>
 void VerticalRow(const double* upper, const double* lower, std::int32_t width, double upper_weight,
                  double fy, float* guide, float* carrier) noexcept {
-  if (HasAvx2()) {
-    VerticalRowAvx2<Content>(upper, lower, width, upper_weight, fy, guide, carrier);
-  } else {
-    VerticalRowLanes<2, Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      VerticalRowAvx512<Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+      break;
+    case kWideFloatLanes:
+      VerticalRowAvx2<Content>(upper, lower, width, upper_weight, fy, guide, carrier);
+      break;
+    default:
+      VerticalRowLanes<2, Content>(upper, lower, width, upper_weight, fy, guide, carrier);
   }
 }
 
@@ -264,60 +293,163 @@ PMK_ALWAYS_INLINE PMK_AVX2 __m256d LaneOf(__m256d v) noexcept {
   return _mm256_permute4x64_pd(v, Lane * 0x55);
 }
 
+// Output columns q .. q + 3 of one output row.
+template <class Sink>
+PMK_ALWAYS_INLINE PMK_AVX2 void ReduceFourColumns(const ImageRecord& source, const Span& rows,
+                                                  const Span* columns, std::int32_t q,
+                                                  std::int32_t taps, Sink& sink,
+                                                  float* out) noexcept {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const Span* span = columns + q;
+  std::int32_t first[4];
+  std::int32_t last_tap[4];
+  for (int j = 0; j < 4; ++j) {
+    first[j] = 3 * span[j].first;
+    last_tap[j] = span[j].last - span[j].first;
+  }
+  const __m256d first_weights = _mm256_setr_pd(span[0].first_weight, span[1].first_weight,
+                                               span[2].first_weight, span[3].first_weight);
+  const __m256d last_taps = _mm256_setr_pd(last_tap[0], last_tap[1], last_tap[2], last_tap[3]);
+  __m256d sums[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(),
+                     _mm256_setzero_pd()};
+  __m256d weights = _mm256_setzero_pd();
+  for (std::int32_t yy = rows.first; yy <= rows.last; ++yy) {
+    const std::uint8_t* line = source.Row<std::uint8_t>(yy);
+    const __m256d row_weight = _mm256_set1_pd(yy == rows.first ? rows.first_weight : 1.0);
+    for (std::int32_t k = 0; k < taps; ++k) {
+      const __m256d column_weight =
+          k == 0 ? first_weights
+                 : _mm256_and_pd(_mm256_cmp_pd(_mm256_set1_pd(k), last_taps, _CMP_LE_OQ), one);
+      const __m256d w = _mm256_mul_pd(column_weight, row_weight);
+      weights = _mm256_add_pd(weights, w);
+      // A column past the span reads the span's last pixel, at weight 0.
+      const __m256d p0 = LoadPixelAvx2(line + first[0] + 3 * std::min(k, last_tap[0]));
+      const __m256d p1 = LoadPixelAvx2(line + first[1] + 3 * std::min(k, last_tap[1]));
+      const __m256d p2 = LoadPixelAvx2(line + first[2] + 3 * std::min(k, last_tap[2]));
+      const __m256d p3 = LoadPixelAvx2(line + first[3] + 3 * std::min(k, last_tap[3]));
+      sums[0] = _mm256_add_pd(sums[0], _mm256_mul_pd(LaneOf<0>(w), p0));
+      sums[1] = _mm256_add_pd(sums[1], _mm256_mul_pd(LaneOf<1>(w), p1));
+      sums[2] = _mm256_add_pd(sums[2], _mm256_mul_pd(LaneOf<2>(w), p2));
+      sums[3] = _mm256_add_pd(sums[3], _mm256_mul_pd(LaneOf<3>(w), p3));
+    }
+  }
+  float mean[4][4];
+  _mm_storeu_ps(mean[0], _mm256_cvtpd_ps(_mm256_div_pd(sums[0], LaneOf<0>(weights))));
+  _mm_storeu_ps(mean[1], _mm256_cvtpd_ps(_mm256_div_pd(sums[1], LaneOf<1>(weights))));
+  _mm_storeu_ps(mean[2], _mm256_cvtpd_ps(_mm256_div_pd(sums[2], LaneOf<2>(weights))));
+  _mm_storeu_ps(mean[3], _mm256_cvtpd_ps(_mm256_div_pd(sums[3], LaneOf<3>(weights))));
+  for (int j = 0; j < 4; ++j) sink.Put(out, q + j, mean[j][0], mean[j][1], mean[j][2]);
+}
+
 // Output columns [0, end), end a multiple of 4; each of their spans ends
 // before the line's last pixel, so that the fourth byte read is still the
 // line's. `taps` is the longest span of the scale.
 template <class Sink>
 PMK_AVX2 void ReduceRowAvx2(const ImageRecord& source, const Span& rows, const Span* columns,
                             std::int32_t end, std::int32_t taps, Sink& sink, float* out) noexcept {
-  const __m256d one = _mm256_set1_pd(1.0);
   for (std::int32_t q = 0; q < end; q += 4) {
+    ReduceFourColumns(source, rows, columns, q, taps, sink, out);
+  }
+}
+
+// The same with 512-bit vectors: two output samples to a vector, each in
+// its half as the four-column code has it in a whole 256-bit vector (lanes
+// 0 .. 3 column j, lanes 4 .. 7 column j + 1), and eight columns' weights in
+// one vector. Every lane does the four-column code's operations in its
+// order, so every sample is again the scalar loop's.
+// (GCC 12's 512-bit conversion and permutation intrinsics warn of their own
+// undefined operand, so the vector forms stand in for them below: the same
+// instructions.)
+PMK_ALWAYS_INLINE PMK_AVX512 __m512d LoadPixelPairAvx512(const std::uint8_t* left,
+                                                         const std::uint8_t* right) noexcept {
+  std::int32_t low;
+  std::int32_t high;
+  std::memcpy(&low, left, sizeof low);
+  std::memcpy(&high, right, sizeof high);
+  const __m128i bytes = _mm_unpacklo_epi32(_mm_cvtsi32_si128(low), _mm_cvtsi32_si128(high));
+  using Integers = LaneType<std::int32_t, 8>::Type;
+  return __builtin_convertvector(reinterpret_cast<Integers>(_mm256_cvtepu8_epi32(bytes)),
+                                 DoubleLanes<8>);
+}
+
+// Columns 2 * Pair and 2 * Pair + 1 of an eight-column vector, each spread
+// over its half.
+template <int Pair>
+PMK_ALWAYS_INLINE PMK_AVX512 __m512d PairOf(__m512d v) noexcept {
+  constexpr int a = 2 * Pair;
+  constexpr int b = 2 * Pair + 1;
+  return __builtin_shufflevector(v, v, a, a, a, a, b, b, b, b);
+}
+
+// Sums over weights, rounded to single precision as the scalar cast rounds.
+PMK_ALWAYS_INLINE PMK_AVX512 void MeansOfPair(float* mean, __m512d sums, __m512d weights) noexcept {
+  const Lanes<8> rounded = __builtin_convertvector(_mm512_div_pd(sums, weights), Lanes<8>);
+  std::memcpy(mean, &rounded, sizeof rounded);
+}
+
+template <class Sink>
+PMK_AVX512 void ReduceRowAvx512(const ImageRecord& source, const Span& rows, const Span* columns,
+                                std::int32_t end, std::int32_t taps, Sink& sink,
+                                float* out) noexcept {
+  const __m512d one = _mm512_set1_pd(1.0);
+  std::int32_t q = 0;
+  for (; q + 8 <= end; q += 8) {
     const Span* span = columns + q;
-    std::int32_t first[4];
-    std::int32_t last_tap[4];
-    for (int j = 0; j < 4; ++j) {
+    std::int32_t first[8];
+    std::int32_t last_tap[8];
+    for (int j = 0; j < 8; ++j) {
       first[j] = 3 * span[j].first;
       last_tap[j] = span[j].last - span[j].first;
     }
-    const __m256d first_weights = _mm256_setr_pd(span[0].first_weight, span[1].first_weight,
-                                                 span[2].first_weight, span[3].first_weight);
-    const __m256d last_taps = _mm256_setr_pd(last_tap[0], last_tap[1], last_tap[2], last_tap[3]);
-    __m256d sums[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(),
-                       _mm256_setzero_pd()};
-    __m256d weights = _mm256_setzero_pd();
+    const __m512d first_weights = _mm512_setr_pd(
+        span[0].first_weight, span[1].first_weight, span[2].first_weight, span[3].first_weight,
+        span[4].first_weight, span[5].first_weight, span[6].first_weight, span[7].first_weight);
+    const __m512d last_taps = _mm512_setr_pd(last_tap[0], last_tap[1], last_tap[2], last_tap[3],
+                                             last_tap[4], last_tap[5], last_tap[6], last_tap[7]);
+    __m512d sums[4] = {_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_setzero_pd(),
+                       _mm512_setzero_pd()};
+    __m512d weights = _mm512_setzero_pd();
     for (std::int32_t yy = rows.first; yy <= rows.last; ++yy) {
       const std::uint8_t* line = source.Row<std::uint8_t>(yy);
-      const __m256d row_weight = _mm256_set1_pd(yy == rows.first ? rows.first_weight : 1.0);
+      const __m512d row_weight = _mm512_set1_pd(yy == rows.first ? rows.first_weight : 1.0);
       for (std::int32_t k = 0; k < taps; ++k) {
-        const __m256d column_weight =
+        // 1 where the tap is still inside the span, else +0 (as the AND with
+        // 1 gives it).
+        const __m512d column_weight =
             k == 0 ? first_weights
-                   : _mm256_and_pd(_mm256_cmp_pd(_mm256_set1_pd(k), last_taps, _CMP_LE_OQ), one);
-        const __m256d w = _mm256_mul_pd(column_weight, row_weight);
-        weights = _mm256_add_pd(weights, w);
-        // A column past the span reads the span's last pixel, at weight 0.
-        const __m256d p0 = LoadPixelAvx2(line + first[0] + 3 * std::min(k, last_tap[0]));
-        const __m256d p1 = LoadPixelAvx2(line + first[1] + 3 * std::min(k, last_tap[1]));
-        const __m256d p2 = LoadPixelAvx2(line + first[2] + 3 * std::min(k, last_tap[2]));
-        const __m256d p3 = LoadPixelAvx2(line + first[3] + 3 * std::min(k, last_tap[3]));
-        sums[0] = _mm256_add_pd(sums[0], _mm256_mul_pd(LaneOf<0>(w), p0));
-        sums[1] = _mm256_add_pd(sums[1], _mm256_mul_pd(LaneOf<1>(w), p1));
-        sums[2] = _mm256_add_pd(sums[2], _mm256_mul_pd(LaneOf<2>(w), p2));
-        sums[3] = _mm256_add_pd(sums[3], _mm256_mul_pd(LaneOf<3>(w), p3));
+                   : _mm512_maskz_mov_pd(
+                         _mm512_cmp_pd_mask(_mm512_set1_pd(k), last_taps, _CMP_LE_OQ), one);
+        const __m512d w = _mm512_mul_pd(column_weight, row_weight);
+        weights = _mm512_add_pd(weights, w);
+        const std::uint8_t* pixel[8];
+        for (int j = 0; j < 8; ++j) pixel[j] = line + first[j] + 3 * std::min(k, last_tap[j]);
+        sums[0] = _mm512_add_pd(
+            sums[0], _mm512_mul_pd(PairOf<0>(w), LoadPixelPairAvx512(pixel[0], pixel[1])));
+        sums[1] = _mm512_add_pd(
+            sums[1], _mm512_mul_pd(PairOf<1>(w), LoadPixelPairAvx512(pixel[2], pixel[3])));
+        sums[2] = _mm512_add_pd(
+            sums[2], _mm512_mul_pd(PairOf<2>(w), LoadPixelPairAvx512(pixel[4], pixel[5])));
+        sums[3] = _mm512_add_pd(
+            sums[3], _mm512_mul_pd(PairOf<3>(w), LoadPixelPairAvx512(pixel[6], pixel[7])));
       }
     }
-    float mean[4][4];
-    _mm_storeu_ps(mean[0], _mm256_cvtpd_ps(_mm256_div_pd(sums[0], LaneOf<0>(weights))));
-    _mm_storeu_ps(mean[1], _mm256_cvtpd_ps(_mm256_div_pd(sums[1], LaneOf<1>(weights))));
-    _mm_storeu_ps(mean[2], _mm256_cvtpd_ps(_mm256_div_pd(sums[2], LaneOf<2>(weights))));
-    _mm_storeu_ps(mean[3], _mm256_cvtpd_ps(_mm256_div_pd(sums[3], LaneOf<3>(weights))));
-    for (int j = 0; j < 4; ++j) sink.Put(out, q + j, mean[j][0], mean[j][1], mean[j][2]);
+    float mean[4][8];
+    MeansOfPair(mean[0], sums[0], PairOf<0>(weights));
+    MeansOfPair(mean[1], sums[1], PairOf<1>(weights));
+    MeansOfPair(mean[2], sums[2], PairOf<2>(weights));
+    MeansOfPair(mean[3], sums[3], PairOf<3>(weights));
+    for (int j = 0; j < 4; ++j) {
+      sink.Put(out, q + 2 * j, mean[j][0], mean[j][1], mean[j][2]);
+      sink.Put(out, q + 2 * j + 1, mean[j][4], mean[j][5], mean[j][6]);
+    }
   }
+  if (q < end) ReduceFourColumns(source, rows, columns, q, taps, sink, out);
 }
 
 template <class Sink>
 void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row, Sink sink,
             const ImageRecord& source, double a, const Span* column_spans,
-            std::int32_t lanes_end = 0, std::int32_t taps = 0) noexcept {
+            std::int32_t lanes_end = 0, std::int32_t taps = 0, int lane_width = 0) noexcept {
   const std::int32_t width = source.width();
   const std::int32_t height = source.height();
   double y0 = 0.0;
@@ -326,9 +458,15 @@ void Reduce(std::int32_t out_width, std::int32_t first_row, std::int32_t end_row
     const double y1 = y0 + a;
     const Span rows = ReductionSpan(y0, y1, height);
     float* out = sink.Row(r);
-    // The leading columns four at a time (only ever with the spans given, so
-    // the walk below never needs s0 for the columns it skips).
-    if (lanes_end > 0) ReduceRowAvx2(source, rows, column_spans, lanes_end, taps, sink, out);
+    // The leading columns eight or four at a time (only ever with the spans
+    // given, so the walk below never needs s0 for the columns it skips).
+    if (lanes_end > 0) {
+      if (lane_width == kWidestFloatLanes) {
+        ReduceRowAvx512(source, rows, column_spans, lanes_end, taps, sink, out);
+      } else {
+        ReduceRowAvx2(source, rows, column_spans, lanes_end, taps, sink, out);
+      }
+    }
     double s0 = 0.0;
     for (std::int32_t q = lanes_end; q < out_width; ++q) {
       const double s1 = s0 + a;
@@ -478,10 +616,11 @@ std::uint8_t ResampleInto(FloatPlane guide, FloatPlane carrier, std::int32_t wid
       if (columns[q].last < source.width() - 1) lanes_end = (q + 1) / 4 * 4;
       s0 = s1;
     }
-    if (!HasAvx2()) lanes_end = 0;
+    const int lane_width = LaneWidth();
+    if (lane_width < kWideFloatLanes) lanes_end = 0;
     ParallelFor(Bands(height), [&](std::int32_t band, int) noexcept {
       Reduce(width, band * kBandRows, std::min((band + 1) * kBandRows, height), sink, source, a,
-             columns, lanes_end, taps);
+             columns, lanes_end, taps, lane_width);
     });
   }
   return kResultOk;

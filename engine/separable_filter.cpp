@@ -48,6 +48,27 @@ std::array<float, N> AdaptKernel(const float* kernel, double scale) noexcept {
   return out;
 }
 
+// Full sums of a row pass from x on while blocks of N outputs fit before
+// `last`, then a block of each narrower width that fits; returns where the
+// blocks stopped.
+template <std::int32_t Taps, int N>
+PMK_ALWAYS_INLINE std::int32_t FilterRowBlocks(float* out, const float* in, std::int32_t x,
+                                               std::int32_t last, const float* taps) noexcept {
+  constexpr std::int32_t half = Taps / 2;
+  // The taps live in registers: `out` could alias them as far as the compiler
+  // knows, which would reload every tap for every block.
+  Lanes<N> tap[Taps];
+  for (std::int32_t k = 0; k < Taps; ++k) tap[k] = BroadcastLanesOf<N>(taps[k]);
+  for (; x + N - 1 <= last; x += N) {
+    Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
+#pragma GCC unroll 7
+    for (std::int32_t k = 0; k < Taps; ++k) sum += tap[k] * LoadLanesOf<N>(in + x - half + k);
+    StoreLanesOf<N>(out + x, sum);
+  }
+  if constexpr (N > kFloatLanes) return FilterRowBlocks<Taps, N / 2>(out, in, x, last, taps);
+  return x;
+}
+
 // One horizontal pass over a row: the full sums from `half` to
 // length - 1 - half, N at a time where possible, then the edge copies.
 template <std::int32_t Taps, int N>
@@ -55,17 +76,7 @@ PMK_ALWAYS_INLINE void FilterRowLanes(float* out, const float* in, std::int32_t 
                                       const float* taps) noexcept {
   constexpr std::int32_t half = Taps / 2;
   const std::int32_t last = length - 1 - half;
-  // The taps live in registers: `out` could alias them as far as the compiler
-  // knows, which would reload every tap for every block.
-  Lanes<N> tap[Taps];
-  for (std::int32_t k = 0; k < Taps; ++k) tap[k] = BroadcastLanesOf<N>(taps[k]);
-  std::int32_t x = half;
-  for (; x + N - 1 <= last; x += N) {
-    Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
-#pragma GCC unroll 7
-    for (std::int32_t k = 0; k < Taps; ++k) sum += tap[k] * LoadLanesOf<N>(in + x - half + k);
-    StoreLanesOf<N>(out + x, sum);
-  }
+  std::int32_t x = FilterRowBlocks<Taps, N>(out, in, half, last, taps);
   for (; x <= last; ++x) {
     float sum = 0.0f;
     for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * in[x - half + k];
@@ -77,11 +88,12 @@ PMK_ALWAYS_INLINE void FilterRowLanes(float* out, const float* in, std::int32_t 
   }
 }
 
-// One output row of the vertical pass: rows[k] is the horizontally filtered
-// row k - half above (or below) the output row.
+// Columns of one output row of the vertical pass from x on, N at a time
+// while they fit, then narrower; returns where the blocks stopped.
 template <std::int32_t Taps, int N>
-PMK_ALWAYS_INLINE void FilterColumnsLanes(float* out, const float* const* rows, std::int32_t width,
-                                          const float* taps) noexcept {
+PMK_ALWAYS_INLINE std::int32_t FilterColumnBlocks(float* out, const float* const* rows,
+                                                  std::int32_t x, std::int32_t width,
+                                                  const float* taps) noexcept {
   // Taps and row addresses in registers, for the reason the row pass gives.
   Lanes<N> tap[Taps];
   const float* row[Taps];
@@ -89,14 +101,24 @@ PMK_ALWAYS_INLINE void FilterColumnsLanes(float* out, const float* const* rows, 
     tap[k] = BroadcastLanesOf<N>(taps[k]);
     row[k] = rows[k];
   }
-  std::int32_t x = 0;
   for (; x + N <= width; x += N) {
     Lanes<N> sum = BroadcastLanesOf<N>(0.0f);
 #pragma GCC unroll 7
     for (std::int32_t k = 0; k < Taps; ++k) sum += tap[k] * LoadLanesOf<N>(row[k] + x);
     StoreLanesOf<N>(out + x, sum);
   }
-  for (; x < width; ++x) {
+  if constexpr (N > kFloatLanes) {
+    return FilterColumnBlocks<Taps, N / 2>(out, rows, x, width, taps);
+  }
+  return x;
+}
+
+// One output row of the vertical pass: rows[k] is the horizontally filtered
+// row k - half above (or below) the output row.
+template <std::int32_t Taps, int N>
+PMK_ALWAYS_INLINE void FilterColumnsLanes(float* out, const float* const* rows, std::int32_t width,
+                                          const float* taps) noexcept {
+  for (std::int32_t x = FilterColumnBlocks<Taps, N>(out, rows, 0, width, taps); x < width; ++x) {
     float sum = 0.0f;
     for (std::int32_t k = 0; k < Taps; ++k) sum += taps[k] * rows[k][x];
     out[x] = sum;
@@ -116,21 +138,43 @@ PMK_AVX2 void FilterColumnsAvx2(float* out, const float* const* rows, std::int32
 }
 
 template <std::int32_t Taps>
+PMK_AVX512 void FilterRowAvx512(float* out, const float* in, std::int32_t length,
+                                const float* taps) noexcept {
+  FilterRowLanes<Taps, kWidestFloatLanes>(out, in, length, taps);
+}
+
+template <std::int32_t Taps>
+PMK_AVX512 void FilterColumnsAvx512(float* out, const float* const* rows, std::int32_t width,
+                                    const float* taps) noexcept {
+  FilterColumnsLanes<Taps, kWidestFloatLanes>(out, rows, width, taps);
+}
+
+template <std::int32_t Taps>
 void FilterRow(float* out, const float* in, std::int32_t length, const float* taps) noexcept {
-  if (HasAvx2()) {
-    FilterRowAvx2<Taps>(out, in, length, taps);
-  } else {
-    FilterRowLanes<Taps, kFloatLanes>(out, in, length, taps);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      FilterRowAvx512<Taps>(out, in, length, taps);
+      break;
+    case kWideFloatLanes:
+      FilterRowAvx2<Taps>(out, in, length, taps);
+      break;
+    default:
+      FilterRowLanes<Taps, kFloatLanes>(out, in, length, taps);
   }
 }
 
 template <std::int32_t Taps>
 void FilterColumns(float* out, const float* const* rows, std::int32_t width,
                    const float* taps) noexcept {
-  if (HasAvx2()) {
-    FilterColumnsAvx2<Taps>(out, rows, width, taps);
-  } else {
-    FilterColumnsLanes<Taps, kFloatLanes>(out, rows, width, taps);
+  switch (LaneWidth()) {
+    case kWidestFloatLanes:
+      FilterColumnsAvx512<Taps>(out, rows, width, taps);
+      break;
+    case kWideFloatLanes:
+      FilterColumnsAvx2<Taps>(out, rows, width, taps);
+      break;
+    default:
+      FilterColumnsLanes<Taps, kFloatLanes>(out, rows, width, taps);
   }
 }
 

@@ -4,14 +4,17 @@
 // exactly the multiplications and additions of the scalar code, in the same
 // order, so the results are bit for bit those of the scalar loop. Nothing is
 // reassociated and nothing is fused (the build forbids contraction, and the
-// AVX2 variants below do not enable FMA).
+// wider variants below do not enable FMA).
 //
 // Hot loops are written once, as templates on the lane count, and built
-// twice: with four lanes for the baseline x86-64 (SSE2) and with eight in
-// functions marked PMK_AVX2, which run only where the processor has AVX2
-// (HasAvx2). Both give the same numbers.
+// three times: with four lanes for the baseline x86-64 (SSE2), with eight in
+// functions marked PMK_AVX2 and with sixteen in functions marked PMK_AVX512,
+// each run only where the processor has those instructions (LaneWidth). All
+// give the same numbers. What a row leaves after its widest blocks is taken
+// in narrower ones (eight, then four lanes) before the scalar tail.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -21,6 +24,7 @@ namespace pmk {
 // and spilled.
 inline constexpr int kFloatLanes = 4;
 inline constexpr int kWideFloatLanes = 8;
+inline constexpr int kWidestFloatLanes = 16;
 
 template <typename T, int N>
 struct LaneType {
@@ -35,10 +39,14 @@ using FloatLanes = Lanes<kFloatLanes>;
 
 #define PMK_ALWAYS_INLINE [[gnu::always_inline]] inline
 #define PMK_AVX2 __attribute__((target("avx2")))
+// Byte, word and quadword forms and the 128- and 256-bit encodings come with
+// the 512-bit registers on every processor that has them; FMA is left out.
+#define PMK_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl")))
 
-// The eight-lane helpers are always inlined into PMK_AVX2 functions, so no
-// eight-lane value ever crosses a call: the baseline's calling convention for
-// such values, which GCC warns about, never comes into play.
+// The wider helpers are always inlined into PMK_AVX2 or PMK_AVX512
+// functions, so no eight- or sixteen-lane value ever crosses a call: the
+// baseline's calling convention for such values, which GCC warns about,
+// never comes into play.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int N, typename T>
@@ -70,15 +78,32 @@ PMK_ALWAYS_INLINE FloatLanes BroadcastLanes(float value) noexcept {
   return BroadcastLanesOf<kFloatLanes>(value);
 }
 
-// Test seam: false makes HasAvx2 answer false, so that tests can hold the
-// baseline variants to the same results on a machine with AVX2.
-inline std::atomic<bool> WideLanesAllowed{true};
+// The widest lanes the processor runs, asked once: 16 with AVX-512 (F, BW,
+// DQ and VL, and the system saving their registers), 8 with AVX2, else 4.
+inline int ProcessorLaneWidth() noexcept {
+  static const int width = [] {
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl")) {
+      return kWidestFloatLanes;
+    }
+    return __builtin_cpu_supports("avx2") ? kWideFloatLanes : kFloatLanes;
+  }();
+  return width;
+}
 
-// Whether to run the PMK_AVX2 variants: the processor has AVX2 (asked once)
-// and tests have not forbidden them.
-inline bool HasAvx2() noexcept {
-  static const bool has = __builtin_cpu_supports("avx2") != 0;
-  return has && WideLanesAllowed.load(std::memory_order_relaxed);
+// Test seam: the widest lanes the engine may take (4, 8 or 16), so that
+// tests, and a test build's whole-process measurement, can hold the narrower
+// variants to the same results on a processor with wider ones.
+inline std::atomic<int> MaxLaneWidth{kWidestFloatLanes};
+
+// The lanes to run: the widest that the processor has and MaxLaneWidth
+// allows, 16, 8 or 4.
+inline int LaneWidth() noexcept {
+  const int allowed = MaxLaneWidth.load(std::memory_order_relaxed);
+  const int width = ProcessorLaneWidth();
+  if (allowed >= kWidestFloatLanes) return width;
+  if (allowed >= kWideFloatLanes) return std::min(width, kWideFloatLanes);
+  return kFloatLanes;
 }
 
 }  // namespace pmk

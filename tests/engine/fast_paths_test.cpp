@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -51,17 +52,37 @@ void ExpectSameFloats(const std::vector<float>& actual, const std::vector<float>
   }
 }
 
-// Runs `check` with the eight-lane variants (where the processor has them)
-// and with the baseline four-lane variants.
-template <class Check>
-void ForBothLaneWidths(Check check) {
-  for (const bool wide : {true, false}) {
-    SCOPED_TRACE(wide ? "eight lanes where available" : "four lanes");
-    WideLanesAllowed.store(wide);
-    check();
+// Each lane width the engine has (the baseline's four, AVX2's eight,
+// AVX-512's sixteen) is held to the plain code, on processors that have it.
+class LaneWidthTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    if (ProcessorLaneWidth() < GetParam()) {
+      GTEST_SKIP() << "this processor has no " << GetParam() << "-lane instructions (at most "
+                   << ProcessorLaneWidth() << " lanes): that path is not tested here";
+    }
+    MaxLaneWidth.store(GetParam());
+    ASSERT_EQ(LaneWidth(), GetParam());
   }
-  WideLanesAllowed.store(true);
+  void TearDown() override { MaxLaneWidth.store(kWidestFloatLanes); }
+};
+
+std::string WidthName(const ::testing::TestParamInfo<int>& info) {
+  return std::to_string(info.param) + "Lanes";
 }
+
+#define PMK_AT_EVERY_LANE_WIDTH(Suite)                                                         \
+  using Suite = LaneWidthTest;                                                                 \
+  INSTANTIATE_TEST_SUITE_P(Widths, Suite,                                                      \
+                           ::testing::Values(kFloatLanes, kWideFloatLanes, kWidestFloatLanes), \
+                           WidthName)
+
+PMK_AT_EVERY_LANE_WIDTH(FastSeparableFilterLanes);
+PMK_AT_EVERY_LANE_WIDTH(FastCornerResponseLanes);
+PMK_AT_EVERY_LANE_WIDTH(FastCornerPeaksLanes);
+PMK_AT_EVERY_LANE_WIDTH(FastResampleLanes);
+PMK_AT_EVERY_LANE_WIDTH(FastCellMeasurementLanes);
+PMK_AT_EVERY_LANE_WIDTH(ExactCellSumsLanes);
 
 struct FilterCase {
   std::int32_t width;
@@ -69,43 +90,41 @@ struct FilterCase {
   double scale;
 };
 
-// Sizes at the minimum, around the eight-lane blocks, and tall and wide.
+// Sizes at the minimum, around the blocks of every width (rows of 16 + 8 +
+// 4 + 3 full outputs, 30 = 16 + 8 + 4 + 2 columns), and tall and wide.
 constexpr FilterCase kFilterCases[] = {
-    {7, 7, 1.0},  {8, 9, 1.0},   {15, 7, 1.5},    {16, 16, 2.05}, {17, 31, 1.0},  {23, 8, 1.3},
-    {64, 9, 2.0}, {9, 64, 1.01}, {101, 77, 1.75}, {333, 41, 1.0}, {40, 333, 2.05}};
+    {7, 7, 1.0},     {8, 9, 1.0},    {15, 7, 1.5},   {16, 16, 2.05}, {17, 31, 1.0},
+    {23, 8, 1.3},    {30, 12, 1.2},  {37, 10, 1.0},  {64, 9, 2.0},   {9, 64, 1.01},
+    {101, 77, 1.75}, {333, 41, 1.0}, {40, 333, 2.05}};
 
-TEST(FastSeparableFilter, SevenTapsMatchTwoTransposedPassesExactly) {
-  ForBothLaneWidths([] {
-    for (const FilterCase& c : kFilterCases) {
-      SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-      const std::vector<float> source =
-          RandomPlane(c.width, c.height, 7u + c.width, kLowest, kHighest);
-      const std::vector<float> expected =
-          ReferenceFilter<7>(source, c.width, c.height, kLowPassKernel7.data(), c.scale);
-      std::vector<float> out(source.size());
-      std::vector<float> ring(FilterScratchFloats(c.width, 7));
-      SeparableFilter7(out.data(), source.data(), c.width, c.height, ring.data(),
-                       kLowPassKernel7.data(), c.scale);
-      ExpectSameFloats(out, expected);
-    }
-  });
+TEST_P(FastSeparableFilterLanes, SevenTapsMatchTwoTransposedPassesExactly) {
+  for (const FilterCase& c : kFilterCases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+    const std::vector<float> source =
+        RandomPlane(c.width, c.height, 7u + c.width, kLowest, kHighest);
+    const std::vector<float> expected =
+        ReferenceFilter<7>(source, c.width, c.height, kLowPassKernel7.data(), c.scale);
+    std::vector<float> out(source.size());
+    std::vector<float> ring(FilterScratchFloats(c.width, 7));
+    SeparableFilter7(out.data(), source.data(), c.width, c.height, ring.data(),
+                     kLowPassKernel7.data(), c.scale);
+    ExpectSameFloats(out, expected);
+  }
 }
 
-TEST(FastSeparableFilter, FiveTapsMatchTwoTransposedPassesExactly) {
-  ForBothLaneWidths([] {
-    for (const FilterCase& c : kFilterCases) {
-      SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
-      const std::vector<float> source =
-          RandomPlane(c.width, c.height, 11u + c.height, kLowest, kHighest);
-      const std::vector<float> expected =
-          ReferenceFilter<5>(source, c.width, c.height, kSearchKernel5.data(), c.scale);
-      std::vector<float> out(source.size());
-      std::vector<float> ring(FilterScratchFloats(c.width, 5));
-      SeparableFilter5(out.data(), source.data(), c.width, c.height, ring.data(),
-                       kSearchKernel5.data(), c.scale);
-      ExpectSameFloats(out, expected);
-    }
-  });
+TEST_P(FastSeparableFilterLanes, FiveTapsMatchTwoTransposedPassesExactly) {
+  for (const FilterCase& c : kFilterCases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.scale);
+    const std::vector<float> source =
+        RandomPlane(c.width, c.height, 11u + c.height, kLowest, kHighest);
+    const std::vector<float> expected =
+        ReferenceFilter<5>(source, c.width, c.height, kSearchKernel5.data(), c.scale);
+    std::vector<float> out(source.size());
+    std::vector<float> ring(FilterScratchFloats(c.width, 5));
+    SeparableFilter5(out.data(), source.data(), c.width, c.height, ring.data(),
+                     kSearchKernel5.data(), c.scale);
+    ExpectSameFloats(out, expected);
+  }
 }
 
 TEST(FastSeparableFilter, InPlaceGivesTheSameAsIntoAnotherPlane) {
@@ -169,50 +188,31 @@ TEST(FastSeparableFilter, TooSmallPlanesAreLeftUnwritten) {
   for (const float v : out) ASSERT_EQ(v, -1.0f);
 }
 
-TEST(FastCornerResponse, StreamedRowsGiveThePlaneResponseExactly) {
+TEST_P(FastCornerResponseLanes, StreamedRowsGiveThePlaneResponseExactly) {
   struct Size {
     std::int32_t w;
     std::int32_t h;
   };
-  // The filters' smallest tiles, widths around the lane counts, and a tile
-  // taller than every ring of rows.
-  const Size sizes[] = {{7, 7}, {8, 9}, {17, 12}, {45, 33}, {23, 80}};
-  ForBothLaneWidths([&] {
-    for (const Size& size : sizes) {
-      for (const double scale : {1.0, 1.3, 2.05}) {
-        SCOPED_TRACE(::testing::Message() << size.w << "x" << size.h << " at " << scale);
-        const std::vector<float> tile =
-            RandomPlane(size.w, size.h, 40u + size.w, kLowest, kHighest);
-        std::vector<float> response(tile.size());
-        ASSERT_EQ(ComputeResponse(tile.data(), size.w, size.h, scale, response.data()), kResultOk);
-        ExpectSameFloats(response, ReferenceResponse(tile, size.w, size.h, scale));
-      }
+  // The filters' smallest tiles, widths around the blocks of every width,
+  // and a tile taller than every ring of rows.
+  const Size sizes[] = {{7, 7}, {8, 9}, {17, 12}, {31, 20}, {45, 33}, {23, 80}};
+  for (const Size& size : sizes) {
+    for (const double scale : {1.0, 1.3, 2.05}) {
+      SCOPED_TRACE(::testing::Message() << size.w << "x" << size.h << " at " << scale);
+      const std::vector<float> tile = RandomPlane(size.w, size.h, 40u + size.w, kLowest, kHighest);
+      std::vector<float> response(tile.size());
+      ASSERT_EQ(ComputeResponse(tile.data(), size.w, size.h, scale, response.data()), kResultOk);
+      ExpectSameFloats(response, ReferenceResponse(tile, size.w, size.h, scale));
     }
-  });
-}
-
-TEST(FastCornerResponse, BothLaneWidthsGiveTheSameResponse) {
-  const std::int32_t w = 45;
-  const std::int32_t h = 33;
-  const std::vector<float> tile = RandomPlane(w, h, 12, kLowest, kHighest);
-  std::vector<std::vector<float>> responses;
-  ForBothLaneWidths([&] {
-    std::vector<float> copy = tile;
-    std::vector<float> response(tile.size());
-    ASSERT_EQ(ComputeResponse(copy.data(), w, h, 1.3, response.data()), kResultOk);
-    responses.push_back(response);
-  });
-  ASSERT_EQ(responses.size(), 2u);
-  ExpectSameFloats(responses[0], responses[1]);
+  }
 }
 
 // The plain peak walk: every sample above the threshold and strictly above
 // its eight neighbours, left to right and top to bottom, refined, kept when
 // inside the tile's own area, then the tile's selection.
-std::vector<Corner> ReferenceTileCorners(std::vector<float> tile, std::int32_t w, std::int32_t h,
-                                         const InnerBox& inner, double scale) {
-  std::vector<float> response(tile.size());
-  EXPECT_EQ(ComputeResponse(tile.data(), w, h, scale, response.data()), kResultOk);
+std::vector<Corner> ReferenceTileCorners(const std::vector<float>& tile, std::int32_t w,
+                                         std::int32_t h, const InnerBox& inner, double scale) {
+  const std::vector<float> response = ReferenceResponse(tile, w, h, scale);
   std::vector<Corner> peaks;
   const auto at = [&](std::int32_t x, std::int32_t y) { return response[y * w + x]; };
   for (std::int32_t y = 1; y < h - 1; ++y) {
@@ -239,14 +239,14 @@ std::vector<Corner> ReferenceTileCorners(std::vector<float> tile, std::int32_t w
   return peaks;
 }
 
-TEST(FastCornerPeaks, BothLaneWidthsFindThePeaksOfThePlainWalk) {
+TEST_P(FastCornerPeaksLanes, FindThePeaksOfThePlainWalk) {
   struct TileCase {
     std::int32_t w;
     std::int32_t h;
     float step;  // > 0: samples rounded to it, so that neighbours tie
   };
-  // Widths around the four- and eight-sample blocks, plateaus, and tiles
-  // wide enough to be taken in strips.
+  // Widths around the blocks of every width, plateaus, and tiles wide enough
+  // to be taken in strips.
   const TileCase cases[] = {{45, 33, 0.0f},  {64, 40, 0.0f},  {9, 9, 0.0f},
                             {83, 70, 40.0f}, {300, 40, 0.0f}, {420, 36, 40.0f}};
   std::size_t listed = 0;
@@ -265,18 +265,16 @@ TEST(FastCornerPeaks, BothLaneWidthsFindThePeaksOfThePlainWalk) {
     const InnerBox inner{2.0, 3.0, c.w - 2.0, c.h - 4.0};
     const std::vector<Corner> expected = ReferenceTileCorners(tile, c.w, c.h, inner, 1.1);
     listed += expected.size();
-    ForBothLaneWidths([&] {
-      std::vector<float> copy = tile;
-      HeapArray<Corner> corners;
-      std::uint32_t count = 0;
-      ASSERT_EQ(FindTileCorners(copy.data(), c.w, c.h, inner, 1.1, corners, count), kResultOk);
-      ASSERT_EQ(count, expected.size());
-      for (std::uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(corners[i].x, expected[i].x) << i;
-        EXPECT_EQ(corners[i].y, expected[i].y) << i;
-        EXPECT_EQ(corners[i].response, expected[i].response) << i;
-      }
-    });
+    std::vector<float> copy = tile;
+    HeapArray<Corner> corners;
+    std::uint32_t count = 0;
+    ASSERT_EQ(FindTileCorners(copy.data(), c.w, c.h, inner, 1.1, corners, count), kResultOk);
+    ASSERT_EQ(count, expected.size());
+    for (std::uint32_t i = 0; i < count; ++i) {
+      EXPECT_EQ(corners[i].x, expected[i].x) << i;
+      EXPECT_EQ(corners[i].y, expected[i].y) << i;
+      EXPECT_EQ(corners[i].response, expected[i].response) << i;
+    }
   }
   EXPECT_GT(listed, 4u);
 }
@@ -302,7 +300,7 @@ void ExpectSamePlanes(const ImageRecord& actual, const ImageRecord& expected) {
             0);
 }
 
-TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
+TEST_P(FastResampleLanes, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
   // Widths around the lane blocks, so that the scalar tails are taken too.
   const ImageRecord picture = RandomPicture(53, 41, 9);
   // Reductions (area average), the unit scale and enlargements (bilinear),
@@ -315,26 +313,23 @@ TEST(FastResample, PlanesAreTheGuideAndCarrierOfTheThreeChannelPicture) {
     ASSERT_EQ(expected_carrier.Allocate(three.width(), three.height(), 1, 32), kResultOk);
     ExtractChannel(expected_carrier, 0, three);
     ASSERT_EQ(MakeGuidePlane(three), kResultOk);
-
-    ForBothLaneWidths([&] {
-      ImageRecord guide;
-      ImageRecord carrier;
-      ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
-      ExpectSamePlanes(guide, three);
-      ExpectSamePlanes(carrier, expected_carrier);
-      // Each plane alone, through one plane's memory as a threaded search does.
-      ResampleWork work;
-      ImageRecord one;
-      ASSERT_EQ(one.Allocate(three.width(), three.height(), 1, 32), kResultOk);
-      const std::pair<PlaneContent, const ImageRecord*> alone[] = {
-          {PlaneContent::kGuide, &three}, {PlaneContent::kCarrier, &expected_carrier}};
-      for (const auto& [content, expected] : alone) {
-        ASSERT_EQ(ResampleToPlane(FloatPlaneOf(one), content, picture, scale, work), kResultOk);
-        ExpectSamePlanes(one, *expected);
-      }
-      EXPECT_EQ(ResampleToPlane(FloatPlaneOf(one), PlaneContent::kBoth, picture, scale, work),
-                kResultRefused);
-    });
+    ImageRecord guide;
+    ImageRecord carrier;
+    ASSERT_EQ(ResampleToPlanes(guide, carrier, picture, scale), kResultOk);
+    ExpectSamePlanes(guide, three);
+    ExpectSamePlanes(carrier, expected_carrier);
+    // Each plane alone, through one plane's memory as a threaded search does.
+    ResampleWork work;
+    ImageRecord one;
+    ASSERT_EQ(one.Allocate(three.width(), three.height(), 1, 32), kResultOk);
+    const std::pair<PlaneContent, const ImageRecord*> alone[] = {
+        {PlaneContent::kGuide, &three}, {PlaneContent::kCarrier, &expected_carrier}};
+    for (const auto& [content, expected] : alone) {
+      ASSERT_EQ(ResampleToPlane(FloatPlaneOf(one), content, picture, scale, work), kResultOk);
+      ExpectSamePlanes(one, *expected);
+    }
+    EXPECT_EQ(ResampleToPlane(FloatPlaneOf(one), PlaneContent::kBoth, picture, scale, work),
+              kResultRefused);
   }
 }
 
@@ -394,7 +389,7 @@ ReferenceReading ReferenceCells(const ImageRecord& plane, const CandidateRect& r
   return reading;
 }
 
-TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
+TEST_P(FastCellMeasurementLanes, GivesExactlyTheValuesOfTheLabelMap) {
   // Samples of very different sizes, whose sums round; samples on a 1/16
   // grid, whose sums never round and are formed in another order; plain ones.
   ImageRecord planes[3] = {RandomFloatPlane(700, 520, 21), RandomFloatPlane(700, 520, 21),
@@ -416,32 +411,31 @@ TEST(FastCellMeasurement, GivesExactlyTheValuesOfTheLabelMap) {
       {0, 0, 700, 520},                 // the whole plane
       {50, 60, 51, 61},                 // cells smaller than a pixel
   };
-  // Inner and ring pixels are summed four cells to a vector: both lane widths.
-  ForBothLaneWidths([&] {
-    for (const ImageRecord& plane : planes) {
-      for (const CandidateRect& rect : rects) {
-        SCOPED_TRACE(::testing::Message() << "plane " << (&plane - planes) << ": " << rect.x0 << ","
-                                          << rect.y0 << "," << rect.x1 << "," << rect.y1);
-        const ReferenceReading expected = ReferenceCells(plane, rect);
-        const CellGrid grid = MakeCellGrid(rect);
-        ImageRecord mask;
-        ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
-        CellValues fresh;
-        CellValues refined;
-        MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
-        MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
-        for (int t = 0; t < 256; ++t) {
-          ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
-          ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
-          ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
-          ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
-        }
+  // Inner and ring pixels are summed four cells to a vector, or eight with
+  // the 512-bit registers.
+  for (const ImageRecord& plane : planes) {
+    for (const CandidateRect& rect : rects) {
+      SCOPED_TRACE(::testing::Message() << "plane " << (&plane - planes) << ": " << rect.x0 << ","
+                                        << rect.y0 << "," << rect.x1 << "," << rect.y1);
+      const ReferenceReading expected = ReferenceCells(plane, rect);
+      const CellGrid grid = MakeCellGrid(rect);
+      ImageRecord mask;
+      ASSERT_EQ(BuildCellMask(grid.cell_width, grid.cell_height, mask), kResultOk);
+      CellValues fresh;
+      CellValues refined;
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), fresh);
+      MeasureGridCells(plane, grid, mask, CellCentres(grid), refined, LabelMapState::kRefined);
+      for (int t = 0; t < 256; ++t) {
+        ASSERT_EQ(fresh.measured[t], expected.fresh.measured[t]) << "cell " << t;
+        ASSERT_EQ(fresh.value[t], expected.fresh.value[t]) << "cell " << t;
+        ASSERT_EQ(refined.measured[t], expected.refined.measured[t]) << "cell " << t;
+        ASSERT_EQ(refined.value[t], expected.refined.value[t]) << "cell " << t;
       }
     }
-  });
+  }
 }
 
-TEST(ExactCellSums, HoldOnlyWhileNoAdditionCanRound) {
+TEST_P(ExactCellSumsLanes, HoldOnlyWhileNoAdditionCanRound) {
   struct Case {
     const char* what;
     float sample;  // among samples of 8.0
@@ -459,14 +453,19 @@ TEST(ExactCellSums, HoldOnlyWhileNoAdditionCanRound) {
       {"not a number", std::numeric_limits<float>::quiet_NaN(), 1, false},
       {"infinite", -kInfinity, 1, false},
   };
-  for (const Case& c : cases) {
-    std::vector<float> row(19, 8.0f);
-    row[11] = c.sample;
-    ExactSums sums;
-    EXPECT_TRUE(sums.AddRow(MagnitudesOf(row.data(), 11), c.pixels)) << c.what;
-    EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), 19), c.pixels), c.exact) << c.what;
-    // Once a sum may have rounded, it stays off the exact path.
-    EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), 11), c.pixels), c.exact) << c.what;
+  // A row of 27 samples: blocks of 16 and 8 and three alone at the widest;
+  // the odd sample in each part.
+  for (const std::int32_t at : {11, 20, 25}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << " at " << at);
+      std::vector<float> row(27, 8.0f);
+      row[at] = c.sample;
+      ExactSums sums;
+      EXPECT_TRUE(sums.AddRow(MagnitudesOf(row.data(), at), c.pixels));
+      EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), 27), c.pixels), c.exact);
+      // Once a sum may have rounded, it stays off the exact path.
+      EXPECT_EQ(sums.AddRow(MagnitudesOf(row.data(), at), c.pixels), c.exact);
+    }
   }
 }
 

@@ -44,6 +44,11 @@ else
   dpkg -x "$deb" "$work/root"
   grep -q PMK_WINDOW_LOOP_TEST "$work/root/usr/lib/pictomarker/libPictomarkerPS.so" &&
     fail "the packaged library holds the window loop's test seam"
+  for program in bin/PMKCmd bin/PMKInspect lib/pictomarker/pmk_cmd/PMKCmd; do
+    if grep -q PMK_TEST_MAX_LANES "$work/root/usr/$program"; then
+      fail "the packaged $program reads the lane cap's test seam"
+    fi
+  done
 fi
 usr="$work/root/usr"
 

@@ -1,9 +1,11 @@
 // PMKInspect: prints what the engine sees in a signature or a picture, as JSON.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/engine.h"
 #include "platform/program_arguments.h"
 #include "tools/inspect/inspect_commands.h"
 
@@ -35,9 +37,22 @@ int PrintUsage() {
   return pmk::inspect::kUsageError;
 }
 
+#ifdef PMK_TEST_SEAMS
+// Test seam, compiled only into the test build: PMK_TEST_MAX_LANES (4, 8 or
+// 16) caps the engine's vector lanes, as in PMKCmd.
+void ApplyLaneCap() {
+  if (const char* lanes = std::getenv("PMK_TEST_MAX_LANES")) {
+    pmk::LimitVectorLanes(std::atoi(lanes));
+  }
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef PMK_TEST_SEAMS
+  ApplyLaneCap();
+#endif
   const std::vector<std::string> arguments = pmk::platform::Utf8Arguments(argc, argv);
   if (arguments.size() < 2) return PrintUsage();
   const std::string_view name = arguments[1];
