@@ -3,9 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "platform/huge_pages.h"
 
 namespace pmk {
 namespace {
@@ -18,15 +16,8 @@ std::atomic<bool> failure_triggered{false};
 // some 200 000 page faults, most of its system time. Where the kernel gives
 // huge pages only to memory that asks for them, the 2 MiB-aligned inside of
 // every large block asks. A hint: refused, it costs nothing.
-void AskForHugePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  if (bytes < kLargeBlockBytes) return;
-  const auto first = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t start = (first + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t end = (first + bytes) & ~(kHugePage - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#endif
+void AskForHugePages(void* block, std::size_t bytes) noexcept {
+  if (bytes >= kLargeBlockBytes) platform::AdviseHugePages(block, bytes);
 }
 
 }  // namespace
