@@ -193,7 +193,8 @@ int Run(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("web_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
   std::ostringstream report;
-  report << "| photo | size | level | step | solver | PSNR dB | RMS change flat / busy | embed s (cpu) | read s (cpu) |";
+  report << "| photo | size | level | step | solver | PSNR dB | RMS change flat / busy | embed s "
+            "(cpu) | read s (cpu) |";
   for (const Pipeline* p : pipelines) report << " " << p->name << " |";
   report << " unsigned |\n|---|---|---|---|---|---|---|---|---|";
   for (std::size_t i = 0; i <= pipelines.size(); ++i) report << "---|";
@@ -241,8 +242,9 @@ int Run(int argc, char** argv) {
     report << embedded.level << " | " << embedded.step << " | " << embedded.solver_iterations
            << " | ";
     report.precision(2);
-    report << psnr << " | " << flat_change << " / " << busy_change << " | " << embed_seconds << " (" << embed_cpu << ") | " << read_seconds << " ("
-           << read_cpu << ")" << (direct_ok && code == kResultOk ? "" : " FAIL") << " |";
+    report << psnr << " | " << flat_change << " / " << busy_change << " | " << embed_seconds << " ("
+           << embed_cpu << ") | " << read_seconds << " (" << read_cpu << ")"
+           << (direct_ok && code == kResultOk ? "" : " FAIL") << " |";
     const auto signed_file = work / "signed.bmp";
     const auto plain_file = work / "plain.bmp";
     WriteBmp(signed_picture, signed_file);

@@ -36,7 +36,9 @@ void* TryAllocate(std::size_t bytes) noexcept {
   return block;
 }
 
-void Deallocate(void* block) noexcept { std::free(block); }
+void Deallocate(void* block) noexcept {
+  std::free(block);
+}
 
 void ArmAllocationFailure(std::int64_t n) noexcept {
   failure_triggered.store(false);
@@ -44,8 +46,12 @@ void ArmAllocationFailure(std::int64_t n) noexcept {
   failing_allocation.store(n);
 }
 
-std::int64_t AllocationCount() noexcept { return allocations_since_arming.load(); }
+std::int64_t AllocationCount() noexcept {
+  return allocations_since_arming.load();
+}
 
-bool AllocationFailureTriggered() noexcept { return failure_triggered.load(); }
+bool AllocationFailureTriggered() noexcept {
+  return failure_triggered.load();
+}
 
 }  // namespace pmk

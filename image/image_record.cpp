@@ -8,7 +8,9 @@
 
 namespace pmk {
 
-ImageRecord::ImageRecord(ImageRecord&& other) noexcept { Swap(other); }
+ImageRecord::ImageRecord(ImageRecord&& other) noexcept {
+  Swap(other);
+}
 
 ImageRecord& ImageRecord::operator=(ImageRecord&& other) noexcept {
   if (this != &other) {
@@ -18,7 +20,9 @@ ImageRecord& ImageRecord::operator=(ImageRecord&& other) noexcept {
   return *this;
 }
 
-ImageRecord::~ImageRecord() { Release(); }
+ImageRecord::~ImageRecord() {
+  Release();
+}
 
 std::uint8_t ImageRecord::Allocate(std::int32_t width, std::int32_t height, std::int32_t channels,
                                    std::int32_t bits) noexcept {
@@ -30,8 +34,7 @@ std::uint8_t ImageRecord::Allocate(std::int32_t width, std::int32_t height, std:
   const std::int64_t stride = static_cast<std::int64_t>(width) * BytesPerSample() * channels;
   const std::int64_t size = stride * height;
   constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-  if (width < 0 || height < 0 || channels < 0 || bits < 0 || stride > kLargest ||
-      size > kLargest) {
+  if (width < 0 || height < 0 || channels < 0 || bits < 0 || stride > kLargest || size > kLargest) {
     // The size field cannot describe such a buffer, so it cannot be had.
     stride_ = 0;
     size_ = 0;

@@ -57,8 +57,8 @@ TEST(ImageRecordTest, ReleaseZeroesEveryField) {
   ImageRecord record = MakeRecord(2, 2, 1, 8, {1, 2, 3, 4});
   record.Release();
   EXPECT_FALSE(record.HasData());
-  EXPECT_EQ(record.size() | record.stride() | record.width() | record.height() |
-                record.channels() | record.bits(),
+  EXPECT_EQ(record.size() | record.stride() | record.width() | record.height() | record.channels() |
+                record.bits(),
             0);
 }
 
