@@ -48,10 +48,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
 
   const EngineControl control{.threads = request.cores};
   OutputText text;
-  // The web layer answers in well under a second when it is there; the
-  // search for the cell mark runs only when it says nothing.
-  ResultCode found = DetectWebLayer(input, text, control);
-  if (found != ResultCode::kOk) found = DetectSignature(input, text, control);
+  const ResultCode found = DetectSignature(input, text, control);
   if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
@@ -72,9 +69,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk ||
-      (request.web_layer &&
-       EmbedWebLayer(input, payload, control, embed_options) != ResultCode::kOk)) {
+  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -103,21 +98,18 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   }
   // The writer took the signed picture; its alpha is not needed either.
   alpha.Release();
-  messages.Write(SignatureReadsBack(request.output, request.cores, request.web_layer)
-                     ? kMessageSuccess
-                     : kMessageNotPreserved);
+  messages.Write(SignatureReadsBack(request.output, request.cores) ? kMessageSuccess
+                                                                   : kMessageNotPreserved);
   return 0;
 }
 
-bool SignatureReadsBack(const std::string& output, std::uint8_t cores, bool web_layer) {
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores) {
   ImageRecord written;
   ImageRecord alpha;
   LoadAsEightBitColour(output, written, alpha);
-  const EngineControl control{.threads = cores};
   OutputText scratch;
   return IsEightBitColour(written) &&
-         DetectAtScale(written, scratch, 1.0, control) == ResultCode::kOk &&
-         (!web_layer || DetectWebLayer(written, scratch, control) == ResultCode::kOk);
+         DetectAtScale(written, scratch, 1.0, EngineControl{.threads = cores}) == ResultCode::kOk;
 }
 
 }  // namespace pmk::cmd
