@@ -262,6 +262,8 @@ cp -r /usr/include/nlohmann "$prefix/include/json/"
 # and its widgets do not compile without drag and drop. Tablet events go:
 # Debian's source leaves out the Wintab header their Windows code needs.
 # OpenGL stays: the windows platform plug-in does not compile without it.
+# DirectWrite 3 goes with Direct2D: its font database is compiled only with
+# Direct2D, but the windows plug-in calls it whenever DirectWrite 3 is on.
 # The Vista style goes: its plug-in needs the input dialog, and the plug-in's
 # windows draw with Fusion anyway.)
 say "Qt ${version[qt6-base]}"
@@ -272,7 +274,7 @@ cross_cmake "${tree[qt6-base]}" "$work/qt" \
   -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_network=OFF -DFEATURE_sql=OFF \
   -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF \
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
-  -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_imageformatplugin=OFF \
+  -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_imageformatplugin=OFF \
   -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_png=ON -DFEATURE_system_png=ON \
   -DFEATURE_system_zlib=ON -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
   -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_fontconfig=OFF \

@@ -1,9 +1,10 @@
 #include "platform/open_address.h"
 
-#include <shellapi.h>
-
 #include "platform/windows/wide_text.h"
 #include "platform/windows/windows_api.h"
+
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
 namespace pmk::platform {
 
