@@ -48,7 +48,10 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
 
   const EngineControl control{.threads = request.cores};
   OutputText text;
-  const ResultCode found = DetectSignature(input, text, control);
+  // The web layer answers in well under a second when it is there; the
+  // search for the cell mark runs only when it says nothing.
+  ResultCode found = DetectWebLayer(input, text, control);
+  if (found != ResultCode::kOk) found = DetectSignature(input, text, control);
   if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
@@ -69,7 +72,9 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk) {
+  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk ||
+      (request.web_layer &&
+       EmbedWebLayer(input, payload, control, embed_options) != ResultCode::kOk)) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -98,18 +103,21 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   }
   // The writer took the signed picture; its alpha is not needed either.
   alpha.Release();
-  messages.Write(SignatureReadsBack(request.output, request.cores) ? kMessageSuccess
-                                                                   : kMessageNotPreserved);
+  messages.Write(SignatureReadsBack(request.output, request.cores, request.web_layer)
+                     ? kMessageSuccess
+                     : kMessageNotPreserved);
   return 0;
 }
 
-bool SignatureReadsBack(const std::string& output, std::uint8_t cores) {
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores, bool web_layer) {
   ImageRecord written;
   ImageRecord alpha;
   LoadAsEightBitColour(output, written, alpha);
+  const EngineControl control{.threads = cores};
   OutputText scratch;
   return IsEightBitColour(written) &&
-         DetectAtScale(written, scratch, 1.0, EngineControl{.threads = cores}) == ResultCode::kOk;
+         DetectAtScale(written, scratch, 1.0, control) == ResultCode::kOk &&
+         (!web_layer || DetectWebLayer(written, scratch, control) == ResultCode::kOk);
 }
 
 }  // namespace pmk::cmd

@@ -1,13 +1,16 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/internal/check_symbols.h"
 #include "engine/internal/checkpoints.h"
 #include "engine/internal/detect_at_scale.h"
 #include "engine/internal/detect_signature.h"
 #include "engine/internal/float_lanes.h"
+#include "engine/internal/random_rounding.h"
 #include "engine/internal/spare_cores.h"
+#include "engine/internal/web_layer.h"
 
 namespace pmk {
 
@@ -41,6 +44,29 @@ ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scal
   const OperationCores cores(control.threads);
   const Checkpoints checkpoints(control.notifier, control.stop);
   return AsResultCode(DetectAtScale(image, text.data(), scale, checkpoints));
+}
+
+ResultCode EmbedWebLayer(ImageRecord& image, const PayloadText& payload,
+                         const EngineControl& control, const EmbedOptions& options) noexcept {
+  const OperationCores cores(control.threads);
+  const std::uint32_t seed = options.use_fixed_seed ? options.fixed_seed : ClockSeed();
+  return AsResultCode(web::EmbedLayer(
+      image, std::string_view(payload.c_str() + kPayloadSignatureStart), seed, nullptr));
+}
+
+ResultCode DetectWebLayer(const ImageRecord& record, OutputText& text,
+                          const EngineControl& control) noexcept {
+  text.bytes.fill('\0');
+  const OperationCores cores(control.threads);
+  const Checkpoints checkpoints(control.notifier, control.stop);
+  char signature[16] = {};
+  const std::uint8_t code = web::ReadLayer(record, checkpoints, signature);
+  if (code == kResultOk) {
+    std::copy(kPayloadPrefix.begin(), kPayloadPrefix.end(), text.bytes.begin());
+    std::copy(signature, signature + std::strlen(signature),
+              text.bytes.begin() + kPayloadSignatureStart);
+  }
+  return AsResultCode(code);
 }
 
 }  // namespace pmk
