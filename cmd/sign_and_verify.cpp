@@ -48,10 +48,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
 
   const EngineControl control{.threads = request.cores};
   OutputText text;
-  // The web layer answers in well under a second when it is there; the
-  // search for the cell mark runs only when it says nothing.
-  ResultCode found = DetectWebLayer(input, text, control);
-  if (found != ResultCode::kOk) found = DetectSignature(input, text, control);
+  const ResultCode found = DetectEitherLayer(input, text, control);
   if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
@@ -113,11 +110,8 @@ bool SignatureReadsBack(const std::string& output, std::uint8_t cores, bool web_
   ImageRecord written;
   ImageRecord alpha;
   LoadAsEightBitColour(output, written, alpha);
-  const EngineControl control{.threads = cores};
-  OutputText scratch;
   return IsEightBitColour(written) &&
-         DetectAtScale(written, scratch, 1.0, control) == ResultCode::kOk &&
-         (!web_layer || DetectWebLayer(written, scratch, control) == ResultCode::kOk);
+         SignedLayersRead(written, EngineControl{.threads = cores}, web_layer);
 }
 
 }  // namespace pmk::cmd

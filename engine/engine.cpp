@@ -11,6 +11,7 @@
 #include "engine/internal/random_rounding.h"
 #include "engine/internal/spare_cores.h"
 #include "engine/internal/web_layer.h"
+#include "image/picture_buffer_ops.h"
 
 namespace pmk {
 
@@ -67,6 +68,25 @@ ResultCode DetectWebLayer(const ImageRecord& record, OutputText& text,
               text.bytes.begin() + kPayloadSignatureStart);
   }
   return AsResultCode(code);
+}
+
+ResultCode DetectEitherLayer(const ImageRecord& record, OutputText& text,
+                             const EngineControl& control, DetectionMode mode) noexcept {
+  const ResultCode found = DetectWebLayer(record, text, control);
+  return found == ResultCode::kOk ? found : DetectSignature(record, text, control, mode);
+}
+
+bool SignedLayersRead(const ImageRecord& record, const EngineControl& control,
+                      bool web_layer) noexcept {
+  // The reading at one scale takes three channels: a picture with alpha is
+  // read on its colour.
+  ImageRecord colour;
+  if (record.channels() == 4 && picture_buffer::RemoveComponent(colour, 3, record) != kResultOk)
+    return false;
+  const ImageRecord& read = colour.HasData() ? colour : record;
+  OutputText scratch;
+  return DetectAtScale(read, scratch, 1.0, control) == ResultCode::kOk &&
+         (!web_layer || DetectWebLayer(read, scratch, control) == ResultCode::kOk);
 }
 
 }  // namespace pmk

@@ -228,4 +228,19 @@ ResultCode EmbedWebLayer(ImageRecord& image, const PayloadText& payload,
 ResultCode DetectWebLayer(const ImageRecord& record, OutputText& text,
                           const EngineControl& control) noexcept;
 
+// ---- Checking either layer.
+
+// What every check runs: the web layer first, which answers in well under a
+// second when it is there, then the search for the cell mark over the series
+// of `mode` when the layer says nothing. Results as DetectSignature's.
+ResultCode DetectEitherLayer(const ImageRecord& record, OutputText& text,
+                             const EngineControl& control,
+                             DetectionMode mode = DetectionMode::kDetection) noexcept;
+
+// The verification of a fresh signing: the cell mark at scale 1.0 and, when
+// `web_layer`, the web layer too, on the first three channels of a picture
+// of three or four. True when every one of them reads.
+bool SignedLayersRead(const ImageRecord& record, const EngineControl& control,
+                      bool web_layer) noexcept;
+
 }  // namespace pmk
