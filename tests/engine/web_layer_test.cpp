@@ -89,35 +89,6 @@ TEST(WebLayerTest, TheCellMarkStillReadsUnderTheLayer) {
   }
 }
 
-// The checks' order: the layer answers first, the cell mark's search only
-// when it says nothing; the verification asks for the layer only when told.
-TEST(WebLayerTest, ChecksReadTheLayerFirstAndVerifyWhatWasAskedFor) {
-  const ImageRecord original = LoadColourPhoto("kodim13.png");
-  ImageRecord cell_only = CopyOf(original);
-  ASSERT_EQ(EmbedSignature(cell_only, FormatPayload("cell-26"), {}, Seeded(5), nullptr),
-            ResultCode::kOk);
-  ImageRecord both = CopyOf(cell_only);
-  ASSERT_EQ(EmbedWebLayer(both, FormatPayload("web-26"), {}, Seeded(5)), ResultCode::kOk);
-  struct Case {
-    const ImageRecord* picture;
-    const char* found;
-    bool cell_verified, both_verified;
-  } const cases[] = {
-      {&original, "", false, false},
-      {&cell_only, "cell-26", true, false},
-      {&both, "web-26", true, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.found);
-    OutputText text;
-    EXPECT_EQ(DetectEitherLayer(*c.picture, text, {.threads = 2}),
-              *c.found != 0 ? ResultCode::kOk : ResultCode::kRefused);
-    EXPECT_STREQ(text.Signature(), c.found);
-    EXPECT_EQ(SignedLayersRead(*c.picture, {}, false), c.cell_verified);
-    EXPECT_EQ(SignedLayersRead(*c.picture, {}, true), c.both_verified);
-  }
-}
-
 TEST(WebLayerTest, UnsignedPicturesAreNotReported) {
   for (const char* photo : {"kodim13.png", "kodim23.png", "kodim13_q92.png", "rocket_night.png",
                             "kodim01_crop.jpg", "cliff_grey.png", "tulips_rgba.png"}) {

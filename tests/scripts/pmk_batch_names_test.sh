@@ -36,8 +36,7 @@ for run in ". pics" "./ pics" "pics ." "pics/ ." ".. pics/sub"; do
   fi
 done
 
-# --robust and --web end PMKCmd's arguments in the plug-in's order, whatever
-# their order here.
+# --robust and --web end PMKCmd's arguments in the plug-in's order.
 cat >arguments <<'SCRIPT'
 #!/bin/sh
 printf '%s\n' "$*" >>"$RECORD"
