@@ -91,6 +91,7 @@ int Run(int argc, char** argv) {
   request.signature = options.signature;
   request.jpeg_quality = options.jpeg_quality;
   request.larger_regions = options.robust;
+  request.web_layer = options.web;
   request.cores = options.cores;
   if (request.sign) request.written_note = pmk::cmd::BareOutputNote(options.output, *output);
   const std::string input_hint = pmk::cmd::BareInputHint(options.input, *input);

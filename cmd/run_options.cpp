@@ -60,6 +60,9 @@ RunOptions ParseArguments(std::span<const std::string_view> arguments) {
     } else if (argument == "-robust") {
       options.robust = true;
       ++i;
+    } else if (argument == "-web") {
+      options.web = true;
+      ++i;
     } else {
       ++i;  // unknown token, or an option without its value
     }

@@ -34,6 +34,9 @@ struct RunOptions {
   // "-robust": sign with larger regions. Not in the usage text, which stays
   // as callers know it; older programs skip the token as unknown.
   bool robust = false;
+  // "-web": also sign the web layer, which survives shrinking for the web.
+  // Left out of the usage text for the same reason as "-robust".
+  bool web = false;
 };
 
 // Reads a decimal integer the way atoi does: leading blanks, an optional

@@ -48,7 +48,7 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
 
   const EngineControl control{.threads = request.cores};
   OutputText text;
-  const ResultCode found = DetectSignature(input, text, control);
+  const ResultCode found = DetectEitherLayer(input, text, control);
   if (found == ResultCode::kOk) {
     messages.Write(std::string(kMessageDetected) + text.Signature() + "\n");
     return 0;
@@ -69,7 +69,9 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   const PayloadText payload = FormatPayload(request.signature);
   EmbedOptions embed_options;
   embed_options.larger_regions = request.larger_regions;
-  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk) {
+  if (EmbedSignature(input, payload, control, embed_options, nullptr) != ResultCode::kOk ||
+      (request.web_layer &&
+       EmbedWebLayer(input, payload, control, embed_options) != ResultCode::kOk)) {
     messages.Write(kMessageCannotSign);
     return 1;
   }
@@ -98,18 +100,18 @@ int RunSignAndVerify(const SignRequest& request, MessageStream& messages) {
   }
   // The writer took the signed picture; its alpha is not needed either.
   alpha.Release();
-  messages.Write(SignatureReadsBack(request.output, request.cores) ? kMessageSuccess
-                                                                   : kMessageNotPreserved);
+  messages.Write(SignatureReadsBack(request.output, request.cores, request.web_layer)
+                     ? kMessageSuccess
+                     : kMessageNotPreserved);
   return 0;
 }
 
-bool SignatureReadsBack(const std::string& output, std::uint8_t cores) {
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores, bool web_layer) {
   ImageRecord written;
   ImageRecord alpha;
   LoadAsEightBitColour(output, written, alpha);
-  OutputText scratch;
   return IsEightBitColour(written) &&
-         DetectAtScale(written, scratch, 1.0, EngineControl{.threads = cores}) == ResultCode::kOk;
+         SignedLayersRead(written, EngineControl{.threads = cores}, web_layer);
 }
 
 }  // namespace pmk::cmd

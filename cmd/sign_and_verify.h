@@ -28,6 +28,8 @@ struct SignRequest {
   std::string signature;
   int jpeg_quality = 95;
   bool larger_regions = false;  // "-robust"
+  // "-web": the web layer after the cell mark; both must read back.
+  bool web_layer = false;
   // A line for standard error once the output is written, if not empty.
   std::string written_note;
   std::uint8_t cores = 1;  // "-cores": the engine's threads
@@ -37,9 +39,9 @@ struct SignRequest {
 int RunSignAndVerify(const SignRequest& request, MessageStream& messages);
 
 // The check that ends a signing: reads `output` back and looks for a
-// signature in it at scale 1.0 on `cores` threads. Only the file is judged,
-// never a picture in memory: a file that cannot be read back (or memory that
-// runs out) preserved nothing.
-bool SignatureReadsBack(const std::string& output, std::uint8_t cores);
+// signature in it at scale 1.0 on `cores` threads, and for the web layer too
+// when it was signed. Only the file is judged, never a picture in memory: a
+// file that cannot be read back (or memory that runs out) preserved nothing.
+bool SignatureReadsBack(const std::string& output, std::uint8_t cores, bool web_layer = false);
 
 }  // namespace pmk::cmd

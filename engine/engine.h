@@ -197,4 +197,50 @@ ResultCode DetectSignature(const ImageRecord& record, OutputText& text,
 ResultCode DetectAtScale(const ImageRecord& image, OutputText& text, double scale,
                          const EngineControl& control) noexcept;
 
+// ---- The web layer: the signature a second time, at the scale of the whole
+// picture (opt-in when signing, always read first when checking).
+//
+// It lives in the luma of the picture's inner part (6 % in from every side),
+// reduced to a 256 x 256 canonical picture, as 228 coded bits on keyed
+// directions in that picture's mid-frequency band: the signature's ten 6-bit
+// symbols, a 48-bit check, and a rate-1/2 convolutional code. It survives
+// shrinking to web sizes with JPEG, crops of up to 5 % per side, sharpening,
+// lower contrast and the eight right-angle orientations (a contrast raised
+// until highlights clip can lose it); the cell mark is left untouched (the
+// change goes to green and red only). Numbers: planes
+// in single precision, transform and projections in double, every sum in a
+// fixed order.
+
+// Adds the web layer with the payload's signature to an 8-bit picture of at
+// least three channels (blue first), seeding the rounding as `options` says
+// (the other options do not apply). kOk signed; kRefused for another layout
+// or a side below 64 pixels; kNoMemory when memory runs out (the picture is
+// then unchanged).
+ResultCode EmbedWebLayer(ImageRecord& image, const PayloadText& payload,
+                         const EngineControl& control, const EmbedOptions& options) noexcept;
+
+// Reads the web layer: every crop hypothesis (0 to 5 % missing per side, the
+// same at both ends of an axis, in steps of 0.5 %) in all eight orientations,
+// 968 hypotheses, each accepted only when 48 check bits hold, so that an
+// unsigned picture is reported with a probability below 1e-11. On kOk `text`
+// holds "signSIGN" and the signature, like a detection's. kRefused when
+// nothing is found, for another layout or when stopped; kNoMemory.
+ResultCode DetectWebLayer(const ImageRecord& record, OutputText& text,
+                          const EngineControl& control) noexcept;
+
+// ---- Checking either layer.
+
+// What every check runs: the web layer first, which answers in well under a
+// second when it is there, then the search for the cell mark over the series
+// of `mode` when the layer says nothing. Results as DetectSignature's.
+ResultCode DetectEitherLayer(const ImageRecord& record, OutputText& text,
+                             const EngineControl& control,
+                             DetectionMode mode = DetectionMode::kDetection) noexcept;
+
+// The verification of a fresh signing: the cell mark at scale 1.0 and, when
+// `web_layer`, the web layer too, on the first three channels of a picture
+// of three or four. True when every one of them reads.
+bool SignedLayersRead(const ImageRecord& record, const EngineControl& control,
+                      bool web_layer) noexcept;
+
 }  // namespace pmk

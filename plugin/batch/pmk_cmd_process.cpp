@@ -20,6 +20,7 @@ std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
       "-i", Utf8FromPath(input), "-o",     Utf8FromPath(output),
       "-l", Utf8FromPath(log),   "-c",     std::to_string(settings.jpeg_quality)};
   if (settings.robust) arguments.push_back("-robust");
+  if (settings.web_layer) arguments.push_back("-web");
   return arguments;
 }
 

@@ -24,15 +24,17 @@ struct PmkCmdSettings {
   int jpeg_quality = 90;
   // Signing with larger regions, handed on with "-robust".
   bool robust = false;
+  // Signing the web layer too, handed on with "-web".
+  bool web_layer = false;
 };
 
 // plugin_folder/pmk_cmd/PMKCmd.
 std::filesystem::path PmkCmdProgram(const std::filesystem::path& plugin_folder);
 
 // The arguments of a signing run, in this order: -s signature, -cores n,
-// -i input, -o output, -l log, -c quality, and -robust when asked for. Every
-// value is one argument as it stands, so blanks and quotes in paths or the
-// signature need no quoting.
+// -i input, -o output, -l log, -c quality, then -robust and -web when asked
+// for. Every value is one argument as it stands, so blanks and quotes in paths
+// or the signature need no quoting.
 std::vector<std::string> SignerArguments(const PmkCmdSettings& settings,
                                          const std::filesystem::path& input,
                                          const std::filesystem::path& output,

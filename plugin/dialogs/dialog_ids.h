@@ -40,6 +40,7 @@ inline constexpr int kShortenerGroup = 1038;
 inline constexpr int kShortenerOpen = 1047;
 inline constexpr int kShortenerTest = 1048;
 inline constexpr int kRobustSign = 1049;
+inline constexpr int kWebLayer = 1053;
 inline constexpr int kAboutText = 1050;
 inline constexpr int kProductAddress = 1051;
 inline constexpr int kShortenerAddress = 1052;

@@ -66,6 +66,7 @@ void LoadSettingsAndLanguageList(PluginSettings& settings, const QString& plugin
   settings.recursive = ReadSettingInt("Go Recursivelly", 1) != 0;
   settings.jpeg_quality = ReadJpegQuality();
   settings.robust_sign = ReadRobustSign();
+  settings.web_layer = ReadWebLayer();
   int cores = static_cast<std::uint8_t>(ReadSettingInt("Use Cores", 16));
   if (cores > settings.processor_count) cores = settings.processor_count;
   settings.cores_in_use = static_cast<std::uint8_t>(cores == 0 ? 1 : cores);
@@ -107,6 +108,14 @@ bool ReadRobustSign() {
 
 void WriteRobustSign(bool robust) {
   WriteSettingInt("Robust Sign", robust ? 1 : 0);
+}
+
+bool ReadWebLayer() {
+  return ReadSettingInt("Web Layer", 0) != 0;
+}
+
+void WriteWebLayer(bool web_layer) {
+  WriteSettingInt("Web Layer", web_layer ? 1 : 0);
 }
 
 QString ReadLatestFolder() {

@@ -19,6 +19,7 @@ struct PluginSettings {
   bool recursive = true;              // "Go Recursivelly": batch jobs descend
   std::int32_t jpeg_quality = 90;     // "jpeg", 20 ... 100
   bool robust_sign = false;           // "Robust Sign": sign with larger regions
+  bool web_layer = false;             // "Web Layer": also sign the web layer
   std::uint8_t cores_in_use = 1;      // "Use Cores", 1 ... processor_count
   std::uint8_t processor_count = 0;   // 0 until computed (ViewerProcessorCount)
   std::uint8_t crash_mark = 0;        // nonzero: the last run did not end in order
@@ -50,6 +51,9 @@ void WriteJpegQuality(std::int32_t quality);
 // "Robust Sign": nonzero signs with larger regions (default 0).
 bool ReadRobustSign();
 void WriteRobustSign(bool robust);
+// "Web Layer": nonzero adds the resize-proof web layer when signing (default 0).
+bool ReadWebLayer();
+void WriteWebLayer(bool web_layer);
 QString ReadLatestFolder();
 void WriteLatestFolder(const QString& folder);
 void WriteUseCores(std::uint8_t cores);

@@ -22,6 +22,7 @@ namespace {
 
 // Not one of the language file's numbered texts, which are fixed in number.
 constexpr char kRobustSignText[] = "Robust signing (larger regions)";
+constexpr char kWebLayerText[] = "Also survive resizing for the web";
 
 bool IsSignatureCharacter(char32_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -111,7 +112,12 @@ SignDialog::SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& pa
   SetId(robust_, ids::kRobustSign);
   robust_->setChecked(ReadRobustSign());
   grid->addWidget(robust_, 6, 0, 1, 2);
-  grid->addWidget(group, 7, 0, 1, 2);
+  // The web layer costs a second layer of change, so it is asked for too.
+  web_layer_ = new QCheckBox(QString::fromUtf8(kWebLayerText), this);
+  SetId(web_layer_, ids::kWebLayer);
+  web_layer_->setChecked(ReadWebLayer());
+  grid->addWidget(web_layer_, 7, 0, 1, 2);
+  grid->addWidget(group, 8, 0, 1, 2);
   LayOutAboveButtons(this, grid, ok, cancel);
   ReserveTitleWidth(this);
 
@@ -156,6 +162,8 @@ void SignDialog::accept() {
   WriteJpegQuality(CurrentSettings().jpeg_quality);
   CurrentSettings().robust_sign = robust_->isChecked();
   WriteRobustSign(robust_->isChecked());
+  CurrentSettings().web_layer = web_layer_->isChecked();
+  WriteWebLayer(web_layer_->isChecked());
   FillPayload();
   done(ids::kOk);
 }

@@ -1,6 +1,6 @@
 // The sign dialog: asks for the signature (6 to 10 letters, digits or dashes)
 // and, for batch signing, the JPEG quality of the signed files; both ask
-// whether to sign with larger regions.
+// whether to sign with larger regions and whether to add the web layer.
 #pragma once
 
 #include <QDialog>
@@ -32,8 +32,8 @@ class SignDialog : public QDialog {
   SignDialog(QWidget* viewer, bool with_quality, SignPayloadBuffer& payload);
 
   // OK: refused with a message (the dialog stays) unless the preview has 6 to
-  // 10 characters; else "Latest Sign", "jpeg" and "Robust Sign" are written
-  // and it closes with 1.
+  // 10 characters; else "Latest Sign", "jpeg", "Robust Sign" and "Web Layer"
+  // are written and it closes with 1.
   void accept() override;
   // Cancel: the buffer is still filled, nothing is written, it closes with 2.
   void reject() override;
@@ -49,6 +49,7 @@ class SignDialog : public QDialog {
   QSlider* quality_slider_ = nullptr;
   QLabel* quality_value_ = nullptr;
   QCheckBox* robust_;
+  QCheckBox* web_layer_;
 };
 
 // Shows the dialog modally; returns 1 for OK, 2 for Cancel. On OK `payload`

@@ -59,7 +59,7 @@ void ApplyPluginSettings(const std::filesystem::path& plugin_folder) {
 }
 
 std::string SignDocument(plugin::HostDocument& document, const std::string& signature,
-                         bool robust) {
+                         const SignOptions& options) {
   // The viewer's checks, in its order: the picture first, then the
   // signature that its sign dialog would refuse.
   ImageRecord colour;
@@ -73,7 +73,8 @@ std::string SignDocument(plugin::HostDocument& document, const std::string& sign
 
   ui::SigningRun run;
   run.search = SettingsControl();
-  run.larger_regions = robust;
+  run.larger_regions = options.robust;
+  run.web_layer = options.web_layer;
   const ui::SigningOutcome outcome =
       ui::SignCheckedPicture(colour, FormatPayload(shown.toStdString()), run);
   if (outcome != ui::SigningOutcome::kSigned) return Text(ui::MessageFor(outcome).text);
@@ -91,8 +92,7 @@ std::string DetectInDocument(const plugin::HostDocument& document, std::string& 
   if (std::string refused = PictureFor(document, false, colour, alpha); !refused.empty())
     return refused;
   OutputText found;
-  const ResultCode result =
-      DetectSignature(colour, found, SettingsControl(), DetectionMode::kDetection);
+  const ResultCode result = DetectEitherLayer(colour, found, SettingsControl());
   if (result == ResultCode::kNoMemory) return Text(TextId::kNotEnoughMemory);
   if (result == ResultCode::kOk) signature = found.Signature();
   return {};

@@ -1,4 +1,4 @@
-// The two procedures that scripts call inside GIMP, on the drawable's pixels:
+// The procedures that scripts call inside GIMP, on the drawable's pixels:
 // signing (the search before signing, then the embedding, as the viewer's
 // sign command does) and detection. Neither knows GIMP: the front end hands
 // them the drawable as the filter host's document.
@@ -17,11 +17,17 @@ namespace pmk::gimp {
 // file.
 void ApplyPluginSettings(const std::filesystem::path& plugin_folder);
 
+struct SignOptions {
+  bool robust = false;     // sign larger regions
+  bool web_layer = false;  // add the web layer after the cell mark
+};
+
 // Signs `document` in place with `signature` (6 to 10 letters, digits or
 // dashes; other characters become dashes, as the sign dialog shows them).
-// `robust` signs larger regions. Returns the message of a refusal or failure,
-// empty when signed; the document is unchanged on any failure.
-std::string SignDocument(plugin::HostDocument& document, const std::string& signature, bool robust);
+// Returns the message of a refusal or failure, empty when signed; the
+// document is unchanged on any failure.
+std::string SignDocument(plugin::HostDocument& document, const std::string& signature,
+                         const SignOptions& options);
 
 // The full detection. Returns the message of a refusal or failure, empty
 // otherwise; `signature` is what was found, empty when nothing was.

@@ -1,7 +1,7 @@
 // pictomarker: the GIMP 2.10 plug-in program. It registers the filter in
 // Filters > Tavelwood, serving the drawable to PictomarkerPS as the photo
-// editor serves its document, and two procedures for scripts that sign and
-// check the drawable without a window.
+// editor serves its document, and procedures for scripts that sign and check
+// the drawable without a window.
 #include <libgimp/gimp.h>
 
 #include <cstdio>
@@ -18,6 +18,9 @@ namespace {
 
 constexpr char kFilterProcedure[] = "plug-in-pictomarker";
 constexpr char kSignProcedure[] = "plug-in-pictomarker-sign";
+// The sign procedure with the web layer as well; the first one keeps its
+// parameters for the scripts that call it.
+constexpr char kSignWithWebProcedure[] = "plug-in-pictomarker-sign2";
 constexpr char kDetectProcedure[] = "plug-in-pictomarker-detect";
 constexpr char kAuthor[] = "Tavelwood";
 constexpr char kDate[] = "2026";
@@ -36,6 +39,8 @@ void Query() {
       Param(GIMP_PDB_STRING, "signature", "6 to 10 letters, digits or dashes"),
       Param(GIMP_PDB_INT32, "robust",
             "TRUE signs larger regions, which survive JPEG and rescaling better"),
+      Param(GIMP_PDB_INT32, "web",
+            "TRUE adds the web layer, which survives shrinking for the web with JPEG"),
   };
   const GimpParamDef found[] = {
       Param(GIMP_PDB_STRING, "signature", "The signature found, empty when there is none"),
@@ -53,6 +58,11 @@ void Query() {
       "Looks for a signature first and refuses an image that is already signed, then hides "
       "the signature in the layer's blue channel, as one undo step.",
       kAuthor, kAuthor, kDate, nullptr, "RGB*", GIMP_PLUGIN, 5, 0, image_arguments, nullptr);
+  gimp_install_procedure(
+      kSignWithWebProcedure, "Sign the layer with an invisible signature, for the web too",
+      "As plug-in-pictomarker-sign; with web TRUE it also adds the web layer, which a check "
+      "reads after the picture was shrunk and recompressed for the web.",
+      kAuthor, kAuthor, kDate, nullptr, "RGB*", GIMP_PLUGIN, 6, 0, image_arguments, nullptr);
   gimp_install_procedure(kDetectProcedure, "Detect a Pictomarker signature in the layer",
                          "Returns the signature hidden in the layer, or an empty string.", kAuthor,
                          kAuthor, kDate, nullptr, "RGB*", GIMP_PLUGIN, 3, 1, image_arguments,
@@ -89,10 +99,10 @@ Reply RunFilter(GimpRunMode mode, gint32 image, gint32 drawable) {
   return Failure(outcome.message);
 }
 
-Reply RunSign(gint32 image, gint32 drawable, const char* signature, bool robust) {
+Reply RunSign(gint32 image, gint32 drawable, const char* signature, const SignOptions& options) {
   ApplyPluginSettings(FilterLibraryFile().parent_path());
   plugin::HostDocument document = ReadDrawable(drawable);
-  std::string why = SignDocument(document, signature != nullptr ? signature : "", robust);
+  std::string why = SignDocument(document, signature != nullptr ? signature : "", options);
   if (!why.empty()) return Failure(std::move(why));
   WriteDrawable(image, drawable, document);
   return {};
@@ -107,8 +117,9 @@ Reply RunDetect(gint32 drawable) {
 }
 
 Reply Dispatch(std::string_view name, gint count, const GimpParam* param) {
-  const bool sign = name == kSignProcedure;
-  if (count < (sign ? 5 : 3)) return {GIMP_PDB_CALLING_ERROR, {}, false};
+  const bool web = name == kSignWithWebProcedure;
+  const bool sign = web || name == kSignProcedure;
+  if (count < (web ? 6 : sign ? 5 : 3)) return {GIMP_PDB_CALLING_ERROR, {}, false};
   const auto mode = static_cast<GimpRunMode>(param[0].data.d_int32);
   const gint32 image = param[1].data.d_image;
   const gint32 drawable = param[2].data.d_drawable;
@@ -116,7 +127,11 @@ Reply Dispatch(std::string_view name, gint count, const GimpParam* param) {
     return Failure(std::move(why));
   gegl_init(nullptr, nullptr);
   if (name == kFilterProcedure) return RunFilter(mode, image, drawable);
-  if (sign) return RunSign(image, drawable, param[3].data.d_string, param[4].data.d_int32 != 0);
+  if (sign) {
+    return RunSign(
+        image, drawable, param[3].data.d_string,
+        {.robust = param[4].data.d_int32 != 0, .web_layer = web && param[5].data.d_int32 != 0});
+  }
   if (name == kDetectProcedure) return RunDetect(drawable);
   return {GIMP_PDB_CALLING_ERROR, {}, false};
 }

@@ -22,7 +22,8 @@ SigningOutcome SignCheckedPicture(ImageRecord& picture, const PayloadText& paylo
                                   const SigningRun& run, std::vector<AreaBox>* areas) {
   if (areas != nullptr) areas->clear();
   OutputText found;
-  const ResultCode search = DetectSignature(picture, found, run.search, DetectionMode::kPreSigning);
+  const ResultCode search =
+      DetectEitherLayer(picture, found, run.search, DetectionMode::kPreSigning);
   if (search == ResultCode::kOk) return SigningOutcome::kAlreadySigned;
   if (search == ResultCode::kNoMemory) return SigningOutcome::kNotEnoughMemory;
   if (run.search.stop != nullptr && run.search.stop->load() != 0) return SigningOutcome::kStopped;
@@ -42,6 +43,11 @@ SigningOutcome SignCheckedPicture(ImageRecord& picture, const PayloadText& paylo
   EmbedReport report;
   if (EmbedSignature(signed_picture, payload, signing, options, &report) != ResultCode::kOk)
     return SigningOutcome::kCannotSign;
+  if (run.web_layer &&
+      (EmbedWebLayer(signed_picture, payload, signing, options) != ResultCode::kOk ||
+       !SignedLayersRead(signed_picture, signing, true))) {
+    return SigningOutcome::kCannotSign;
+  }
   picture.Swap(signed_picture);
   if (areas != nullptr) {
     for (std::int32_t i = 0; i < report.regions && i < kMaxSignedRegions; ++i)

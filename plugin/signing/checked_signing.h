@@ -39,12 +39,16 @@ SigningOutcome CheckPictureForSigning(const ImageRecord& picture) noexcept;
 struct SigningRun {
   EngineControl search;  // threads, stop flag and progress of the search
   bool larger_regions = false;
+  // Adds the web layer after the cell mark; the signed copy then replaces the
+  // picture only when both layers read back from it.
+  bool web_layer = false;
   // Called between the search and the signing (the viewer changes its
   // waiting text there).
   std::function<void()> before_embedding;
 };
 
-// Searches `picture` and, when no signature is there, signs a copy with
+// Searches `picture` (the web layer first, then the cell mark) and, when no
+// signature is there, signs a copy with
 // `payload` and swaps it in; the signing reports no progress steps. `areas`
 // (optional) receives the boxes of the regions signed.
 SigningOutcome SignCheckedPicture(ImageRecord& picture, const PayloadText& payload,

@@ -35,7 +35,7 @@ bool StartBatchCommand(QWidget* viewer, BatchKind kind, BatchWorker& worker,
                              strnlen(signature, payload.size() - kPayloadSignatureStart));
   }
   request.pmk_cmd = {plugin_folder, settings.cores_in_use, settings.jpeg_quality,
-                     settings.robust_sign};
+                     settings.robust_sign, settings.web_layer};
 
   auto* progress = new BatchProgressDialog(viewer, kind, static_cast<int>(count), &BatchCancel);
   progress->show();

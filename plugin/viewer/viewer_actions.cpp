@@ -74,6 +74,7 @@ void ViewerWindow::SignImage() {
   SigningRun run;
   run.search = ControlOf(*waiting);
   run.larger_regions = CurrentSettings().robust_sign;
+  run.web_layer = CurrentSettings().web_layer;
   run.before_embedding = [&waiting] {
     waiting->SetText(LanguageText(TextId::kInsertingSignature));
   };

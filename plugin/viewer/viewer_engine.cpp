@@ -11,7 +11,7 @@ void PrepareEngineTables() noexcept {
 ResultCode DetectInPicture(const ImageRecord& picture, const EngineControl& control,
                            std::string& signature) {
   OutputText text;
-  const ResultCode result = DetectSignature(picture, text, control, DetectionMode::kDetection);
+  const ResultCode result = DetectEitherLayer(picture, text, control);
   signature.clear();
   if (result == ResultCode::kOk) signature = text.Signature();
   return result;

@@ -74,20 +74,24 @@ TEST(ParseArgumentsTest, OrderDoesNotMatterAndUnknownTokensAreSkipped) {
   EXPECT_TRUE(options.verbose);
 }
 
-TEST(ParseArgumentsTest, RobustIsAFlagAnywhereButNotWhereAValueIsExpected) {
+TEST(ParseArgumentsTest, RobustAndWebAreFlagsAnywhereButNotWhereAValueIsExpected) {
   const struct {
     std::vector<std::string_view> arguments;
     bool robust;
+    bool web;
     std::string_view signature;
   } cases[] = {
-      {{"-i", "a.png"}, false, ""},
-      {{"-robust", "-i", "a.png", "-robust"}, true, ""},
-      {{"-i", "a.png", "-s", "-robust"}, false, "-robust"},  // the signature's value
-      {{"-i", "a.png", "-Robust"}, false, ""},               // case-sensitive
+      {{"-i", "a.png"}, false, false, ""},
+      {{"-robust", "-i", "a.png", "-robust"}, true, false, ""},
+      {{"-web", "-i", "a.png", "-robust"}, true, true, ""},
+      {{"-i", "a.png", "-s", "-robust"}, false, false, "-robust"},  // the signature's value
+      {{"-i", "a.png", "-s", "-web"}, false, false, "-web"},
+      {{"-i", "a.png", "-Robust", "-WEB"}, false, false, ""},  // case-sensitive
   };
   for (const auto& c : cases) {
     const RunOptions options = Parse(c.arguments);
     EXPECT_EQ(options.robust, c.robust) << c.arguments.back();
+    EXPECT_EQ(options.web, c.web) << c.arguments.back();
     EXPECT_EQ(options.signature, c.signature);
     EXPECT_EQ(options.input, "a.png");
   }

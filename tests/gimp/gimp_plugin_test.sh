@@ -37,6 +37,10 @@ for export in signed.png viewer_signed.png; do
   found="$("$pmkcmd" -i "$work/$export" -cores 2 | head -n 1)"
   [ "$found" = "Signature detected:gimp-26" ] || fail "PMKCmd on $export: $found"
 done
+# Shrunk and recompressed for the web, as the cell mark alone does not survive.
+convert "$work/web_signed.png" -resize 256x -quality 70 "$work/web_small.jpg"
+found="$("$pmkcmd" -i "$work/web_small.jpg" -cores 2 | head -n 1)"
+[ "$found" = "Signature detected:web-26" ] || fail "PMKCmd on the shrunk web_signed.png: $found"
 # The viewer changed colours only: the alpha plane is the photograph's.
 convert "$data/tulips_rgba.png" -alpha extract "$work/alpha_before.pgm"
 convert "$work/viewer_signed.png" -alpha extract "$work/alpha_after.pgm"

@@ -31,6 +31,9 @@
 (define (pmk-sign loaded signature robust)
   (plug-in-pictomarker-sign RUN-NONINTERACTIVE (car loaded) (cadr loaded) signature robust))
 
+(define (pmk-sign2 loaded signature robust web)
+  (plug-in-pictomarker-sign2 RUN-NONINTERACTIVE (car loaded) (cadr loaded) signature robust web))
+
 (define (pmk-dirty? loaded) (= (car (gimp-image-is-dirty (car loaded))) TRUE))
 
 (define (pmk-export loaded file)
@@ -71,6 +74,14 @@
     (gimp-image-clean-all (car photo))
     (plug-in-pictomarker RUN-NONINTERACTIVE (car photo) (cadr photo))
     (pmk-report "filter without dialog changes nothing" (not (pmk-dirty? photo)) "image changed")
+    (gimp-image-delete (car photo)))
+
+  ; The sign procedure with both options; the export is shrunk for the web
+  ; by gimp_plugin_test.sh, which only the web layer survives.
+  (let ((photo (pmk-load (string-append data "/kodim23.png"))))
+    (pmk-sign2 photo "web-26" TRUE TRUE)
+    (pmk-report "sign2 with web detects" (string=? (pmk-detect photo) "web-26") (pmk-detect photo))
+    (pmk-export photo (string-append scratch "/web_signed.png"))
     (gimp-image-delete (car photo)))
 
   (for-each

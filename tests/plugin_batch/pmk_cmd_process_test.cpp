@@ -31,16 +31,24 @@ TEST(PmkCmdProcess, SigningAndDetectionCommandLines) {
   EXPECT_EQ(record.ended, 2);
 }
 
-TEST(PmkCmdProcess, RobustSigningEndsTheSignerArguments) {
+TEST(PmkCmdProcess, SigningOptionsEndTheSignerArguments) {
   const Arguments classic = {"-s", "abc-123", "-cores", "2", "-i", "in.png",
                              "-o", "out.png", "-l",     "l", "-c", "90"};
-  Arguments robust = classic;
-  robust.push_back("-robust");
-  for (const bool larger : {false, true}) {
-    const PmkCmdSettings settings{"/plugin", 2, 90, larger};
-    EXPECT_EQ(SignerArguments(settings, "in.png", "out.png", "abc-123", "l"),
-              larger ? robust : classic);
-    // Detection is the same for both signings.
+  struct Case {
+    bool robust, web;
+    Arguments options;
+  } const cases[] = {
+      {false, false, {}},
+      {true, false, {"-robust"}},
+      {false, true, {"-web"}},
+      {true, true, {"-robust", "-web"}},
+  };
+  for (const Case& c : cases) {
+    const PmkCmdSettings settings{"/plugin", 2, 90, c.robust, c.web};
+    Arguments expected = classic;
+    expected.insert(expected.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(SignerArguments(settings, "in.png", "out.png", "abc-123", "l"), expected);
+    // Detection is the same for every signing.
     EXPECT_EQ(DetectorArguments(settings, "in.png", "l"),
               (Arguments{"-cores", "2", "-i", "in.png", "-l", "l"}));
   }

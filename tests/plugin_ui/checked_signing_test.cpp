@@ -68,6 +68,33 @@ TEST(CheckedSigningTest, SignsOnceAndLeavesThePictureAloneOtherwise) {
   EXPECT_TRUE(areas.empty());
 }
 
+// A picture with alpha, as the editor hands it over: the layer goes in, is
+// verified on the colour, and a picture carrying the layer alone counts as
+// signed before any search for the cell mark.
+TEST(CheckedSigningTest, WebLayerOnAPictureWithAlphaAndAsAPreviousSignature) {
+  const ImageRecord colour = LoadColourPhoto("kodim23.png");
+  ImageRecord picture = GreyPicture(colour.width(), colour.height(), 4);
+  for (std::int32_t y = 0; y < colour.height(); ++y) {
+    for (std::int32_t x = 0; x < colour.width(); ++x) {
+      std::memcpy(picture.Row<std::uint8_t>(y) + 4 * x, colour.Row<std::uint8_t>(y) + 3 * x, 3);
+    }
+  }
+  SigningRun run;
+  run.search.threads = 2;
+  run.web_layer = true;
+  ASSERT_EQ(SignCheckedPicture(picture, FormatPayload("alpha-26"), run), SigningOutcome::kSigned);
+  OutputText text;
+  ASSERT_EQ(DetectWebLayer(picture, text, run.search), ResultCode::kOk);
+  EXPECT_STREQ(text.Signature(), "alpha-26");
+
+  ImageRecord web_only = CopyOf(colour);
+  ASSERT_EQ(EmbedWebLayer(web_only, FormatPayload("web-only"), {}, {}), ResultCode::kOk);
+  const ImageRecord before = CopyOf(web_only);
+  EXPECT_EQ(SignCheckedPicture(web_only, FormatPayload("other-26"), run),
+            SigningOutcome::kAlreadySigned);
+  EXPECT_TRUE(SamePixels(web_only, before));
+}
+
 TEST(CheckedSigningTest, EachOutcomeHasTheViewersMessage) {
   struct Case {
     SigningOutcome outcome;

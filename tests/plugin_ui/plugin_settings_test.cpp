@@ -1,5 +1,7 @@
 #include "plugin/dialogs/plugin_settings.h"
 
+#include <utility>
+
 #include "plugin/dialogs/language_table.h"
 #include "support/dialog_driving.h"
 
@@ -16,18 +18,19 @@ TEST_F(PluginSettingsTest, SettingsFileRules) {
     std::uint8_t crash_mark;
     bool recursive;
     bool robust;
+    bool web;
   };
   // The processor count is 4 (fixture).
   const Case cases[] = {
-      {"", 90, 4, 0, true, false},
+      {"", 90, 4, 0, true, false, false},
       {"[General]\njpeg=19\nUse Cores=0\nCrashed Last Time=256\nRobust Sign=1\n", 90, 1, 0, true,
-       true},
-      {"[General]\njpeg=20\nUse Cores=257\nCrashed Last Time=1\nRobust Sign=0\n", 20, 1, 1, true,
-       false},
-      {"[General]\njpeg=100\nUse Cores=3\nGo Recursivelly=0\nRobust Sign=7\n", 100, 3, 0, false,
-       true},
-      {"[General]\njpeg=abc\nUse Cores=9\nCrashed Last Time=257\nRobust Sign=x\n", 90, 4, 1, true,
-       false},
+       true, false},
+      {"[General]\njpeg=20\nUse Cores=257\nCrashed Last Time=1\nRobust Sign=0\nWeb Layer=1\n", 20,
+       1, 1, true, false, true},
+      {"[General]\njpeg=100\nUse Cores=3\nGo Recursivelly=0\nRobust Sign=7\nWeb Layer=2\n", 100, 3,
+       0, false, true, true},
+      {"[General]\njpeg=abc\nUse Cores=9\nCrashed Last Time=257\nRobust Sign=x\nWeb Layer=x\n", 90,
+       4, 1, true, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -40,6 +43,7 @@ TEST_F(PluginSettingsTest, SettingsFileRules) {
     EXPECT_EQ(settings.crash_mark, c.crash_mark);
     EXPECT_EQ(settings.recursive, c.recursive);
     EXPECT_EQ(settings.robust_sign, c.robust);
+    EXPECT_EQ(settings.web_layer, c.web);
     // The mark says "running" until the viewer closes in order.
     EXPECT_EQ(pmk::platform::ReadProfileInt(SettingsFilePath(), "General", "Crashed Last Time", 0),
               1);
@@ -86,9 +90,14 @@ TEST_F(PluginSettingsTest, SingleKeysAndShortener) {
   WriteLatestFolder("/photos/2026");
   WriteJpegQuality(75);
   EXPECT_FALSE(ReadRobustSign());
-  for (const bool robust : {true, false}) {
+  EXPECT_FALSE(ReadWebLayer());
+  // Each check box has its own key.
+  const std::pair<bool, bool> choices[] = {{true, false}, {false, true}, {false, false}};
+  for (const auto& [robust, web] : choices) {
     WriteRobustSign(robust);
+    WriteWebLayer(web);
     EXPECT_EQ(ReadRobustSign(), robust);
+    EXPECT_EQ(ReadWebLayer(), web);
   }
   EXPECT_EQ(ReadLatestSign(), "abc-123");
   EXPECT_EQ(ReadLatestFolder(), "/photos/2026");

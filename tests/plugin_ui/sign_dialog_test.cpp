@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "plugin/dialogs/dialog_ids.h"
+#include "plugin/dialogs/plugin_settings.h"
 #include "support/dialog_driving.h"
 
 namespace pmk::ui {
@@ -88,37 +89,48 @@ TEST_F(SignDialogTest, CancelFillsBufferButWritesNothing) {
   EXPECT_EQ(SettingsText(), "[General]\nLatest Sign=old-sign\n");
 }
 
-TEST_F(SignDialogTest, RobustSignBoxShowsAndKeepsTheSetting) {
+TEST_F(SignDialogTest, EachSigningBoxShowsAndKeepsItsSetting) {
+  struct Box {
+    int id;
+    const char* text;
+    const char* key;
+    bool (*read)();
+    bool PluginSettings::*current;
+  };
+  const Box boxes[] = {{ids::kRobustSign, "Robust signing (larger regions)", "Robust Sign",
+                        ReadRobustSign, &PluginSettings::robust_sign},
+                       {ids::kWebLayer, "Also survive resizing for the web", "Web Layer",
+                        ReadWebLayer, &PluginSettings::web_layer}};
   struct Case {
     bool with_quality;
-    const char* stored;
+    const char* stored;  // the key's value in the file, "" for none
     bool shown;
     bool ok;  // else Cancel
   };
   const Case cases[] = {
-      {false, "", false, true},
-      {true, "", false, true},
-      {false, "Robust Sign=1\n", true, true},
-      {true, "Robust Sign=1\n", true, true},
-      {true, "Robust Sign=0\n", false, false},
-      {false, "Robust Sign=1\n", true, false},
+      {false, "", false, true}, {true, "", false, true},   {false, "1", true, true},
+      {true, "1", true, true},  {true, "0", false, false}, {false, "1", true, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.stored) + (c.with_quality ? " batch" : " viewer") +
-                 (c.ok ? " OK" : " Cancel"));
-    WriteSettingsText(std::string("[General]\n") + c.stored);
-    CurrentSettings().robust_sign = c.shown;
-    SignPayloadBuffer payload;
-    SignDialog dialog(nullptr, c.with_quality, payload);
-    auto* box = FindControl<QCheckBox>(&dialog, ids::kRobustSign);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->isChecked(), c.shown);
-    box->setChecked(!c.shown);
-    FindControl<QLineEdit>(&dialog, ids::kSignEdit)->setText("abc-123");
-    c.ok ? dialog.accept() : dialog.reject();
-    const bool kept = c.ok ? !c.shown : c.shown;
-    EXPECT_EQ(ReadRobustSign(), kept);
-    EXPECT_EQ(CurrentSettings().robust_sign, kept);
+  for (const Box& b : boxes) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(b.key) + "=" + c.stored + (c.with_quality ? " batch" : " viewer") +
+                   (c.ok ? " OK" : " Cancel"));
+      WriteSettingsText(std::string("[General]\n") +
+                        (*c.stored != 0 ? std::string(b.key) + "=" + c.stored + "\n" : ""));
+      CurrentSettings().*b.current = c.shown;
+      SignPayloadBuffer payload;
+      SignDialog dialog(nullptr, c.with_quality, payload);
+      auto* box = FindControl<QCheckBox>(&dialog, b.id);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), b.text);
+      EXPECT_EQ(box->isChecked(), c.shown);
+      box->setChecked(!c.shown);
+      FindControl<QLineEdit>(&dialog, ids::kSignEdit)->setText("abc-123");
+      c.ok ? dialog.accept() : dialog.reject();
+      const bool kept = c.ok ? !c.shown : c.shown;
+      EXPECT_EQ(b.read(), kept);
+      EXPECT_EQ(CurrentSettings().*b.current, kept);
+    }
   }
 }
 

@@ -289,6 +289,21 @@ TEST_F(ViewerWindowTest, RobustSettingSignsLargerRegions) {
   EXPECT_GT(total_area[1], total_area[0]);
 }
 
+TEST_F(ViewerWindowTest, WebLayerSettingAddsTheLayerOnlyWhenChecked) {
+  for (const bool web : {false, true}) {
+    WriteWebLayer(web);  // read when the viewer opens, like the robust choice
+    Open(Photo());
+    viewer_->RunCommand(kCommandSign);
+    ASSERT_FALSE(captions_.empty());
+    EXPECT_EQ(captions_.back(), "Sign inserted");
+    OutputText text;
+    EXPECT_EQ(DetectWebLayer(viewer_->image(), text, {}),
+              web ? ResultCode::kOk : ResultCode::kRefused);
+    EXPECT_STREQ(text.Signature(), web ? "viewer-1" : "");
+    delete viewer_;
+  }
+}
+
 TEST_F(ViewerWindowTest, TransparentPictureIsShownOverGreyAndKeepsItsAlpha) {
   ImageRecord picture;
   ASSERT_EQ(picture.Allocate(200, 150, 4, 8), 0);

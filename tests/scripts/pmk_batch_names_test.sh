@@ -35,5 +35,23 @@ for run in ". pics" "./ pics" "pics ." "pics/ ." ".. pics/sub"; do
     failures=$((failures + 1))
   fi
 done
+
+# --robust and --web end PMKCmd's arguments in the plug-in's order.
+cat >arguments <<'SCRIPT'
+#!/bin/sh
+printf '%s\n' "$*" >>"$RECORD"
+SCRIPT
+chmod +x arguments
+for run in "|" "--robust| -robust" "--web| -web" "--web --robust| -robust -web"; do
+  options="${run%|*}" expected=" -c 90${run#*|}"
+  : >"$RECORD"
+  # shellcheck disable=SC2086 # the options are separate words
+  "$batch" sign pics/sub --signature abcdef --pmkcmd "$work/arguments" $options >/dev/null 2>&1 || true
+  line="$(cat "$RECORD")"
+  if [ "${line%"$expected"}" = "$line" ]; then
+    echo "FAIL: pmk-batch sign $options ran PMKCmd $line" >&2
+    failures=$((failures + 1))
+  fi
+done
 [ "$failures" -eq 0 ] || exit 1
-echo "pmk-batch: every name handed on holds a separator"
+echo "pmk-batch: every name handed on holds a separator, the signing options come last"
