@@ -121,15 +121,23 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
-  double squares = 0.0;
-  int largest = 0;
-  for (int y = best_top; y < best_top + size; ++y) {
-    for (int i = 3 * best_left; i < 3 * (best_left + size); ++i) {
-      const int d = after.Row<std::uint8_t>(y)[i] - original.Row<std::uint8_t>(y)[i];
-      squares += d * d;
-      largest = std::max(largest, std::abs(d));
+  // RMS and largest change in the square against `reference`.
+  const auto change = [&](const ImageRecord& reference, int& largest) {
+    double squares = 0.0;
+    largest = 0;
+    for (int y = best_top; y < best_top + size; ++y) {
+      for (int i = 3 * best_left; i < 3 * (best_left + size); ++i) {
+        const int d = after.Row<std::uint8_t>(y)[i] - reference.Row<std::uint8_t>(y)[i];
+        squares += d * d;
+        largest = std::max(largest, std::abs(d));
+      }
     }
-  }
+    return std::sqrt(squares / (3.0 * size * size));
+  };
+  int largest = 0;
+  int largest_layer = 0;
+  const double rms = change(original, largest);
+  const double rms_layer = change(mark_only, largest_layer);
   const std::filesystem::path folder = argv[2];
   std::filesystem::create_directories(folder);
   const bool written =
@@ -141,9 +149,10 @@ int Run(int argc, char** argv) {
                 folder / "web_layer_alone_x20.png");
   std::printf(
       "%dx%d picture, PSNR of the signing %.2f dB; flattest %dx%d square at (%d, %d), detail "
-      "%.2f; in it: RMS change %.2f levels, largest %d\n",
+      "%.2f; in it: RMS change %.2f levels, largest %d; the web layer's part RMS %.2f, largest "
+      "%d\n",
       original.width(), original.height(), Psnr(original, after, -1), size, size, best_left,
-      best_top, flattest, std::sqrt(squares / (3.0 * size * size)), largest);
+      best_top, flattest, rms, largest, rms_layer, largest_layer);
   return written ? 0 : 1;
 }
 
