@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -134,6 +135,53 @@ bool JpegRoundTrip(const ImageRecord& picture, int quality, ImageRecord& out) {
   }
   std::error_code ignored;
   std::filesystem::remove(file, ignored);
+  return ok;
+}
+
+const std::vector<Pipeline>& PublishingPipelines() {
+  static const std::vector<Pipeline> pipelines = {
+      {"1080 q80", "-resize 1080x1080 -quality 80", false},
+      {"1080 q70", "-resize 1080x1080 -quality 70", false},
+      {"720 q60", "-resize 720x720 -quality 60", false},
+      {"512 q50", "-resize 512x512 -quality 50", true},
+      {"2% crop, 1080 q80",
+       "-gravity center -crop 96%x96%+0+0 +repage -resize 1080x1080 -quality 80", true},
+      {"5% crop, 1080 q80",
+       "-gravity center -crop 90%x90%+0+0 +repage -resize 1080x1080 -quality 80", false},
+      {"1080, unsharp 0x1, q80", "-resize 1080x1080 -unsharp 0x1 -quality 80", true},
+      {"contrast +10%, 1080 q80", "-brightness-contrast 0x10 -resize 1080x1080 -quality 80", false},
+      {"contrast -10%, 1080 q80", "-brightness-contrast 0x-10 -resize 1080x1080 -quality 80",
+       false},
+      {"gain 1.1 clipped, 1080 q80", "-function polynomial 1.1,-0.05 -resize 1080x1080 -quality 80",
+       true},
+      {"rot 90, 1080 q80", "-rotate 90 -resize 1080x1080 -quality 80", false},
+      {"flop, 1080 q80", "-flop -resize 1080x1080 -quality 80", false},
+  };
+  return pipelines;
+}
+
+bool WriteBmp(const ImageRecord& picture, const std::filesystem::path& file) {
+  const Bitmap bitmap = ToBitmap(picture);
+  return bitmap && FreeImage_Save(FIF_BMP, bitmap.get(), file.c_str(), 0) != 0;
+}
+
+bool Publish(const std::filesystem::path& in, const Pipeline& pipeline,
+             const std::filesystem::path& out) {
+  const std::string command =
+      "convert '" + in.string() + "' " + pipeline.arguments + " '" + out.string() + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+bool PublishPicture(const ImageRecord& picture, const Pipeline& pipeline, ImageRecord& out) {
+  const std::filesystem::path stem =
+      std::filesystem::temp_directory_path() / ("pmk_bench_" + std::to_string(::getpid()));
+  const std::filesystem::path in = stem.string() + "_in.bmp";
+  const std::filesystem::path published = stem.string() + "_out.jpg";
+  const bool ok =
+      WriteBmp(picture, in) && Publish(in, pipeline, published) && LoadColour(published, out);
+  std::error_code ignored;
+  std::filesystem::remove(in, ignored);
+  std::filesystem::remove(published, ignored);
   return ok;
 }
 

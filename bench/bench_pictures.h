@@ -1,6 +1,7 @@
 // Pictures and measurements shared by the benchmarks and the robustness
 // report: loading photographs, building photo-like pictures of a given size,
-// the attacks a signed picture suffers (JPEG, rescaling), and peak memory.
+// the attacks a signed picture suffers (JPEG, rescaling, publishing through
+// ImageMagick), and peak memory.
 //
 // These are tools, not engine code: they may throw and allocate freely.
 #pragma once
@@ -40,6 +41,25 @@ bool Rescale(const ImageRecord& picture, std::int32_t width, std::int32_t height
 
 // Writes the picture as JPEG of `quality` the way PMKCmd writes, and reads it back.
 bool JpegRoundTrip(const ImageRecord& picture, int quality, ImageRecord& out);
+
+// ---- Publishing: what a site does to a photograph, done by ImageMagick
+// `convert` (which must be on the PATH): `convert IN ARGUMENTS OUT.jpg`.
+struct Pipeline {
+  const char* name;
+  const char* arguments;
+  bool quick;  // one of the few that tell most (web_layer_bench --pipelines=quick)
+};
+// Shrinking to web sizes with JPEG, centred crops, sharpening, contrast and
+// turns, each ending in JPEG.
+const std::vector<Pipeline>& PublishingPipelines();
+
+// Writes the picture losslessly (BMP).
+bool WriteBmp(const ImageRecord& picture, const std::filesystem::path& file);
+// Runs the pipeline from file `in` to file `out`.
+bool Publish(const std::filesystem::path& in, const Pipeline& pipeline,
+             const std::filesystem::path& out);
+// The picture as the pipeline publishes it, read back.
+bool PublishPicture(const ImageRecord& picture, const Pipeline& pipeline, ImageRecord& out);
 
 // A photo-like picture of about `megapixels` million pixels (4:3). From a
 // folder of photographs: the one nearest in size, rescaled unless already

@@ -1,15 +1,20 @@
 // How well a signature survives what happens to pictures: signs every
 // photograph of a folder with a fixed seed, measures how much the signing
-// changed it, then attacks the signed picture (JPEG, rescaling, both) and
-// searches it the way PMKCmd does (DetectSignature on two cores). Unsigned
+// changed it, then attacks the signed picture (JPEG, rescaling, both, or
+// publishing through ImageMagick) and searches it the way PMKCmd checks
+// (the web layer first, then DetectSignature on two cores). Unsigned
 // originals are searched too, to count false positives.
 //
-//   robustness [FOLDER] [--out FILE] [--cores N] [--robust]
+//   robustness [FOLDER] [--out FILE] [--cores N] [--modes LIST]
+//              [--attacks direct|pipelines|all] [--robust | --robust-only]
 //
 // FOLDER defaults to the committed test photographs. The report is Markdown,
-// printed and, with --out, written to FILE. --robust signs a second time with
-// larger regions (PMKCmd -robust) and sets both modes side by side;
-// --robust-only signs with larger regions alone.
+// printed and, with --out, written to FILE. --modes names the signing modes
+// set side by side, of classic (as specified, the default), robust (larger
+// regions, PMKCmd -robust) and web (the classic mark, then the web layer,
+// PMKCmd -web); --robust is "classic,robust", --robust-only "robust".
+// --attacks picks the in-process attacks (direct, the default), the
+// publishing pipelines (needs ImageMagick `convert`), or both.
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -54,10 +59,7 @@ AttackFunction Resize(int percent, FREE_IMAGE_FILTER filter) {
   };
 }
 
-std::vector<Attack> Attacks() {
-  std::vector<Attack> attacks;
-  attacks.push_back({"none (signed file as written)",
-                     [](const ImageRecord& in, ImageRecord& out) { return CopyPicture(out, in); }});
+void AddDirectAttacks(std::vector<Attack>& attacks) {
   for (const int q : {95, 90, 80, 70, 60, 50}) {
     attacks.push_back({"JPEG quality " + std::to_string(q), Jpeg(q)});
   }
@@ -72,6 +74,24 @@ std::vector<Attack> Attacks() {
          ImageRecord compressed;
          return JpegRoundTrip(in, 80, compressed) && Resize(67, FILTER_BICUBIC)(compressed, out);
        }});
+}
+
+AttackFunction Published(const Pipeline& pipeline) {
+  return [&pipeline](const ImageRecord& in, ImageRecord& out) {
+    return PublishPicture(in, pipeline, out);
+  };
+}
+
+std::vector<Attack> Attacks(bool direct, bool pipelines) {
+  std::vector<Attack> attacks;
+  attacks.push_back({"none (signed file as written)",
+                     [](const ImageRecord& in, ImageRecord& out) { return CopyPicture(out, in); }});
+  if (direct) AddDirectAttacks(attacks);
+  if (pipelines) {
+    for (const Pipeline& pipeline : PublishingPipelines()) {
+      attacks.push_back({std::string("`convert`: ") + pipeline.name, Published(pipeline)});
+    }
+  }
   attacks.push_back({"unsigned original (false positives)",
                      [](const ImageRecord& in, ImageRecord& out) { return CopyPicture(out, in); },
                      true});
@@ -81,15 +101,18 @@ std::vector<Attack> Attacks() {
 struct Verdict {
   bool found = false;
   std::string signature;
-  double scale = 0.0;  // the first scale of the series that reads it back
+  std::string where;  // "web layer", or the first scale of the series that reads the mark
 };
 
-// The search as PMKCmd runs it; when it finds something, the scales are
-// tried again one by one (1.0 first, as the sequential search does) to tell
-// at which the signature reads back.
+// The check as PMKCmd runs it: the web layer first, the mark's search when
+// it says nothing. When the mark is found, the scales are tried again one by
+// one (1.0 first, as the sequential search does) to tell at which it reads.
 Verdict Detect(const ImageRecord& picture, const EngineControl& control) {
   Verdict verdict;
   OutputText text;
+  if (DetectWebLayer(picture, text, control) == ResultCode::kOk) {
+    return {true, text.Signature(), "web layer"};
+  }
   if (DetectSignature(picture, text, control) != ResultCode::kOk) return verdict;
   verdict.found = true;
   verdict.signature = text.Signature();
@@ -97,7 +120,9 @@ Verdict Detect(const ImageRecord& picture, const EngineControl& control) {
     const double scale = SequentialScale(DetectionMode::kDetection, i);
     OutputText again;
     if (DetectAtScale(picture, again, scale, control) == ResultCode::kOk) {
-      verdict.scale = scale;
+      char label[16];
+      std::snprintf(label, sizeof label, "%.2f", scale);
+      verdict.where = label;
       break;
     }
   }
@@ -108,7 +133,7 @@ struct Row {
   int tried = 0;
   int correct = 0;
   std::vector<std::string> failures;  // picture names, with why
-  std::map<std::string, int> scales;  // "1.00" -> how often
+  std::map<std::string, int> scales;  // "1.00" or "web layer" -> how often
 };
 
 std::string Fixed(double value, int decimals) {
@@ -124,6 +149,26 @@ std::string Join(const std::vector<std::string>& items) {
   return out.empty() ? "–" : out;
 }
 
+struct Mode {
+  std::string key;          // as --modes names it
+  std::string label;        // in the tables
+  std::string description;  // in the report's introduction
+  bool larger_regions = false;
+  bool web_layer = false;
+};
+
+const std::vector<Mode>& Modes() {
+  static const std::vector<Mode> modes = {
+      {"classic", "as specified", "as specified (smallest regions)", false, false},
+      {"robust", "larger regions", "larger regions (`PMKCmd -robust`)", true, false},
+      {"web", "web layer",
+       "web layer (`PMKCmd -web`: the mark as specified, then the web layer with the same "
+       "options)",
+       false, true},
+  };
+  return modes;
+}
+
 // What one signing mode gave on the whole folder.
 struct ModeResult {
   std::string label;
@@ -131,9 +176,14 @@ struct ModeResult {
   std::vector<Row> rows;
 };
 
-ModeResult RunMode(const std::string& label, bool larger_regions, const EngineControl& control,
+// The unsigned originals read the same whatever the mode: searched once.
+using UnsignedVerdicts = std::map<std::string, Verdict>;
+
+ModeResult RunMode(const Mode& mode, const EngineControl& control,
                    const std::vector<std::filesystem::path>& files,
-                   const std::vector<Attack>& attacks, std::vector<std::string>& skipped) {
+                   const std::vector<Attack>& attacks, UnsignedVerdicts& unsigned_verdicts,
+                   std::vector<std::string>& skipped) {
+  const std::string& label = mode.label;
   ModeResult result{label, "", std::vector<Row>(attacks.size())};
   const PayloadText payload = FormatPayload(kSignature);
   std::ostringstream pictures;
@@ -149,10 +199,12 @@ ModeResult RunMode(const std::string& label, bool larger_regions, const EngineCo
     EmbedOptions options;
     options.use_fixed_seed = true;
     options.fixed_seed = kSeed;
-    options.larger_regions = larger_regions;
+    options.larger_regions = mode.larger_regions;
     EmbedReport report;
-    const ResultCode signed_result =
-        EmbedSignature(signed_picture, payload, control, options, &report);
+    ResultCode signed_result = EmbedSignature(signed_picture, payload, control, options, &report);
+    if (signed_result == ResultCode::kOk && mode.web_layer) {
+      signed_result = EmbedWebLayer(signed_picture, payload, control, options);
+    }
     if (signed_result != ResultCode::kOk) {
       skipped.push_back(name + " (" + label + " signing refused, code " +
                         std::to_string(CodeByte(signed_result)) + ")");
@@ -168,12 +220,19 @@ ModeResult RunMode(const std::string& label, bool larger_regions, const EngineCo
     for (std::size_t a = 0; a < attacks.size(); ++a) {
       const Attack& attack = attacks[a];
       Row& row = result.rows[a];
-      ImageRecord attacked;
-      if (!attack.apply(attack.on_original ? original : signed_picture, attacked)) {
-        row.failures.push_back(name + " (attack failed)");
-        continue;
+      const auto known = unsigned_verdicts.find(name);
+      Verdict verdict;
+      if (attack.on_original && known != unsigned_verdicts.end()) {
+        verdict = known->second;
+      } else {
+        ImageRecord attacked;
+        if (!attack.apply(attack.on_original ? original : signed_picture, attacked)) {
+          row.failures.push_back(name + " (attack failed)");
+          continue;
+        }
+        verdict = Detect(attacked, control);
+        if (attack.on_original) unsigned_verdicts[name] = verdict;
       }
-      const Verdict verdict = Detect(attacked, control);
       ++row.tried;
       if (attack.on_original) {
         // Here "correct" counts the pictures rightly left unreported.
@@ -186,14 +245,14 @@ ModeResult RunMode(const std::string& label, bool larger_regions, const EngineCo
       }
       if (verdict.found && verdict.signature == kSignature) {
         ++row.correct;
-        ++row.scales[Fixed(verdict.scale, 2)];
+        ++row.scales[verdict.where];
       } else if (verdict.found) {
         row.failures.push_back(name + " (read \"" + verdict.signature + "\")");
       } else {
         row.failures.push_back(name);
       }
       std::fprintf(stderr, "  %-40s %s\n", attack.name.c_str(),
-                   verdict.found ? ("found at " + Fixed(verdict.scale, 2)).c_str() : "not found");
+                   verdict.found ? ("found at " + verdict.where).c_str() : "not found");
     }
   }
   result.pictures = pictures.str();
@@ -219,6 +278,34 @@ constexpr char kPictureHeader[] =
     "| Picture | Size | Regions | PSNR (dB) | PSNR blue (dB) | Largest change |\n"
     "|---|---|---|---|---|---|\n";
 
+// "a, b and c"
+std::string Enumerate(const std::vector<std::string>& items) {
+  std::string out;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+  }
+  return out;
+}
+
+// The modes named by a comma-separated list, in its order; empty when a
+// name is unknown.
+std::vector<Mode> ModesNamed(const std::string& list) {
+  std::vector<Mode> chosen;
+  std::stringstream names(list);
+  std::string name;
+  while (std::getline(names, name, ',')) {
+    bool known = false;
+    for (const Mode& mode : Modes()) {
+      if (mode.key == name) {
+        chosen.push_back(mode);
+        known = true;
+      }
+    }
+    if (!known) return {};
+  }
+  return chosen;
+}
+
 }  // namespace
 }  // namespace pmk::bench
 
@@ -227,8 +314,8 @@ int main(int argc, char** argv) {
   using namespace pmk::bench;
   std::string out_file;
   int cores = 2;
-  bool robust = false;
-  bool robust_only = false;
+  std::string mode_list = "classic";
+  std::string attack_set = "direct";
   std::filesystem::path folder = TestDataFolder();
   std::string folder_label = "tests/data";
   for (int i = 1; i < argc; ++i) {
@@ -237,69 +324,92 @@ int main(int argc, char** argv) {
       out_file = argv[++i];
     } else if (argument == "--cores" && i + 1 < argc) {
       cores = std::atoi(argv[++i]);
+    } else if (argument == "--modes" && i + 1 < argc) {
+      mode_list = argv[++i];
+    } else if (argument == "--attacks" && i + 1 < argc) {
+      attack_set = argv[++i];
     } else if (argument == "--robust") {
-      robust = true;
+      mode_list = "classic,robust";
     } else if (argument == "--robust-only") {
-      robust_only = true;
+      mode_list = "robust";
     } else if (!argument.empty() && argument[0] != '-') {
       folder = argument;
       folder_label = argument;
     } else {
-      std::fputs("usage: robustness [FOLDER] [--out FILE] [--cores N] [--robust | --robust-only]\n",
-                 stderr);
-      return 2;
+      mode_list.clear();
+      break;
     }
+  }
+  const std::vector<Mode> chosen = ModesNamed(mode_list);
+  const bool direct = attack_set == "direct" || attack_set == "all";
+  const bool pipelines = attack_set == "pipelines" || attack_set == "all";
+  if (chosen.empty() || !(direct || pipelines)) {
+    std::fputs(
+        "usage: robustness [FOLDER] [--out FILE] [--cores N] [--modes classic,robust,web]\n"
+        "                  [--attacks direct|pipelines|all] [--robust | --robust-only]\n",
+        stderr);
+    return 2;
   }
   const EngineControl control{.threads = static_cast<std::uint8_t>(cores)};
 
-  const std::vector<Attack> attacks = Attacks();
+  const std::vector<Attack> attacks = Attacks(direct, pipelines);
   const std::vector<std::filesystem::path> files = PicturesIn(folder);
   std::vector<std::string> skipped;
+  UnsignedVerdicts unsigned_verdicts;
   std::vector<ModeResult> modes;
-  if (!robust_only) {
-    modes.push_back(RunMode("as specified", false, control, files, attacks, skipped));
+  for (const Mode& mode : chosen) {
+    modes.push_back(RunMode(mode, control, files, attacks, unsigned_verdicts, skipped));
   }
-  if (robust || robust_only) {
-    modes.push_back(RunMode("larger regions", true, control, files, attacks, skipped));
-  }
-  robust = robust && !robust_only;
+  const bool several = modes.size() > 1;
 
   std::ostringstream report;
   report << "# Robustness report\n\n"
          << "Folder: `" << folder_label << "`; signature `" << kSignature << "`, fixed seed "
-         << kSeed << "; detection with `DetectSignature` on " << cores
-         << " cores. Resizing uses FreeImage_Rescale; JPEG is written as PMKCmd writes it "
-         << "(FreeImage, 4:2:0) and read back.\n\n";
-  if (robust) {
-    report << "Two signing modes: as specified (smallest regions) and larger regions "
-           << "(`PMKCmd -robust`); detection is the same for both.\n\n";
+         << kSeed << "; detection as PMKCmd checks: `DetectWebLayer`, then `DetectSignature` on "
+         << cores << " cores. Resizing uses FreeImage_Rescale; JPEG is written as PMKCmd writes it "
+         << "(FreeImage, 4:2:0) and read back.";
+  if (pipelines) {
+    report << " The `convert` rows write the signed picture as BMP and publish it with "
+           << "ImageMagick (arguments at the end).";
+  }
+  report << "\n\n";
+  if (several) {
+    std::vector<std::string> descriptions;
+    for (const Mode& mode : chosen) descriptions.push_back(mode.description);
+    const std::string count = chosen.size() == 2   ? "Two"
+                              : chosen.size() == 3 ? "Three"
+                                                   : std::to_string(chosen.size());
+    report << count << " signing modes: " << Enumerate(descriptions)
+           << "; detection is the same for " << (chosen.size() == 2 ? "both" : "all") << ".\n\n";
   }
   report << "## What signing changes\n\n";
   for (const ModeResult& mode : modes) {
-    if (robust) report << "### " << mode.label << "\n\n";
+    if (several) report << "### " << mode.label << "\n\n";
     report << kPictureHeader << mode.pictures << "\n";
   }
   report << "## Detection after attacks\n\n";
-  if (!robust) {
-    report << "| Attack | Detection rate | Found at scale | Failures |\n|---|---|---|---|\n";
-    for (std::size_t a = 0; a < attacks.size(); ++a) {
-      const Row& row = modes[0].rows[a];
-      const bool fp = attacks[a].on_original;
-      report << "| " << attacks[a].name << " | " << Rate(row, fp) << " | " << Scales(row, fp)
-             << " | " << Join(row.failures) << " |\n";
-    }
-  } else {
-    report << "| Attack | Rate: " << modes[0].label << " | Rate: " << modes[1].label
-           << " | Scales: " << modes[0].label << " | Scales: " << modes[1].label
-           << " | Failures: " << modes[0].label << " | Failures: " << modes[1].label
-           << " |\n|---|---|---|---|---|---|---|\n";
-    for (std::size_t a = 0; a < attacks.size(); ++a) {
-      const Row& plain = modes[0].rows[a];
-      const Row& larger = modes[1].rows[a];
-      const bool fp = attacks[a].on_original;
-      report << "| " << attacks[a].name << " | " << Rate(plain, fp) << " | " << Rate(larger, fp)
-             << " | " << Scales(plain, fp) << " | " << Scales(larger, fp) << " | "
-             << Join(plain.failures) << " | " << Join(larger.failures) << " |\n";
+  // One column of each kind per mode, labelled by the mode when there are several.
+  const auto heading = [&](const std::string& kind) {
+    std::string cells;
+    for (const ModeResult& mode : modes) cells += " | " + kind + (several ? ": " + mode.label : "");
+    return cells;
+  };
+  report << "| Attack" << heading(several ? "Rate" : "Detection rate")
+         << heading(several ? "Scales" : "Found at scale") << heading("Failures") << " |\n|---";
+  for (std::size_t i = 0; i < 3 * modes.size(); ++i) report << "|---";
+  report << "|\n";
+  for (std::size_t a = 0; a < attacks.size(); ++a) {
+    const bool fp = attacks[a].on_original;
+    report << "| " << attacks[a].name;
+    for (const ModeResult& mode : modes) report << " | " << Rate(mode.rows[a], fp);
+    for (const ModeResult& mode : modes) report << " | " << Scales(mode.rows[a], fp);
+    for (const ModeResult& mode : modes) report << " | " << Join(mode.rows[a].failures);
+    report << " |\n";
+  }
+  if (pipelines) {
+    report << "\n| `convert` row | `convert SIGNED.bmp … OUT.jpg` |\n|---|---|\n";
+    for (const Pipeline& pipeline : PublishingPipelines()) {
+      report << "| " << pipeline.name << " | `" << pipeline.arguments << "` |\n";
     }
   }
   if (!skipped.empty()) report << "\nNot used: " << Join(skipped) << ".\n";

@@ -92,45 +92,6 @@ void Generate(int index, ImageRecord& picture) {
   }
 }
 
-bool WriteBmp(const ImageRecord& picture, const std::filesystem::path& file) {
-  FIBITMAP* bitmap = FreeImage_ConvertFromRawBits(
-      const_cast<BYTE*>(picture.data()), picture.width(), picture.height(), picture.stride(), 24,
-      FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, TRUE);
-  if (!bitmap) return false;
-  const bool ok = FreeImage_Save(FIF_BMP, bitmap, file.c_str(), 0) != 0;
-  FreeImage_Unload(bitmap);
-  return ok;
-}
-
-struct Pipeline {
-  const char* name;
-  const char* arguments;
-  bool quick;
-};
-
-constexpr Pipeline kPipelines[] = {
-    {"1080 q80", "-resize 1080x1080 -quality 80", false},
-    {"1080 q70", "-resize 1080x1080 -quality 70", false},
-    {"720 q60", "-resize 720x720 -quality 60", false},
-    {"512 q50", "-resize 512x512 -quality 50", true},
-    {"2% crop, 1080 q80", "-gravity center -crop 96%x96%+0+0 +repage -resize 1080x1080 -quality 80",
-     true},
-    {"1080, unsharp 0x1, q80", "-resize 1080x1080 -unsharp 0x1 -quality 80", true},
-    {"contrast +10%, 1080 q80", "-brightness-contrast 0x10 -resize 1080x1080 -quality 80", false},
-    {"contrast -10%, 1080 q80", "-brightness-contrast 0x-10 -resize 1080x1080 -quality 80", false},
-    {"gain 1.1 clipped, 1080 q80", "-function polynomial 1.1,-0.05 -resize 1080x1080 -quality 80",
-     true},
-    {"rot 90, 1080 q80", "-rotate 90 -resize 1080x1080 -quality 80", false},
-    {"flop, 1080 q80", "-flop -resize 1080x1080 -quality 80", false},
-};
-
-bool Publish(const std::filesystem::path& in, const Pipeline& pipeline,
-             const std::filesystem::path& out) {
-  const std::string command =
-      "convert '" + in.string() + "' " + pipeline.arguments + " '" + out.string() + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
 // The change's root mean square (green) in the flattest and the busiest
 // quarter of 32 x 32 blocks, ranked by the original's luma deviation: how
 // much of the change the shaping keeps out of flat areas.
@@ -185,7 +146,7 @@ int Run(int argc, char** argv) {
   std::sort(jpegs.rbegin(), jpegs.rend());
   jpegs.resize(std::min(jpegs.size(), static_cast<std::size_t>(photo_count)));
   std::vector<const Pipeline*> pipelines;
-  for (const Pipeline& p : kPipelines) {
+  for (const Pipeline& p : PublishingPipelines()) {
     if (!none && (!quick || p.quick)) pipelines.push_back(&p);
   }
 
