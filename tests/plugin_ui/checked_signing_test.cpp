@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "image/picture_buffer_ops.h"
 #include "support/pictures.h"
 
 namespace pmk::ui {
@@ -73,12 +74,8 @@ TEST(CheckedSigningTest, SignsOnceAndLeavesThePictureAloneOtherwise) {
 // signed before any search for the cell mark.
 TEST(CheckedSigningTest, WebLayerOnAPictureWithAlphaAndAsAPreviousSignature) {
   const ImageRecord colour = LoadColourPhoto("kodim23.png");
-  ImageRecord picture = GreyPicture(colour.width(), colour.height(), 4);
-  for (std::int32_t y = 0; y < colour.height(); ++y) {
-    for (std::int32_t x = 0; x < colour.width(); ++x) {
-      std::memcpy(picture.Row<std::uint8_t>(y) + 4 * x, colour.Row<std::uint8_t>(y) + 3 * x, 3);
-    }
-  }
+  ImageRecord picture = CopyOf(colour);
+  ASSERT_EQ(picture_buffer::ConvertBpcComp(picture, 8, 4), kResultOk);
   SigningRun run;
   run.search.threads = 2;
   run.web_layer = true;
