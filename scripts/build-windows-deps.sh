@@ -31,7 +31,7 @@ cache_root="${PMK_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/pictomarker/win
 jobs="${JOBS:-2}"
 
 # Raise whenever the build steps below change: a stale build is never reused.
-recipe_revision=1
+recipe_revision=2
 
 installed_source() {  # binary package -> "source version"
   dpkg-query -W -f='${source:Package} ${source:Version}\n' "$1"

@@ -10,12 +10,23 @@ set -euo pipefail
 build="$1"
 data="$2"
 wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
 host="$build/plugin/library/PictomarkerHost.exe"
-export WINEDEBUG=-all QT_QPA_PLATFORM=offscreen
 
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  QT_QPA_PLATFORM=offscreen
+unset DISPLAY WAYLAND_DISPLAY
+trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
 cd "$scratch"
+
+# Without a display Wine can create no window at all, not even the hidden one
+# that carries Qt's timers and posted events, and the viewer's loop would wait
+# forever. Its null display driver creates them; the driver is chosen when a
+# prefix's desktop starts, hence a prefix of this test's own.
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+  { echo "FAIL: Wine's null display driver could not be chosen" >&2; exit 1; }
+timeout 120 "$wineserver" -w
 failures=0
 fail() {
   echo "FAIL: $*" >&2
