@@ -44,6 +44,14 @@ for format in png jpg tif bmp; do
   fi
 done
 
+# And with the web layer, whose basis and filter taps use the maths library.
+"$linux/tools/inspect/PMKInspect" sign photo.png linux-web.png SAME-26 --seed 7 --web >/dev/null
+"$wine" "$windows/tools/inspect/PMKInspect.exe" sign photo.png windows-web.png SAME-26 \
+  --seed 7 --web >/dev/null 2>&1 || true
+if ! cmp -s linux-web.png windows-web.png; then
+  fail "signing with the web layer: the Windows bytes differ from the Linux bytes"
+fi
+
 # PMKCmd: messages and exit codes, case by case.
 # (Bare names are looked for in the program's folder: these name the folder.)
 cases=(

@@ -21,7 +21,7 @@ constexpr Command kCommands[] = {
     {"payload", "payload SIGNATURE", pmk::inspect::RunPayload},
     {"decode", "decode CELLBITS", pmk::inspect::RunDecode},
     {"regions", "regions IMAGE [--robust]", pmk::inspect::RunRegions},
-    {"sign", "sign IN OUT SIGNATURE [--seed N] [--robust]", pmk::inspect::RunSign},
+    {"sign", "sign IN OUT SIGNATURE [--seed N] [--robust] [--web]", pmk::inspect::RunSign},
     {"detect", "detect IMAGE [--scale X] [--cores N]", pmk::inspect::RunDetect},
     {"candidates", "candidates IMAGE [--mode 0|1]", pmk::inspect::RunCandidates},
     {"cells", "cells IMAGE --rect x0,y0,x1,y1", pmk::inspect::RunCells},

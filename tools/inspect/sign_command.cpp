@@ -1,5 +1,5 @@
-// PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust]: signs IN the way
-// the command-line signer does (--robust: as PMKCmd -robust), without any
+// PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust] [--web]: signs IN the
+// way the command-line signer does (--robust, --web: as PMKCmd's), without any
 // detection before or after, writes OUT and reports what the embedding did
 // per region.
 #include <charconv>
@@ -22,7 +22,8 @@
 namespace pmk::inspect {
 namespace {
 
-constexpr const char* kUsage = "usage: PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust]\n";
+constexpr const char* kUsage =
+    "usage: PMKInspect sign IN OUT SIGNATURE [--seed N] [--robust] [--web]\n";
 
 constexpr int kJpegQuality = 95;
 
@@ -36,6 +37,7 @@ bool ParseSeed(std::string_view text, std::uint32_t& seed) {
 
 int RunSign(Arguments args) {
   EmbedOptions options;
+  bool web_layer = false;
   if (args.size() < 3) {
     std::fputs(kUsage, stderr);
     return kUsageError;
@@ -43,6 +45,8 @@ int RunSign(Arguments args) {
   for (std::size_t i = 3; i < args.size(); ++i) {
     if (args[i] == "--robust" && !options.larger_regions) {
       options.larger_regions = true;
+    } else if (args[i] == "--web" && !web_layer) {
+      web_layer = true;
     } else if (args[i] == "--seed" && !options.use_fixed_seed && i + 1 < args.size() &&
                ParseSeed(args[i + 1], options.fixed_seed)) {
       options.use_fixed_seed = true;
@@ -61,8 +65,11 @@ int RunSign(Arguments args) {
   if (!LoadColourPicture(input, colour, alpha)) return 1;
 
   EmbedReport report;
-  const ResultCode result =
-      EmbedSignature(colour, FormatPayload(signature), EngineControl{}, options, &report);
+  const PayloadText payload = FormatPayload(signature);
+  ResultCode result = EmbedSignature(colour, payload, EngineControl{}, options, &report);
+  if (result == ResultCode::kOk && web_layer) {
+    result = EmbedWebLayer(colour, payload, EngineControl{}, options);
+  }
   if (result == ResultCode::kOk) {
     try {
       // Written as PMKCmd writes it: the signed picture is given up to the writer.
