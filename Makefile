@@ -40,9 +40,10 @@ test-thread: deps
 	@TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/plugin_batch_tests --gtest_filter='BatchWorker*:BatchJob*'
 
 # Every fuzz target for 30 seconds on a copy of its committed seed corpus
-# (clang and libFuzzer), linked with FreeImage and Exiv2 built with the
-# sanitizers and fuzzer coverage (scripts/build-instrumented-deps.sh, cached
-# under ~/.cache/pictomarker). `make fuzz-long` runs each for FUZZ_SECONDS
+# (clang and libFuzzer; tests/fuzz/smoke_run.sh, as many at a time as JOBS),
+# linked with FreeImage and Exiv2 built with the sanitizers and fuzzer
+# coverage (scripts/build-instrumented-deps.sh, cached under
+# ~/.cache/pictomarker). `make fuzz-long` runs each for FUZZ_SECONDS
 # (default 1800); findings land in build-fuzz/artifacts/.
 FUZZ_TARGETS := fuzz_options fuzz_payload_decode fuzz_image_reader fuzz_plugin_reader fuzz_metadata_copy fuzz_metadata_carry fuzz_cell_measure
 ifneq ($(filter fuzz-long,$(MAKECMDGOALS)),)
@@ -55,17 +56,8 @@ fuzz-smoke: deps
 	    { rm -rf build-fuzz && CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMK_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DPMK_BUILD_BENCHMARKS=OFF -DPMK_INSTRUMENTED_DEPS=$$deps; }; }
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS) fuzz_unguarded_decode
 	@bash tests/fuzz/check_camera_tiff.sh build-fuzz
-	@for t in $(FUZZ_TARGETS); do \
-	  rm -rf build-fuzz/corpus/$$t && mkdir -p build-fuzz/corpus/$$t build-fuzz/artifacts && \
-	  cp tests/fuzz/corpus/$$t/* build-fuzz/corpus/$$t/ && \
-	  dict= && if [ -f tests/fuzz/$${t#fuzz_}.dict ]; then dict=-dict=tests/fuzz/$${t#fuzz_}.dict; fi && \
-	  echo "$$t: $(FUZZ_SECONDS) s" && \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp:print_suppressions=0 \
-	  ./build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=25 \
-	    -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/$$t- $$dict build-fuzz/corpus/$$t 2> build-fuzz/$$t.log || \
-	    { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
-	  grep -h '^Done\|^stat::number_of_executed_units\|^stat::average_exec_per_sec' build-fuzz/$$t.log; \
-	done
+	@parallel --will-cite --jobs $(JOBS) --halt now,fail=1 \
+	  bash tests/fuzz/smoke_run.sh build-fuzz {} $(FUZZ_SECONDS) ::: $(FUZZ_TARGETS)
 
 fuzz-long: fuzz-smoke
 
