@@ -120,7 +120,7 @@ build_and_install() {  # build
   nice cmake --build "$1" -j"$jobs" >&2
   cmake --install "$1" >&2
   mkdir -p "$prefix.logs"
-  cp "$1/.ninja_log" "$prefix.logs/$(basename "$1").ninja_log" 2>/dev/null || true
+  cp "$1/.ninja_log" "$prefix.logs/$(basename "$1").ninja_log"
 }
 
 cross_cmake() {  # source build [cmake options...]

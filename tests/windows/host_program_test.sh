@@ -23,8 +23,8 @@ cd "$scratch"
 # not pass QT_* variables on to Windows programs). Without a display Wine
 # creates no window at all, not even the hidden one that carries Qt's timers
 # and posted events, and the viewer's loop would wait forever; its null
-# display driver creates them. The driver is chosen when a prefix's desktop starts, hence a
-# prefix of this test's own.
+# display driver creates them. The driver is chosen when a prefix's desktop
+# starts, hence a prefix of this test's own.
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
   { echo "FAIL: Wine's null display driver could not be chosen" >&2; exit 1; }
 timeout 120 "$wineserver" -w
