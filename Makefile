@@ -5,6 +5,18 @@
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# A compiler cache where one is installed (scripts/install-deps.sh installs
+# ccache): a second build of the same sources, in any folder or clone,
+# compiles only what changed. CMake takes the launcher from the environment
+# when it first configures a build folder, so the builds the tests configure
+# themselves use it too. Paths under the checkout are hashed relative to it,
+# so that clones in other folders share the results.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+export CMAKE_C_COMPILER_LAUNCHER ?= ccache
+export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= true
+endif
 # The test build (build/, the sanitizer builds) compiles the test seams; what
 # is installed and packaged is built without them in build-release/.
 TEST_BUILD := -DPMK_TEST_SEAMS=ON

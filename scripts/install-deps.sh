@@ -7,7 +7,7 @@ set -euo pipefail
 
 # PMKCmd alone: the compiler, CMake and the picture libraries it links.
 demo_packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libfreeimage-dev libtiff-dev libexiv2-dev
 )
 
