@@ -7,13 +7,14 @@ set -euo pipefail
 
 # PMKCmd alone: the compiler, CMake and the picture libraries it links.
 demo_packages=(
-  build-essential cmake ninja-build pkg-config ccache
+  build-essential cmake ninja-build pkg-config
   libfreeimage-dev libtiff-dev libexiv2-dev
 )
 
 # Everything: the demo's packages and the rest.
 packages=(
   "${demo_packages[@]}"
+  ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   libimage-exiftool-perl valgrind
