@@ -18,6 +18,9 @@
 #                            ${XDG_CACHE_HOME:-~/.cache}/pictomarker/instrumented-deps)
 #   JOBS                     parallel compile jobs (default 2)
 set -euo pipefail
+# The libraries are cached whole, so a compiler cache (which the Makefile
+# hands to every CMake configure) could only add its own cost here.
+export CCACHE_DISABLE=true
 
 say() { echo "build-instrumented-deps: $*" >&2; }
 

@@ -21,6 +21,9 @@
 #                       ${XDG_CACHE_HOME:-~/.cache}/pictomarker/windows-deps)
 #   JOBS                parallel compile jobs (default 2)
 set -euo pipefail
+# The libraries are cached whole, so a compiler cache (which the Makefile
+# hands to every CMake configure) could only add its own cost here.
+export CCACHE_DISABLE=true
 
 say() { echo "build-windows-deps: $*" >&2; }
 
@@ -100,15 +103,10 @@ rm -rf "$work" "$prefix" "$prefix.logs"
 mkdir -p "$work" "$prefix/lib" "$prefix/include"
 say "building into $prefix"
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-
 cross_configure() {  # source build [cmake options...]
   local source="$1" build="$2"
   shift 2
-  nice cmake -S "$source" -B "$build" -G Ninja -Wno-dev "${launcher[@]}" \
+  nice cmake -S "$source" -B "$build" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPMK_WINDOWS_DEPS="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@" >&2
@@ -130,7 +128,7 @@ cross_cmake() {  # source build [cmake options...]
 
 # zlib: only its static library, under the name the finders look for.
 say "zlib ${version[zlib]}"
-nice cmake -S "${tree[zlib]}" -B "$work/zlib" -G Ninja -Wno-dev "${launcher[@]}" \
+nice cmake -S "${tree[zlib]}" -B "$work/zlib" -G Ninja -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release >&2
 nice cmake --build "$work/zlib" -j"$jobs" --target zlibstatic >&2
 cp "$work/zlib/libzlibstatic.a" "$prefix/lib/libz.a"
